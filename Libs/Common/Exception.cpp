@@ -1,0 +1,42 @@
+#include "Libs/Common/Exception.h"
+
+#include <cstring>
+#include <mutex>
+#include <set>
+
+namespace Vostrel {
+
+std::string Exception::report() const
+{
+    std::ostringstream out;
+    out << (file ? file : "") << "(" << line << "): " << message;
+    return out.str();
+}
+
+const char* sourceName(const char* compilerFileName)
+{
+    std::string name = compilerFileName ? compilerFileName : "";
+    // The build maps the tree's root away; a leftover absolute path still
+    // starts at the first of the tree's top folders.
+    for (const char* top : {"Libs/", "Platform/", "Tests/", "Tools/", "Bench/"}) {
+        std::string::size_type at = name.find(top);
+        if (at != std::string::npos && (at == 0 || name[at - 1] == '/')) {
+            name.erase(0, at);
+            break;
+        }
+    }
+    std::string::size_type slash = name.find_last_of('/');
+    std::string::size_type dot = name.find_last_of('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        name.erase(dot);
+    for (char& c : name)
+        if (c == '/')
+            c = '\\';
+
+    static std::mutex lock;
+    static std::set<std::string>* names = new std::set<std::string>; // never freed: pointers escape
+    std::lock_guard<std::mutex> guard(lock);
+    return names->insert(name).first->c_str();
+}
+
+} // namespace Vostrel

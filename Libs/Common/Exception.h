@@ -1,0 +1,51 @@
+#pragma once
+
+#include <sstream>
+#include <string>
+
+namespace Vostrel {
+
+// The one error type of the engine. The file is the raising source's path
+// below the tree, backslash-separated and without extension
+// ("Libs\Math\Envelope"), because that is how failures are reported.
+class Exception {
+public:
+    Exception(const std::string& message, const char* file, int line)
+        : message(message), file(file), line(line) {}
+
+    const std::string& getMessage() const { return message; }
+    const char* getFile() const { return file; }
+    int getLine() const { return line; }
+
+    // "file(line): message", the report line of the shell.
+    std::string report() const;
+
+    std::string message;
+    const char* file;
+    int line;
+};
+
+// Turns a compiler file name ("Libs/Math/Envelope.cpp") into the reported
+// form ("Libs\Math\Envelope"). The result is interned and lives forever.
+const char* sourceName(const char* compilerFileName);
+
+} // namespace Vostrel
+
+// Throws a Vostrel::Exception whose message is composed in a string stream:
+// VOSTREL_THROW("No key with id " << id);
+#define VOSTREL_THROW(streamExpression)                                              \
+    do {                                                                             \
+        std::ostringstream vostrelMessageStream_;                                    \
+        vostrelMessageStream_ << streamExpression;                                   \
+        throw ::Vostrel::Exception(vostrelMessageStream_.str(),                      \
+                                   ::Vostrel::sourceName(__FILE__), __LINE__);       \
+    } while (false)
+
+// A failed consistency check: the message is the expression's text followed
+// by " does not hold.".
+#define VOSTREL_ASSERT(expression)                                                   \
+    do {                                                                             \
+        if (!(expression))                                                           \
+            throw ::Vostrel::Exception(#expression " does not hold.",                \
+                                       ::Vostrel::sourceName(__FILE__), __LINE__);   \
+    } while (false)

@@ -1,0 +1,79 @@
+# Build conventions shared by every folder.
+
+add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+# Exceptions name their source below the tree; keep __FILE__ relative.
+add_compile_options(-fmacro-prefix-map=${CMAKE_SOURCE_DIR}/=)
+
+if(VOSTREL_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Adds every child folder that has a CMakeLists.txt, so parallel work in
+# different folders never edits a shared list.
+function(vostrel_add_child_folders)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
+
+# vostrel_library(NAME SOURCES ... [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
+function(vostrel_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
+endfunction()
+
+set(VOSTREL_TEST_ENV
+  SDL_VIDEODRIVER=offscreen
+  SDL_AUDIODRIVER=dummy
+  "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/Tests/lsan.supp:print_suppressions=0"
+  "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+  VOSTREL_SOURCE_DIR=${CMAKE_SOURCE_DIR})
+
+# vostrel_test(NAME SOURCES ... LIBS ... [LABELS ...])
+function(vostrel_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  find_package(GTest REQUIRED)
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  include(GoogleTest)
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "${VOSTREL_TEST_ENV}" LABELS "${ARG_LABELS}")
+endfunction()
+
+# vostrel_fuzzer(NAME SOURCE file LIBS ... CORPUS dir [RUNS n])
+# With VOSTREL_FUZZ (clang) this is a libFuzzer binary run for a fixed number
+# of inputs; otherwise the same entry point is linked to a driver that replays
+# the seed corpus, so every build exercises it.
+function(vostrel_fuzzer name)
+  cmake_parse_arguments(ARG "" "SOURCE;CORPUS;RUNS" "LIBS" ${ARGN})
+  if(NOT ARG_RUNS)
+    set(ARG_RUNS 20000)
+  endif()
+  add_executable(${name} ${ARG_SOURCE})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  if(VOSTREL_FUZZ)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    set(workdir ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
+    file(MAKE_DIRECTORY ${workdir})
+    set(test_name fuzz.${name})
+    add_test(NAME ${test_name}
+      COMMAND ${name} -runs=${ARG_RUNS} -max_len=65536 -timeout=10 -rss_limit_mb=2048 ${workdir} ${ARG_CORPUS})
+  else()
+    target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/Tests/Fuzz/ReplayMain.cpp)
+    set(test_name replay.${name})
+    add_test(NAME ${test_name} COMMAND ${name} ${ARG_CORPUS})
+  endif()
+  set_tests_properties(${test_name} PROPERTIES ENVIRONMENT "${VOSTREL_TEST_ENV}")
+endfunction()
