@@ -1,6 +1,9 @@
 # Build conventions shared by every folder.
 
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+# Strict IEEE arithmetic everywhere: the exact geometric predicates depend on
+# it and nothing gains from contraction.
+add_compile_options(-ffp-contract=off -fno-fast-math)
 # Exceptions name their source below the tree; keep __FILE__ relative.
 add_compile_options(-fmacro-prefix-map=${CMAKE_SOURCE_DIR}/=)
 
