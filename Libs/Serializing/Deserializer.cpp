@@ -87,6 +87,14 @@ void Deserializer::checkCount(int count, int valuesPerElement, int bytesPerValue
                                   << ", more than the rest of the file can hold.");
 }
 
+void Deserializer::skipRestOfLine()
+{
+    int c;
+    do
+        c = in.get();
+    while (c != std::char_traits<char>::eof() && c != '\n');
+}
+
 std::string Deserializer::readToken()
 {
     typedef std::char_traits<char> traits;
@@ -99,9 +107,7 @@ std::string Deserializer::readToken()
         if (isSeparator(c))
             continue;
         if (c == '#') {
-            do
-                c = in.get();
-            while (c != end && c != '\n');
+            skipRestOfLine();
             continue;
         }
         break;
@@ -111,9 +117,7 @@ std::string Deserializer::readToken()
         if (isSeparator(c))
             break;
         if (c == '#') {
-            do
-                c = in.get();
-            while (c != end && c != '\n');
+            skipRestOfLine();
             break;
         }
         if (c == '\\') {

@@ -32,6 +32,7 @@ public:
 
 private:
     std::string readToken();
+    void skipRestOfLine();
     void readBytes(char* to, std::size_t size, const char* what);
     std::uint64_t bytesLeft();
 
