@@ -1,6 +1,8 @@
 #include "Libs/Math/Envelope.h"
 
 #include "Libs/Common/Exception.h"
+#include "Libs/Serializing/Deserializer.h"
+#include "Libs/Serializing/Serializer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +14,46 @@ Envelope::Envelope()
 {
 }
 
+// The record: pre and post behaviour, the auxiliary flag, the key count, then
+// time, value, tension, continuity and bias per key. Ids are not stored; the
+// keys keep the file's order.
+Envelope::Envelope(Deserializer& in)
+    : nextId(0), preBehavior(Reset), postBehavior(Reset), auxiliaryFlag(false), segmentsValid(false), lastSegment(0)
+{
+    preBehavior = in.readInt(4);
+    postBehavior = in.readInt(4);
+    auxiliaryFlag = in.readInt(4) != 0;
+    const int count = in.readInt(4);
+    in.checkCount(count, 5);
+    keys.resize(count);
+    for (int i = 0; i < count; ++i) {
+        EnvelopeKey& key = keys[i];
+        key.id = static_cast<uint32_t>(i);
+        key.time = in.readFloat();
+        key.value = in.readFloat();
+        key.tension = in.readFloat();
+        key.continuity = in.readFloat();
+        key.bias = in.readFloat();
+    }
+    nextId = static_cast<uint32_t>(count);
+}
+
 Envelope::~Envelope() {}
+
+void Envelope::serialize(Serializer& out) const
+{
+    out.writeInt(preBehavior, 4);
+    out.writeInt(postBehavior, 4);
+    out.writeInt(auxiliaryFlag ? 1 : 0, 4);
+    out.writeInt(static_cast<int>(keys.size()), 4);
+    for (const EnvelopeKey& key : keys) {
+        out.writeFloat(key.time);
+        out.writeFloat(key.value);
+        out.writeFloat(key.tension);
+        out.writeFloat(key.continuity);
+        out.writeFloat(key.bias);
+    }
+}
 
 uint32_t Envelope::addKey(const EnvelopeKey& key)
 {
