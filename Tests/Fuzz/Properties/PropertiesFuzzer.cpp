@@ -1,0 +1,52 @@
+// Feeds bytes as a property file. Loading a readable file never fails, so
+// any exception, crash or hang is a finding; the maps are emptied each run.
+#include "Libs/Testing/Properties.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <streambuf>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// The loader's warnings would only slow the fuzzer down.
+class NullBuffer : public std::streambuf {
+protected:
+    int overflow(int c) override { return c; }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static NullBuffer sink;
+    static std::streambuf* console = std::cout.rdbuf(&sink);
+    (void)console;
+
+    const char* base = std::getenv("TMPDIR");
+    std::string path = std::string(base && *base ? base : "/tmp") + "/vostrel-fuzz-props-" + std::to_string(::getpid());
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        std::abort();
+    if (size)
+        std::fwrite(data, 1, size, f);
+    std::fclose(f);
+
+    Vostrel::Properties::clear();
+    Vostrel::Properties::load(path);
+    std::remove(path.c_str());
+
+    // Every getter on names the input may have used.
+    for (const char* name : {"a", "demo.window.width", "", "x"}) {
+        Vostrel::Properties::getString(name, "");
+        Vostrel::Properties::getInt(name, 0);
+        Vostrel::Properties::getFloat(name, 0);
+        Vostrel::Properties::getVec2(name, Vec<float, 2>(0.0f));
+        Vostrel::Properties::getVec3(name, Vec<float, 3>(0.0f));
+        Vostrel::Properties::getVec4(name, Vec<float, 4>(0.0f));
+    }
+    return 0;
+}
