@@ -1,14 +1,13 @@
 // Feeds bytes as a property file. Loading a readable file never fails, so
 // any exception, crash or hang is a finding; the maps are emptied each run.
 #include "Libs/Testing/Properties.h"
+#include "Tests/Fuzz/InputFile.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <streambuf>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -26,15 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static std::streambuf* console = std::cout.rdbuf(&sink);
     (void)console;
 
-    const char* base = std::getenv("TMPDIR");
-    std::string path = std::string(base && *base ? base : "/tmp") + "/vostrel-fuzz-props-" + std::to_string(::getpid());
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        std::abort();
-    if (size)
-        std::fwrite(data, 1, size, f);
-    std::fclose(f);
-
+    std::string path = VostrelFuzz::writeInputFile("props", data, size);
     Vostrel::Properties::clear();
     Vostrel::Properties::load(path);
     std::remove(path.c_str());
