@@ -5,13 +5,13 @@
 #include "Libs/Common/Exception.h"
 #include "Libs/Serializing/Deserializer.h"
 #include "Libs/Serializing/Serializer.h"
+#include "Tests/Fuzz/InputFile.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -25,22 +25,6 @@ struct Value {
     float f;
     std::string s;
 };
-
-std::string tempPath(const char* tag)
-{
-    const char* base = std::getenv("TMPDIR");
-    return std::string(base && *base ? base : "/tmp") + "/vostrel-fuzz-vse-" + std::to_string(::getpid()) + tag;
-}
-
-void writeFile(const std::string& path, const uint8_t* data, size_t size)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        std::abort();
-    if (size)
-        std::fwrite(data, 1, size, f);
-    std::fclose(f);
-}
 
 bool sameBits(float a, float b)
 {
@@ -95,7 +79,7 @@ void readMixed(const std::string& path, unsigned program, std::vector<Value>& re
 
 void checkRoundTrip(const std::vector<Value>& record, bool binary)
 {
-    std::string path = tempPath(binary ? ".b" : ".t");
+    std::string path = VostrelFuzz::tempPath(binary ? "vse-binary" : "vse-text");
     {
         Vostrel::Serializer s(path, binary);
         for (const Value& v : record) {
@@ -153,8 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return 0;
-    std::string path = tempPath(".in");
-    writeFile(path, data + 1, size - 1);
+    std::string path = VostrelFuzz::writeInputFile("vse-input", data + 1, size - 1);
     std::vector<Value> record;
     try {
         readMixed(path, data[0], record);
