@@ -1,5 +1,8 @@
 #include "Platform/Win32/WindowState.h"
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -60,6 +63,17 @@ std::optional<Win32Host::DisplayMode> findMode(const DEVMODEA& request)
 
 namespace Win32Host {
 
+void pinLoadedLibraries()
+{
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            if (info->dlpi_name && info->dlpi_name[0])
+                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            return 0;
+        },
+        nullptr);
+}
+
 bool ensureVideo()
 {
     static bool started = false;
@@ -76,6 +90,7 @@ bool ensureVideo()
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    pinLoadedLibraries();
     started = true;
     return true;
 }

@@ -17,6 +17,11 @@ namespace Win32Host {
 // false when there is no video driver at all.
 bool ensureVideo();
 
+// Keeps every shared library loaded so far for the life of the process.
+// Drivers that SDL and OpenGL open at run time would otherwise be unloaded
+// at exit before leak checkers can name what they still hold.
+void pinLoadedLibraries();
+
 // The SDL window behind a handle, or null for an unknown handle.
 SDL_Window* sdlWindow(HWND window);
 // The handle of an SDL window id, or null.

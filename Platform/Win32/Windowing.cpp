@@ -224,6 +224,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
                                        std::max(1, clientHeight), flags);
     if (!sdl)
         return nullptr;
+    Win32Host::pinLoadedLibraries();
 
     auto owned = std::make_unique<HWND__>();
     HWND window = owned.get();

@@ -24,6 +24,7 @@ std::unique_ptr<Context> Context::create(std::string& error)
         SDL_DestroyWindow(anchor);
         return nullptr;
     }
+    Win32Host::pinLoadedLibraries();
     std::unique_ptr<Context> result(new Context(anchor, context));
     result->makeCurrent();
     if (epoxy_gl_version() < 45) {
