@@ -305,7 +305,7 @@ private:
     }
 
     // The value the instruction computes, from its sources src0..src2; the
-    // scalar instructions read the last component, as the interpreter does.
+    // scalar instructions read the first component, as the interpreter does.
     std::string expression(const Instruction& instruction) const
     {
         switch (instruction.opcode) {
@@ -325,19 +325,19 @@ private:
         case Opcode::Sgn: return perComponent("d3dSgn", {"src0"});
         case Opcode::Dp3: return "vec4(src0.x * src1.x + src0.y * src1.y + src0.z * src1.z)";
         case Opcode::Dp4: return "vec4(src0.x * src1.x + src0.y * src1.y + src0.z * src1.z + src0.w * src1.w)";
-        case Opcode::Rcp: return "vec4(d3dRcp(src0.w))";
-        case Opcode::Rsq: return "vec4(d3dRsq(src0.w))";
+        case Opcode::Rcp: return "vec4(d3dRcp(src0.x))";
+        case Opcode::Rsq: return "vec4(d3dRsq(src0.x))";
         case Opcode::Exp:
-        case Opcode::Expp: return "vec4(d3dExp(src0.w))";
+        case Opcode::Expp: return "vec4(d3dExp(src0.x))";
         case Opcode::Log:
-        case Opcode::Logp: return "vec4(d3dLog(src0.w))";
-        case Opcode::Pow: return "vec4(d3dPow(src0.w, src1.w))";
+        case Opcode::Logp: return "vec4(d3dLog(src0.x))";
+        case Opcode::Pow: return "vec4(d3dPow(src0.x, src1.x))";
         case Opcode::Crs:
             return "vec4(src0.y * src1.z - src0.z * src1.y, src0.z * src1.x - src0.x * src1.z, src0.x * src1.y - src0.y * src1.x, 0.0)";
         case Opcode::Nrm: return "src0 * d3dNormalizeFactor(src0.x * src0.x + src0.y * src0.y + src0.z * src0.z)";
         case Opcode::Dst: return "vec4(1.0, src0.y * src1.y, src0.z, src1.w)";
         case Opcode::Lit: return "vec4(1.0, src0.x > 0.0 ? src0.x : 0.0, d3dLitPower(src0.x, src0.y, src0.w), 1.0)";
-        case Opcode::Sincos: return "vec4(cos(src0.w), sin(src0.w), 0.0, 0.0)";
+        case Opcode::Sincos: return "vec4(cos(src0.x), sin(src0.x), 0.0, 0.0)";
         case Opcode::Texld: return samplerCoordinate(instruction);
         default: throw std::logic_error("no expression for this instruction");
         }

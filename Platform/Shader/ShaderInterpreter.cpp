@@ -83,9 +83,9 @@ private:
         for (size_t i = 0; i < instruction.sources.size() && i < 3; ++i)
             if (instruction.sources[i].file != RegisterFile::Sampler)
                 s[i] = read(instruction.sources[i]);
-        // Scalar instructions read the last component of the swizzled source,
-        // which is the replicated one when the source carries a replicate swizzle.
-        float scalar = s[0][3];
+        // Scalar instructions read the replicated component, or x of a source
+        // written without swizzle.
+        float scalar = s[0][0];
         Vec4 result{};
         unsigned mask = instruction.destination.mask;
         switch (instruction.opcode) {
@@ -113,7 +113,7 @@ private:
         case Opcode::Expp: result = splat(d3dExp(scalar)); break;
         case Opcode::Log:
         case Opcode::Logp: result = splat(d3dLog(scalar)); break;
-        case Opcode::Pow: result = splat(d3dPow(scalar, s[1][3])); break;
+        case Opcode::Pow: result = splat(d3dPow(scalar, s[1][0])); break;
         case Opcode::Crs:
             result = {s[0][1] * s[1][2] - s[0][2] * s[1][1], s[0][2] * s[1][0] - s[0][0] * s[1][2],
                       s[0][0] * s[1][1] - s[0][1] * s[1][0], 0.0f};

@@ -75,6 +75,7 @@ TEST(ShaderInterpreter, ComputesEachInstruction)
         {"sgn r0, c2, r1, r2\n", {1, -1, 1, -1}},
         {"frc r0, c1\n", {0.75f, 0.25f, 0, 0}},
         {"rcp r0, c2.x\n", {2, 2, 2, 2}},
+        {"rcp r0, c2\n", {2, 2, 2, 2}}, // no swizzle reads x
         {"rcp r0, c0.x\n", {INF, INF, INF, INF}},
         {"rsq r0, c0.y\n", {0.5f, 0.5f, 0.5f, 0.5f}},
         {"rsq r0, c0.x\n", {INF, INF, INF, INF}},
