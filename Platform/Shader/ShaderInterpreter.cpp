@@ -23,11 +23,24 @@ public:
 
     void run()
     {
+        for (const Instruction& instruction : program.instructions) {
+            if (instruction.hasDestination && instruction.destination.file == RegisterFile::Temp)
+                growTemps(instruction.destination.index);
+            for (const Source& source : instruction.sources)
+                if (source.file == RegisterFile::Temp)
+                    growTemps(source.index);
+        }
         for (const Instruction& instruction : program.instructions)
             step(instruction);
     }
 
 private:
+    void growTemps(int index)
+    {
+        if (index >= static_cast<int>(machine.temps.size()))
+            machine.temps.resize(static_cast<size_t>(index) + 1, Vec4{});
+    }
+
     Vec4 readRegister(const Source& source) const
     {
         switch (source.file) {

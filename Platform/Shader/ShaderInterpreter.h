@@ -9,6 +9,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 namespace Shader {
 
@@ -24,8 +25,9 @@ struct Machine {
     std::array<Vec4, VERTEX_CONSTANTS> constants{};     // c#, before the program's def values
     SampleFunction sample;                               // null: samples read (0, 0, 0, 0)
 
-    // State and results. Temporaries and outputs start at 0.
-    std::array<Vec4, TEMP_REGISTERS> temps{};
+    // State and results. Temporaries and outputs start at 0. The temporaries
+    // grow to fit a program that was parsed but not validated.
+    std::vector<Vec4> temps = std::vector<Vec4>(TEMP_REGISTERS);
     std::array<int, 4> address{};
     Vec4 position{}, fog{}, pointSize{};
     std::array<Vec4, COLOR_OUTPUTS> colors{};           // oD#, saturated when written
@@ -37,8 +39,8 @@ struct Machine {
     bool wroteDepth = false;
 };
 
-// Runs a validated program. Relative reads outside the constant file read
-// (0, 0, 0, 0).
+// Runs a validated program, or a parsed one whose only excess is its number
+// of temporaries. Relative reads outside the constant file read (0, 0, 0, 0).
 void execute(const Program& program, Machine& machine);
 
 } // namespace Shader
