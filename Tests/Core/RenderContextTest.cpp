@@ -124,7 +124,8 @@ TEST(RenderContext, CopyingAContextSharesEveryBlockAndReleasesOnDestruction)
         RenderContext assigned;
         assigned = original;
         EXPECT_EQ(original.getCullState()->referenceCount, 3);
-        assigned = assigned; // self-assignment keeps the block
+        RenderContext& alias = assigned;
+        assigned = alias; // self-assignment keeps the block
         EXPECT_EQ(original.getCullState()->referenceCount, 3);
     }
     EXPECT_EQ(original.getCullState()->referenceCount, 1);
