@@ -143,15 +143,9 @@ template <typename T, int N> double length(const Vec<T, N>& v)
     return std::sqrt(sum);
 }
 
-// v times 1 / length, the reciprocal computed once.
-template <typename T, int N> Vec<T, N> normalize(const Vec<T, N>& v)
-{
-    T reciprocal = static_cast<T>(1.0 / length(v));
-    Vec<T, N> out;
-    for (int i = 0; i < N; ++i)
-        out.data[i] = v.data[i] * reciprocal;
-    return out;
-}
+// v times 1 / length: the reciprocal is computed once, in double, and
+// applied like any double scale.
+template <typename T, int N> Vec<T, N> normalize(const Vec<T, N>& v) { return v * (1.0 / length(v)); }
 
 template <typename T, int N> std::ostream& operator<<(std::ostream& out, const Vec<T, N>& v)
 {

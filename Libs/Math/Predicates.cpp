@@ -1,0 +1,636 @@
+#include "Libs/Math/Predicates.h"
+
+#include <cfloat>
+#include <utility>
+
+// The error-free transformations below are exact only when every operation
+// rounds once to float: no fused multiply-add, no reassociation, no wider
+// intermediates. The build passes -ffp-contract=off -fno-fast-math.
+#if defined(__FAST_MATH__)
+#error "the exact predicates must not be compiled with fast-math"
+#endif
+static_assert(FLT_EVAL_METHOD == 0, "float expressions must be evaluated in float");
+
+namespace Vostrel {
+
+namespace {
+
+constexpr PredicateConstants constants = exactinit();
+static_assert(constants.epsilon == 1.0f / 16777216.0f, "float has a 24-bit significand");
+static_assert(constants.splitter == 4097.0f, "splitter of a 24-bit significand");
+
+inline float absolute(float a) { return a >= 0.0f ? a : -a; }
+
+// x + y == a + b exactly, given |a| >= |b|.
+inline void fastTwoSum(float a, float b, float& x, float& y)
+{
+    x = a + b;
+    float bvirt = x - a;
+    y = b - bvirt;
+}
+
+// x + y == a + b exactly.
+inline void twoSum(float a, float b, float& x, float& y)
+{
+    x = a + b;
+    float bvirt = x - a;
+    float avirt = x - bvirt;
+    float bround = b - bvirt;
+    float around = a - avirt;
+    y = around + bround;
+}
+
+// The rounding error of x = a - b.
+inline void twoDiffTail(float a, float b, float x, float& y)
+{
+    float bvirt = a - x;
+    float avirt = x + bvirt;
+    float bround = bvirt - b;
+    float around = a - avirt;
+    y = around + bround;
+}
+
+inline void twoDiff(float a, float b, float& x, float& y)
+{
+    x = a - b;
+    twoDiffTail(a, b, x, y);
+}
+
+// Dekker's split: hi + lo == a, each with at most 12 significant bits.
+inline void split(float a, float& hi, float& lo)
+{
+    float c = constants.splitter * a;
+    float abig = c - a;
+    hi = c - abig;
+    lo = a - hi;
+}
+
+// x + y == a * b exactly, b already split.
+inline void twoProductPresplit(float a, float b, float bhi, float blo, float& x, float& y)
+{
+    x = a * b;
+    float ahi, alo;
+    split(a, ahi, alo);
+    float err1 = x - ahi * bhi;
+    float err2 = err1 - alo * bhi;
+    float err3 = err2 - ahi * blo;
+    y = alo * blo - err3;
+}
+
+inline void twoProduct(float a, float b, float& x, float& y)
+{
+    float bhi, blo;
+    split(b, bhi, blo);
+    twoProductPresplit(a, b, bhi, blo, x, y);
+}
+
+// (x2, x1, x0) == (a1, a0) - b.
+inline void twoOneDiff(float a1, float a0, float b, float& x2, float& x1, float& x0)
+{
+    float i;
+    twoDiff(a0, b, i, x0);
+    twoSum(a1, i, x2, x1);
+}
+
+// (x3, x2, x1, x0) == (a1, a0) - (b1, b0).
+inline void twoTwoDiff(float a1, float a0, float b1, float b0, float& x3, float& x2, float& x1, float& x0)
+{
+    float j, z;
+    twoOneDiff(a1, a0, b0, j, z, x0);
+    twoOneDiff(j, z, b1, x3, x2, x1);
+}
+
+// (x3, x2, x1, x0) == (a1, a0) * b.
+inline void twoOneProduct(float a1, float a0, float b, float& x3, float& x2, float& x1, float& x0)
+{
+    float bhi, blo, i, j, k, z;
+    split(b, bhi, blo);
+    twoProductPresplit(a0, b, bhi, blo, i, x0);
+    twoProductPresplit(a1, b, bhi, blo, j, z);
+    twoSum(i, z, k, x1);
+    fastTwoSum(j, k, x3, x2);
+}
+
+// The exact a1 b2 - a2 b1 of two float pairs as a four-component expansion.
+inline void crossDifference(float a1, float b2, float a2, float b1, float out[4])
+{
+    float p1, p0, q1, q0;
+    twoProduct(a1, b2, p1, p0);
+    twoProduct(a2, b1, q1, q0);
+    twoTwoDiff(p1, p0, q1, q0, out[3], out[2], out[1], out[0]);
+}
+
+// A running exact sum whose storage alternates between two buffers.
+template <int Size> struct Accumulator {
+    float first[Size];
+    float second[Size];
+    float* now = first;
+    float* other = second;
+    int length = 0;
+
+    void add(int elen, const float* e)
+    {
+        length = fastExpansionSumZeroelim(length, now, elen, e, other);
+        std::swap(now, other);
+    }
+    float top() const { return now[length - 1]; }
+};
+
+} // namespace
+
+int fastExpansionSumZeroelim(int elen, const float* e, int flen, const float* f, float* h)
+{
+    // Merges by magnitude; the next component of each input is read only when
+    // one remains, so inputs exactly as long as their arrays are safe.
+    float enow = e[0];
+    float fnow = f[0];
+    int eindex = 0, findex = 0, hindex = 0;
+    auto advanceE = [&] {
+        if (++eindex < elen)
+            enow = e[eindex];
+    };
+    auto advanceF = [&] {
+        if (++findex < flen)
+            fnow = f[findex];
+    };
+    float q, qnew, hh;
+    if ((fnow > enow) == (fnow > -enow)) {
+        q = enow;
+        advanceE();
+    } else {
+        q = fnow;
+        advanceF();
+    }
+    if (eindex < elen && findex < flen) {
+        if ((fnow > enow) == (fnow > -enow)) {
+            fastTwoSum(enow, q, qnew, hh);
+            advanceE();
+        } else {
+            fastTwoSum(fnow, q, qnew, hh);
+            advanceF();
+        }
+        q = qnew;
+        if (hh != 0.0f)
+            h[hindex++] = hh;
+        while (eindex < elen && findex < flen) {
+            if ((fnow > enow) == (fnow > -enow)) {
+                twoSum(q, enow, qnew, hh);
+                advanceE();
+            } else {
+                twoSum(q, fnow, qnew, hh);
+                advanceF();
+            }
+            q = qnew;
+            if (hh != 0.0f)
+                h[hindex++] = hh;
+        }
+    }
+    while (eindex < elen) {
+        twoSum(q, enow, qnew, hh);
+        advanceE();
+        q = qnew;
+        if (hh != 0.0f)
+            h[hindex++] = hh;
+    }
+    while (findex < flen) {
+        twoSum(q, fnow, qnew, hh);
+        advanceF();
+        q = qnew;
+        if (hh != 0.0f)
+            h[hindex++] = hh;
+    }
+    if (q != 0.0f || hindex == 0)
+        h[hindex++] = q;
+    return hindex;
+}
+
+int scaleExpansionZeroelim(int elen, const float* e, float b, float* h)
+{
+    float bhi, blo, q, hh, product1, product0, sum;
+    split(b, bhi, blo);
+    twoProductPresplit(e[0], b, bhi, blo, q, hh);
+    int hindex = 0;
+    if (hh != 0.0f)
+        h[hindex++] = hh;
+    for (int eindex = 1; eindex < elen; ++eindex) {
+        twoProductPresplit(e[eindex], b, bhi, blo, product1, product0);
+        twoSum(q, product0, sum, hh);
+        if (hh != 0.0f)
+            h[hindex++] = hh;
+        fastTwoSum(product1, sum, q, hh);
+        if (hh != 0.0f)
+            h[hindex++] = hh;
+    }
+    if (q != 0.0f || hindex == 0)
+        h[hindex++] = q;
+    return hindex;
+}
+
+float estimate(int elen, const float* e)
+{
+    float q = e[0];
+    for (int i = 1; i < elen; ++i)
+        q += e[i];
+    return q;
+}
+
+double orient3d(const float* pa, const float* pb, const float* pc, const float* pd)
+{
+    float adx = pa[0] - pd[0], bdx = pb[0] - pd[0], cdx = pc[0] - pd[0];
+    float ady = pa[1] - pd[1], bdy = pb[1] - pd[1], cdy = pc[1] - pd[1];
+    float adz = pa[2] - pd[2], bdz = pb[2] - pd[2], cdz = pc[2] - pd[2];
+
+    float bdxcdy = bdx * cdy, cdxbdy = cdx * bdy;
+    float cdxady = cdx * ady, adxcdy = adx * cdy;
+    float adxbdy = adx * bdy, bdxady = bdx * ady;
+
+    float det = adz * (bdxcdy - cdxbdy) + bdz * (cdxady - adxcdy) + cdz * (adxbdy - bdxady);
+    float permanent = (absolute(bdxcdy) + absolute(cdxbdy)) * absolute(adz) +
+                      (absolute(cdxady) + absolute(adxcdy)) * absolute(bdz) +
+                      (absolute(adxbdy) + absolute(bdxady)) * absolute(cdz);
+    float errbound = constants.o3derrboundA * permanent;
+    if (det > errbound || -det > errbound)
+        return det;
+    return orient3dadapt(pa, pb, pc, pd, permanent);
+}
+
+double orient3dadapt(const float* pa, const float* pb, const float* pc, const float* pd, float permanent)
+{
+    float adx = pa[0] - pd[0], bdx = pb[0] - pd[0], cdx = pc[0] - pd[0];
+    float ady = pa[1] - pd[1], bdy = pb[1] - pd[1], cdy = pc[1] - pd[1];
+    float adz = pa[2] - pd[2], bdz = pb[2] - pd[2], cdz = pc[2] - pd[2];
+
+    float bc[4], ca[4], ab[4];
+    crossDifference(bdx, cdy, cdx, bdy, bc);
+    crossDifference(cdx, ady, adx, cdy, ca);
+    crossDifference(adx, bdy, bdx, ady, ab);
+
+    float adet[8], bdet[8], cdet[8], abdet[16];
+    int alen = scaleExpansionZeroelim(4, bc, adz, adet);
+    int blen = scaleExpansionZeroelim(4, ca, bdz, bdet);
+    int clen = scaleExpansionZeroelim(4, ab, cdz, cdet);
+    int ablen = fastExpansionSumZeroelim(alen, adet, blen, bdet, abdet);
+
+    Accumulator<192> fin;
+    fin.length = fastExpansionSumZeroelim(ablen, abdet, clen, cdet, fin.now);
+
+    float det = estimate(fin.length, fin.now);
+    float errbound = constants.o3derrboundB * permanent;
+    if (det >= errbound || -det >= errbound)
+        return det;
+
+    float adxtail, bdxtail, cdxtail, adytail, bdytail, cdytail, adztail, bdztail, cdztail;
+    twoDiffTail(pa[0], pd[0], adx, adxtail);
+    twoDiffTail(pb[0], pd[0], bdx, bdxtail);
+    twoDiffTail(pc[0], pd[0], cdx, cdxtail);
+    twoDiffTail(pa[1], pd[1], ady, adytail);
+    twoDiffTail(pb[1], pd[1], bdy, bdytail);
+    twoDiffTail(pc[1], pd[1], cdy, cdytail);
+    twoDiffTail(pa[2], pd[2], adz, adztail);
+    twoDiffTail(pb[2], pd[2], bdz, bdztail);
+    twoDiffTail(pc[2], pd[2], cdz, cdztail);
+
+    if (adxtail == 0.0f && bdxtail == 0.0f && cdxtail == 0.0f && adytail == 0.0f && bdytail == 0.0f &&
+        cdytail == 0.0f && adztail == 0.0f && bdztail == 0.0f && cdztail == 0.0f)
+        return det;
+
+    errbound = constants.o3derrboundC * permanent + constants.resulterrbound * absolute(det);
+    det += (adz * ((bdx * cdytail + cdy * bdxtail) - (bdy * cdxtail + cdx * bdytail)) +
+            adztail * (bdx * cdy - bdy * cdx)) +
+           (bdz * ((cdx * adytail + ady * cdxtail) - (cdy * adxtail + adx * cdytail)) +
+            bdztail * (cdx * ady - cdy * adx)) +
+           (cdz * ((adx * bdytail + bdy * adxtail) - (ady * bdxtail + bdx * adytail)) +
+            cdztail * (adx * bdy - ady * bdx));
+    if (det >= errbound || -det >= errbound)
+        return det;
+
+    // The products of one rounded difference with one tail: at_b is the part of
+    // ab that a's tails contribute, and so on.
+    float at_b[4], at_c[4], bt_c[4], bt_a[4], ct_a[4], ct_b[4];
+    int at_blen, at_clen, bt_clen, bt_alen, ct_alen, ct_blen;
+    auto tailPair = [](float xtail, float ytail, float firstY, float firstX, float secondY, float secondX,
+                       float* first, int& firstLen, float* second, int& secondLen) {
+        // first = xtail * firstY - ytail * firstX, second = ytail * secondX - xtail * secondY
+        if (xtail == 0.0f) {
+            if (ytail == 0.0f) {
+                first[0] = 0.0f;
+                firstLen = 1;
+                second[0] = 0.0f;
+                secondLen = 1;
+            } else {
+                twoProduct(-ytail, firstX, first[1], first[0]);
+                firstLen = 2;
+                twoProduct(ytail, secondX, second[1], second[0]);
+                secondLen = 2;
+            }
+        } else if (ytail == 0.0f) {
+            twoProduct(xtail, firstY, first[1], first[0]);
+            firstLen = 2;
+            twoProduct(-xtail, secondY, second[1], second[0]);
+            secondLen = 2;
+        } else {
+            crossDifference(xtail, firstY, ytail, firstX, first);
+            firstLen = 4;
+            crossDifference(ytail, secondX, xtail, secondY, second);
+            secondLen = 4;
+        }
+    };
+    tailPair(adxtail, adytail, bdy, bdx, cdy, cdx, at_b, at_blen, at_c, at_clen);
+    tailPair(bdxtail, bdytail, cdy, cdx, ady, adx, bt_c, bt_clen, bt_a, bt_alen);
+    tailPair(cdxtail, cdytail, ady, adx, bdy, bdx, ct_a, ct_alen, ct_b, ct_blen);
+
+    float bct[8], cat[8], abt[8], u[4], v[12], w[16];
+    int bctlen = fastExpansionSumZeroelim(bt_clen, bt_c, ct_blen, ct_b, bct);
+    int wlength = scaleExpansionZeroelim(bctlen, bct, adz, w);
+    fin.add(wlength, w);
+
+    int catlen = fastExpansionSumZeroelim(ct_alen, ct_a, at_clen, at_c, cat);
+    wlength = scaleExpansionZeroelim(catlen, cat, bdz, w);
+    fin.add(wlength, w);
+
+    int abtlen = fastExpansionSumZeroelim(at_blen, at_b, bt_alen, bt_a, abt);
+    wlength = scaleExpansionZeroelim(abtlen, abt, cdz, w);
+    fin.add(wlength, w);
+
+    if (adztail != 0.0f)
+        fin.add(scaleExpansionZeroelim(4, bc, adztail, v), v);
+    if (bdztail != 0.0f)
+        fin.add(scaleExpansionZeroelim(4, ca, bdztail, v), v);
+    if (cdztail != 0.0f)
+        fin.add(scaleExpansionZeroelim(4, ab, cdztail, v), v);
+
+    // Products of two tails, times the third difference and its tail.
+    auto tailTail = [&](float xtail, float ytail, float z, float ztail) {
+        float t1, t0;
+        twoProduct(xtail, ytail, t1, t0);
+        twoOneProduct(t1, t0, z, u[3], u[2], u[1], u[0]);
+        fin.add(4, u);
+        if (ztail != 0.0f) {
+            twoOneProduct(t1, t0, ztail, u[3], u[2], u[1], u[0]);
+            fin.add(4, u);
+        }
+    };
+    if (adxtail != 0.0f) {
+        if (bdytail != 0.0f)
+            tailTail(adxtail, bdytail, cdz, cdztail);
+        if (cdytail != 0.0f)
+            tailTail(-adxtail, cdytail, bdz, bdztail);
+    }
+    if (bdxtail != 0.0f) {
+        if (cdytail != 0.0f)
+            tailTail(bdxtail, cdytail, adz, adztail);
+        if (adytail != 0.0f)
+            tailTail(-bdxtail, adytail, cdz, cdztail);
+    }
+    if (cdxtail != 0.0f) {
+        if (adytail != 0.0f)
+            tailTail(cdxtail, adytail, bdz, bdztail);
+        if (bdytail != 0.0f)
+            tailTail(-cdxtail, bdytail, adz, adztail);
+    }
+
+    if (adztail != 0.0f)
+        fin.add(scaleExpansionZeroelim(bctlen, bct, adztail, w), w);
+    if (bdztail != 0.0f)
+        fin.add(scaleExpansionZeroelim(catlen, cat, bdztail, w), w);
+    if (cdztail != 0.0f)
+        fin.add(scaleExpansionZeroelim(abtlen, abt, cdztail, w), w);
+
+    return fin.top();
+}
+
+double insphere(const float* pa, const float* pb, const float* pc, const float* pd, const float* pe)
+{
+    float aex = pa[0] - pe[0], bex = pb[0] - pe[0], cex = pc[0] - pe[0], dex = pd[0] - pe[0];
+    float aey = pa[1] - pe[1], bey = pb[1] - pe[1], cey = pc[1] - pe[1], dey = pd[1] - pe[1];
+    float aez = pa[2] - pe[2], bez = pb[2] - pe[2], cez = pc[2] - pe[2], dez = pd[2] - pe[2];
+
+    float aexbey = aex * bey, bexaey = bex * aey;
+    float ab = aexbey - bexaey;
+    float bexcey = bex * cey, cexbey = cex * bey;
+    float bc = bexcey - cexbey;
+    float cexdey = cex * dey, dexcey = dex * cey;
+    float cd = cexdey - dexcey;
+    float dexaey = dex * aey, aexdey = aex * dey;
+    float da = dexaey - aexdey;
+    float aexcey = aex * cey, cexaey = cex * aey;
+    float ac = aexcey - cexaey;
+    float bexdey = bex * dey, dexbey = dex * bey;
+    float bd = bexdey - dexbey;
+
+    float abc = aez * bc - bez * ac + cez * ab;
+    float bcd = bez * cd - cez * bd + dez * bc;
+    float cda = cez * da + dez * ac + aez * cd;
+    float dab = dez * ab + aez * bd + bez * da;
+
+    float alift = aex * aex + aey * aey + aez * aez;
+    float blift = bex * bex + bey * bey + bez * bez;
+    float clift = cex * cex + cey * cey + cez * cez;
+    float dlift = dex * dex + dey * dey + dez * dez;
+
+    float det = (dlift * abc - clift * dab) + (blift * cda - alift * bcd);
+
+    float aezplus = absolute(aez), bezplus = absolute(bez), cezplus = absolute(cez), dezplus = absolute(dez);
+    float aexbeyplus = absolute(aexbey), bexaeyplus = absolute(bexaey);
+    float bexceyplus = absolute(bexcey), cexbeyplus = absolute(cexbey);
+    float cexdeyplus = absolute(cexdey), dexceyplus = absolute(dexcey);
+    float dexaeyplus = absolute(dexaey), aexdeyplus = absolute(aexdey);
+    float aexceyplus = absolute(aexcey), cexaeyplus = absolute(cexaey);
+    float bexdeyplus = absolute(bexdey), dexbeyplus = absolute(dexbey);
+    float permanent = ((cexdeyplus + dexceyplus) * bezplus + (dexbeyplus + bexdeyplus) * cezplus +
+                       (bexceyplus + cexbeyplus) * dezplus) *
+                          alift +
+                      ((dexaeyplus + aexdeyplus) * cezplus + (aexceyplus + cexaeyplus) * dezplus +
+                       (cexdeyplus + dexceyplus) * aezplus) *
+                          blift +
+                      ((aexbeyplus + bexaeyplus) * dezplus + (bexdeyplus + dexbeyplus) * aezplus +
+                       (dexaeyplus + aexdeyplus) * bezplus) *
+                          clift +
+                      ((bexceyplus + cexbeyplus) * aezplus + (cexaeyplus + aexceyplus) * bezplus +
+                       (aexbeyplus + bexaeyplus) * cezplus) *
+                          dlift;
+    float errbound = constants.isperrboundA * permanent;
+    if (det > errbound || -det > errbound)
+        return det;
+    return insphereadapt(pa, pb, pc, pd, pe, permanent);
+}
+
+namespace {
+
+// One lifted cofactor of the in-sphere determinant: the exact
+// (first * fz + second * sz + third * tz) * (x^2 + y^2 + z^2) * sign.
+int liftedTerm(const float* first, float fz, const float* second, float sz, const float* third, float tz,
+               float x, float y, float z, float sign, float* out)
+{
+    float temp8a[8], temp8b[8], temp8c[8], temp16[16], temp24[24], temp48[48];
+    float xdet[96], ydet[96], zdet[96], xydet[192];
+    int temp8alen = scaleExpansionZeroelim(4, first, fz, temp8a);
+    int temp8blen = scaleExpansionZeroelim(4, second, sz, temp8b);
+    int temp8clen = scaleExpansionZeroelim(4, third, tz, temp8c);
+    int temp16len = fastExpansionSumZeroelim(temp8alen, temp8a, temp8blen, temp8b, temp16);
+    int temp24len = fastExpansionSumZeroelim(temp8clen, temp8c, temp16len, temp16, temp24);
+    int temp48len = scaleExpansionZeroelim(temp24len, temp24, x, temp48);
+    int xlen = scaleExpansionZeroelim(temp48len, temp48, sign * x, xdet);
+    temp48len = scaleExpansionZeroelim(temp24len, temp24, y, temp48);
+    int ylen = scaleExpansionZeroelim(temp48len, temp48, sign * y, ydet);
+    temp48len = scaleExpansionZeroelim(temp24len, temp24, z, temp48);
+    int zlen = scaleExpansionZeroelim(temp48len, temp48, sign * z, zdet);
+    int xylen = fastExpansionSumZeroelim(xlen, xdet, ylen, ydet, xydet);
+    return fastExpansionSumZeroelim(xylen, xydet, zlen, zdet, out);
+}
+
+} // namespace
+
+double insphereadapt(const float* pa, const float* pb, const float* pc, const float* pd, const float* pe,
+                     float permanent)
+{
+    float aex = pa[0] - pe[0], bex = pb[0] - pe[0], cex = pc[0] - pe[0], dex = pd[0] - pe[0];
+    float aey = pa[1] - pe[1], bey = pb[1] - pe[1], cey = pc[1] - pe[1], dey = pd[1] - pe[1];
+    float aez = pa[2] - pe[2], bez = pb[2] - pe[2], cez = pc[2] - pe[2], dez = pd[2] - pe[2];
+
+    float ab[4], bc[4], cd[4], da[4], ac[4], bd[4];
+    crossDifference(aex, bey, bex, aey, ab);
+    crossDifference(bex, cey, cex, bey, bc);
+    crossDifference(cex, dey, dex, cey, cd);
+    crossDifference(dex, aey, aex, dey, da);
+    crossDifference(aex, cey, cex, aey, ac);
+    crossDifference(bex, dey, dex, bey, bd);
+
+    float adet[288], bdet[288], cdet[288], ddet[288], abdet[576], cddet[576], fin1[1152];
+    int alen = liftedTerm(cd, bez, bd, -cez, bc, dez, aex, aey, aez, -1.0f, adet);
+    int blen = liftedTerm(da, cez, ac, dez, cd, aez, bex, bey, bez, 1.0f, bdet);
+    int clen = liftedTerm(ab, dez, bd, aez, da, bez, cex, cey, cez, -1.0f, cdet);
+    int dlen = liftedTerm(bc, aez, ac, -bez, ab, cez, dex, dey, dez, 1.0f, ddet);
+
+    int ablen = fastExpansionSumZeroelim(alen, adet, blen, bdet, abdet);
+    int cdlen = fastExpansionSumZeroelim(clen, cdet, dlen, ddet, cddet);
+    int finlength = fastExpansionSumZeroelim(ablen, abdet, cdlen, cddet, fin1);
+
+    float det = estimate(finlength, fin1);
+    float errbound = constants.isperrboundB * permanent;
+    if (det >= errbound || -det >= errbound)
+        return det;
+
+    float aextail, aeytail, aeztail, bextail, beytail, beztail;
+    float cextail, ceytail, ceztail, dextail, deytail, deztail;
+    twoDiffTail(pa[0], pe[0], aex, aextail);
+    twoDiffTail(pa[1], pe[1], aey, aeytail);
+    twoDiffTail(pa[2], pe[2], aez, aeztail);
+    twoDiffTail(pb[0], pe[0], bex, bextail);
+    twoDiffTail(pb[1], pe[1], bey, beytail);
+    twoDiffTail(pb[2], pe[2], bez, beztail);
+    twoDiffTail(pc[0], pe[0], cex, cextail);
+    twoDiffTail(pc[1], pe[1], cey, ceytail);
+    twoDiffTail(pc[2], pe[2], cez, ceztail);
+    twoDiffTail(pd[0], pe[0], dex, dextail);
+    twoDiffTail(pd[1], pe[1], dey, deytail);
+    twoDiffTail(pd[2], pe[2], dez, deztail);
+    if (aextail == 0.0f && aeytail == 0.0f && aeztail == 0.0f && bextail == 0.0f && beytail == 0.0f &&
+        beztail == 0.0f && cextail == 0.0f && ceytail == 0.0f && ceztail == 0.0f && dextail == 0.0f &&
+        deytail == 0.0f && deztail == 0.0f)
+        return det;
+
+    errbound = constants.isperrboundC * permanent + constants.resulterrbound * absolute(det);
+    float abeps = (aex * beytail + bey * aextail) - (aey * bextail + bex * aeytail);
+    float bceps = (bex * ceytail + cey * bextail) - (bey * cextail + cex * beytail);
+    float cdeps = (cex * deytail + dey * cextail) - (cey * dextail + dex * ceytail);
+    float daeps = (dex * aeytail + aey * dextail) - (dey * aextail + aex * deytail);
+    float aceps = (aex * ceytail + cey * aextail) - (aey * cextail + cex * aeytail);
+    float bdeps = (bex * deytail + dey * bextail) - (bey * dextail + dex * beytail);
+    det += (((bex * bex + bey * bey + bez * bez) *
+                 ((cez * daeps + dez * aceps + aez * cdeps) + (ceztail * da[3] + deztail * ac[3] + aeztail * cd[3])) +
+             (dex * dex + dey * dey + dez * dez) *
+                 ((aez * bceps - bez * aceps + cez * abeps) + (aeztail * bc[3] - beztail * ac[3] + ceztail * ab[3]))) -
+            ((aex * aex + aey * aey + aez * aez) *
+                 ((bez * cdeps - cez * bdeps + dez * bceps) + (beztail * cd[3] - ceztail * bd[3] + deztail * bc[3])) +
+             (cex * cex + cey * cey + cez * cez) *
+                 ((dez * abeps + aez * bdeps + bez * daeps) + (deztail * ab[3] + aeztail * bd[3] + beztail * da[3])))) +
+           2.0f * (((bex * bextail + bey * beytail + bez * beztail) * (cez * da[3] + dez * ac[3] + aez * cd[3]) +
+                    (dex * dextail + dey * deytail + dez * deztail) * (aez * bc[3] - bez * ac[3] + cez * ab[3])) -
+                   ((aex * aextail + aey * aeytail + aez * aeztail) * (bez * cd[3] - cez * bd[3] + dez * bc[3]) +
+                    (cex * cextail + cey * ceytail + cez * ceztail) * (dez * ab[3] + aez * bd[3] + bez * da[3])));
+    if (det >= errbound || -det >= errbound)
+        return det;
+
+    return insphereexact(pa, pb, pc, pd, pe);
+}
+
+namespace {
+
+// The exact first * z1 + second * z2 + third * z3 of three 2x2 minors.
+int minorTriple(const float* first, float z1, const float* second, float z2, const float* third, float z3,
+                float* out)
+{
+    float temp8a[8], temp8b[8], temp16[16];
+    int temp8alen = scaleExpansionZeroelim(4, first, z1, temp8a);
+    int temp8blen = scaleExpansionZeroelim(4, second, z2, temp8b);
+    int temp16len = fastExpansionSumZeroelim(temp8alen, temp8a, temp8blen, temp8b, temp16);
+    temp8alen = scaleExpansionZeroelim(4, third, z3, temp8a);
+    return fastExpansionSumZeroelim(temp8alen, temp8a, temp16len, temp16, out);
+}
+
+// (plus1 + plus2 - minus1 - minus2) * (x^2 + y^2 + z^2) of one point p.
+int liftedCofactor(int plus1len, const float* plus1, int plus2len, const float* plus2, int minus1len,
+                   const float* minus1, int minus2len, const float* minus2, const float* p, float* out)
+{
+    float temp48a[48], temp48b[48], cofactor[96], temp192[192];
+    float det384x[384], det384y[384], det384z[384], detxy[768];
+    int temp48alen = fastExpansionSumZeroelim(plus1len, plus1, plus2len, plus2, temp48a);
+    int temp48blen = fastExpansionSumZeroelim(minus1len, minus1, minus2len, minus2, temp48b);
+    for (int i = 0; i < temp48blen; ++i)
+        temp48b[i] = -temp48b[i];
+    int cofactorlen = fastExpansionSumZeroelim(temp48alen, temp48a, temp48blen, temp48b, cofactor);
+    int xlen = scaleExpansionZeroelim(cofactorlen, cofactor, p[0], temp192);
+    xlen = scaleExpansionZeroelim(xlen, temp192, p[0], det384x);
+    int ylen = scaleExpansionZeroelim(cofactorlen, cofactor, p[1], temp192);
+    ylen = scaleExpansionZeroelim(ylen, temp192, p[1], det384y);
+    int zlen = scaleExpansionZeroelim(cofactorlen, cofactor, p[2], temp192);
+    zlen = scaleExpansionZeroelim(zlen, temp192, p[2], det384z);
+    int xylen = fastExpansionSumZeroelim(xlen, det384x, ylen, det384y, detxy);
+    return fastExpansionSumZeroelim(xylen, detxy, zlen, det384z, out);
+}
+
+} // namespace
+
+double insphereexact(const float* pa, const float* pb, const float* pc, const float* pd, const float* pe)
+{
+    float ab[4], bc[4], cd[4], de[4], ea[4], ac[4], bd[4], ce[4], da[4], eb[4];
+    crossDifference(pa[0], pb[1], pb[0], pa[1], ab);
+    crossDifference(pb[0], pc[1], pc[0], pb[1], bc);
+    crossDifference(pc[0], pd[1], pd[0], pc[1], cd);
+    crossDifference(pd[0], pe[1], pe[0], pd[1], de);
+    crossDifference(pe[0], pa[1], pa[0], pe[1], ea);
+    crossDifference(pa[0], pc[1], pc[0], pa[1], ac);
+    crossDifference(pb[0], pd[1], pd[0], pb[1], bd);
+    crossDifference(pc[0], pe[1], pe[0], pc[1], ce);
+    crossDifference(pd[0], pa[1], pa[0], pd[1], da);
+    crossDifference(pe[0], pb[1], pb[0], pe[1], eb);
+
+    float abc[24], bcd[24], cde[24], dea[24], eab[24], abd[24], bce[24], cda[24], deb[24], eac[24];
+    int abclen = minorTriple(bc, pa[2], ac, -pb[2], ab, pc[2], abc);
+    int bcdlen = minorTriple(cd, pb[2], bd, -pc[2], bc, pd[2], bcd);
+    int cdelen = minorTriple(de, pc[2], ce, -pd[2], cd, pe[2], cde);
+    int dealen = minorTriple(ea, pd[2], da, -pe[2], de, pa[2], dea);
+    int eablen = minorTriple(ab, pe[2], eb, -pa[2], ea, pb[2], eab);
+    int abdlen = minorTriple(bd, pa[2], da, pb[2], ab, pd[2], abd);
+    int bcelen = minorTriple(ce, pb[2], eb, pc[2], bc, pe[2], bce);
+    int cdalen = minorTriple(da, pc[2], ac, pd[2], cd, pa[2], cda);
+    int deblen = minorTriple(eb, pd[2], bd, pe[2], de, pb[2], deb);
+    int eaclen = minorTriple(ac, pe[2], ce, pa[2], ea, pc[2], eac);
+
+    float adet[1152], bdet[1152], cdet[1152], ddet[1152], edet[1152];
+    int alen = liftedCofactor(cdelen, cde, bcelen, bce, deblen, deb, bcdlen, bcd, pa, adet);
+    int blen = liftedCofactor(dealen, dea, cdalen, cda, eaclen, eac, cdelen, cde, pb, bdet);
+    int clen = liftedCofactor(eablen, eab, deblen, deb, abdlen, abd, dealen, dea, pc, cdet);
+    int dlen = liftedCofactor(abclen, abc, eaclen, eac, bcelen, bce, eablen, eab, pd, ddet);
+    int elen = liftedCofactor(bcdlen, bcd, abdlen, abd, cdalen, cda, abclen, abc, pe, edet);
+
+    float abdet[2304], cddet[2304], cdedet[3456], deter[5760];
+    int ablen = fastExpansionSumZeroelim(alen, adet, blen, bdet, abdet);
+    int cdlen = fastExpansionSumZeroelim(clen, cdet, dlen, ddet, cddet);
+    int cdelen2 = fastExpansionSumZeroelim(cdlen, cddet, elen, edet, cdedet);
+    int deterlen = fastExpansionSumZeroelim(ablen, abdet, cdelen2, cdedet, deter);
+    return deter[deterlen - 1];
+}
+
+} // namespace Vostrel
