@@ -33,12 +33,16 @@ const char* sourceName(const char* compilerFileName);
 
 // Throws a Vostrel::Exception whose message is composed in a string stream:
 // VOSTREL_THROW("No key with id " << id);
-#define VOSTREL_THROW(streamExpression)                                              \
+#define VOSTREL_THROW(streamExpression) VOSTREL_THROW_AT_LINE(__LINE__, streamExpression)
+
+// As VOSTREL_THROW, for the few failures whose report has always shown a
+// fixed line, whatever the layout of the source around them.
+#define VOSTREL_THROW_AT_LINE(reportedLine, streamExpression)                        \
     do {                                                                             \
         std::ostringstream vostrelMessageStream_;                                    \
         vostrelMessageStream_ << streamExpression;                                   \
         throw ::Vostrel::Exception(vostrelMessageStream_.str(),                      \
-                                   ::Vostrel::sourceName(__FILE__), __LINE__);       \
+                                   ::Vostrel::sourceName(__FILE__), reportedLine);   \
     } while (false)
 
 // A failed consistency check: the message is the expression's text followed

@@ -20,7 +20,8 @@ Matrix4 zeroMatrix()
 // Intermediates are doubles; 2n, 1 / (f - n) and s are rounded to float
 // before they take part in products. The off-centre terms carry a minus sign
 // because the eye looks along +z: the near rectangle's edges then land on
-// -1 and +1 whatever its position.
+// -1 and +1 whatever its position. The depth row maps n to zMin and f to 1
+// for any zMin; its constant (1 + zMin) / 2 is what makes both ends hold.
 Matrix4 frustum(float left, float right, float bottom, float top, float zNear, float zFar)
 {
     APICore& core = *APICore::getInstance();
@@ -38,7 +39,7 @@ Matrix4 frustum(float left, float right, float bottom, float top, float zNear, f
     m(0, 2) = static_cast<float>(-(static_cast<double>(left) + right) / width);
     m(1, 1) = static_cast<float>(twoNear / height);
     m(1, 2) = static_cast<float>(-(static_cast<double>(bottom) + top) / height);
-    m(2, 2) = static_cast<float>(((static_cast<double>(zNear) + zFar) * inverseDepth + zMin + 1.0) * s);
+    m(2, 2) = static_cast<float>((static_cast<double>(zNear) + zFar) * inverseDepth * s + (1.0 + zMin) / 2.0);
     m(2, 3) = static_cast<float>(-(twoNear * zFar * s) * inverseDepth);
     m(3, 2) = 1.0f;
     return m;
@@ -61,7 +62,7 @@ Matrix4 ortho(float left, float right, float bottom, float top, float zNear, flo
     m(1, 1) = static_cast<float>(2.0 / height);
     m(1, 3) = static_cast<float>(-(static_cast<double>(bottom) + top) / height);
     m(2, 2) = static_cast<float>(2.0 * s / depth);
-    m(2, 3) = static_cast<float>((zMin + 1.0 - (static_cast<double>(zNear) + zFar) / depth) * s);
+    m(2, 3) = static_cast<float>((1.0 + zMin) / 2.0 - (static_cast<double>(zNear) + zFar) / depth * s);
     m(3, 3) = 1.0f;
     return m;
 }

@@ -23,7 +23,8 @@ struct StateBlock {
 
 // One reference to a shared block. Copying a handle shares the block; a
 // write goes through detach, which copies the block first when others hold
-// it, so a shared block never changes under its other holders.
+// it, so a shared block never changes under its other holders. Moving shares
+// too: a handle is never left empty, so a moved-from context stays usable.
 template <typename Block> class SharedState {
 public:
     SharedState() : block(nullptr) {}
@@ -34,19 +35,9 @@ public:
         if (block)
             ++block->referenceCount;
     }
-    SharedState(SharedState&& other) noexcept : block(other.block) { other.block = nullptr; }
     SharedState& operator=(const SharedState& other)
     {
         share(other);
-        return *this;
-    }
-    SharedState& operator=(SharedState&& other) noexcept
-    {
-        if (this != &other) {
-            release();
-            block = other.block;
-            other.block = nullptr;
-        }
         return *this;
     }
     ~SharedState() { release(); }

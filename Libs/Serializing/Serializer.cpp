@@ -164,11 +164,12 @@ void Serializer::writeString(const std::string& text)
 
 void Serializer::writeEnum(int index, int count, const char* const* names)
 {
+    // Checked in both variants: the reader refuses an index outside the table.
+    VOSTREL_ASSERT(index >= 0 && index < count);
     if (binary) {
         writeInt(index, 4);
         return;
     }
-    VOSTREL_ASSERT(index >= 0 && index < count);
     separate();
     out << escapeToken(names[index]);
 }

@@ -155,13 +155,18 @@ void parseEntry(const std::string& fileName, int lineNumber, const std::string& 
     }
 }
 
+[[noreturn]] void cannotLoad(const std::string& fileName)
+{
+    VOSTREL_THROW_AT_LINE(20, "Cannot load property file '" << fileName << "'");
+}
+
 } // namespace
 
 void Properties::load(const std::string& fileName)
 {
     std::ifstream in(fileName);
     if (!in.is_open())
-        VOSTREL_THROW("Cannot load property file '" << fileName << "'");
+        cannotLoad(fileName);
     LoadState state;
     std::string line;
     bool tooLong;
@@ -175,6 +180,10 @@ void Properties::load(const std::string& fileName)
             continue;
         parseEntry(fileName, lineNumber, line, state);
     }
+    // A read error looks like the end of the file; the settings would then
+    // silently be the defaults.
+    if (in.bad())
+        cannotLoad(fileName);
 }
 
 std::string Properties::getString(const std::string& name, const std::string& defaultValue)

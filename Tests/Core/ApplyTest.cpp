@@ -51,6 +51,33 @@ TEST_F(Apply, FirstDrawSendsEveryBlockInItsFixedOrder)
     EXPECT_EQ(core->takeLog(), with(everyDefaultBlock, "drawPrimitives(type=3 first=0 count=2)"));
 }
 
+TEST_F(Apply, EverySlotIsSentInTheFixedOrderWhenAllIsSet)
+{
+    FakeVertexStream stream("s0");
+    FakeVertexFormat format("f0");
+    FakeTexture texture("t0");
+    FakeVertexShader vs("vs");
+    FakePixelShader ps("ps");
+    FakeIndexStream indices("indices");
+    RenderContext context;
+    context.setVertexStream(0, &stream);
+    context.setVertexFormat(&format);
+    context.setTexture(0, &texture);
+    context.setVertexShader(&vs);
+    context.setPixelShader(&ps);
+    context.setVertexConstantCount(1);
+    context.setPixelConstantCount(1);
+    context.setIndexStream(&indices);
+    context.drawIndexedPrimitives(PRIMITIVE_TRIANGLE_LIST, 0, 3, 0, 1);
+    Lines expected(everyDefaultBlock.begin(), everyDefaultBlock.begin() + 9);
+    for (const char* line : {"setVertexStreams(count=1 s0 format=f0)", "setTextures(count=1 t0)", "setVertexShader(vs)",
+                             "setPixelShader(ps)", "setVertexShaderConstants(count=1 (0 0 0 0))",
+                             "setPixelShaderConstants(count=1 (0 0 0 0))", "setIndexStream(indices)",
+                             "drawIndexedPrimitives(type=3 lowest=0 vertices=3 first=0 count=1)"})
+        expected.push_back(line);
+    EXPECT_EQ(core->takeLog(), expected);
+}
+
 TEST_F(Apply, SecondDrawWithUnchangedStateSendsNothing)
 {
     RenderContext context;

@@ -92,9 +92,10 @@ TEST_F(Projections, SymmetricFrustaMatchGlmForBothDepthRanges)
 
 // The eye looks along +z, so the off-centre terms need the sign that puts the
 // near rectangle's edges on -1 and +1.
+// Any near depth an API may use, not only Direct3D's 0 and OpenGL's -1.
 TEST_F(Projections, NearRectangleCornersLandOnTheClipCornersAndTheFarPlaneOnDepthOne)
 {
-    for (float zMin : {0.0f, -1.0f}) {
+    for (float zMin : {0.0f, -1.0f, 0.25f, -0.5f}) {
         core->setMinimumClipDepth(zMin);
         for (int i = 0; i < 200; ++i) {
             Frustum f = randomFrustum(i % 4 == 0);
@@ -136,6 +137,22 @@ TEST_F(Projections, OrthoMatchesGlmForBothDepthRanges)
             Matrix4 ours = Perspective::ortho(l, r, b, t, n, f);
             glm::mat4 reference = zMin == 0.0f ? glm::orthoLH_ZO(l, r, b, t, n, f) : glm::orthoLH_NO(l, r, b, t, n, f);
             expectSameMatrix(ours, reference, "ortho");
+        }
+    }
+}
+
+TEST_F(Projections, OrthoMapsTheNearPlaneToTheMinimumDepthAndTheFarPlaneToOne)
+{
+    std::uniform_real_distribution<float> coordinate(-50.0f, 50.0f), size(0.5f, 100.0f);
+    for (float zMin : {0.0f, -1.0f, 0.25f, -0.5f}) {
+        core->setMinimumClipDepth(zMin);
+        for (int i = 0; i < 50; ++i) {
+            float l = coordinate(random), b = coordinate(random), n = coordinate(random);
+            float r = l + size(random), t = b + size(random), f = n + size(random);
+            Matrix4 m = Perspective::ortho(l, r, b, t, n, f);
+            std::string what = "ortho " + std::to_string(i) + " zMin " + std::to_string(zMin);
+            expectNear(project(m, l, b, n), -1, -1, zMin, what + " near");
+            expectNear(project(m, r, t, f), 1, 1, 1, what + " far");
         }
     }
 }

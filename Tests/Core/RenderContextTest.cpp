@@ -132,6 +132,25 @@ TEST(RenderContext, CopyingAContextSharesEveryBlockAndReleasesOnDestruction)
     EXPECT_EQ(original.getCullMode(), CULL_NONE);
 }
 
+// Containers move contexts about; what is left behind must stay usable.
+TEST(RenderContext, AMovedFromContextKeepsWorkingBlocks)
+{
+    RenderContext original;
+    original.setCullMode(CULL_NONE);
+    RenderContext moved(std::move(original));
+    EXPECT_EQ(moved.getCullMode(), CULL_NONE);
+    original.setCullMode(CULL_CLOCKWISE);
+    EXPECT_EQ(moved.getCullMode(), CULL_NONE);
+    RenderContext assigned;
+    assigned = std::move(moved);
+    moved.setDepthTest(false);
+    EXPECT_TRUE(assigned.isDepthTest());
+    EXPECT_EQ(assigned.getCullMode(), CULL_NONE);
+    // Four contexts and the defaults' own reference; three have their own cull
+    // block and one its own depth block.
+    EXPECT_EQ(referenceCounts(RenderContext()), std::vector<int>({2, 5, 5, 5, 5, 5, 4, 5, 5, 5, 5, 5, 5}));
+}
+
 TEST(RenderContext, CopyOperationsShareOneBlockKindOnly)
 {
     RenderContext a, b;

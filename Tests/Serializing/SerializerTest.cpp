@@ -412,6 +412,7 @@ TEST(Serializer, WidthAndIndexChecks)
         {[&] { b.writeIntArray(1, values, 5, 0); }, "bytesPerInt<=4 does not hold."},
         {[&] { t.writeEnum(3, 3, curveNames); }, "index >= 0 && index < count does not hold."},
         {[&] { t.writeEnum(-1, 3, curveNames); }, "index >= 0 && index < count does not hold."},
+        {[&] { b.writeEnum(3, 3, curveNames); }, "index >= 0 && index < count does not hold."},
     };
     for (const Case& c : cases) {
         try {

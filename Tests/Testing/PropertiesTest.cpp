@@ -183,6 +183,20 @@ TEST_F(PropertiesTest, AMissingFileThrows)
     } catch (const Vostrel::Exception& e) {
         EXPECT_EQ(e.message, "Cannot load property file '" + missing + "'");
         EXPECT_STREQ(e.file, "Libs\\Testing\\Properties");
+        // The report line of a missing "demo.props" has always named line 20.
+        EXPECT_EQ(e.report(), "Libs\\Testing\\Properties(20): Cannot load property file '" + missing + "'");
+    }
+}
+
+TEST_F(PropertiesTest, AFileThatCannotBeReadThrowsInsteadOfLoadingNothing)
+{
+    // A directory opens on this platform but every read fails.
+    try {
+        Properties::load(dir.path);
+        FAIL() << "loaded a directory";
+    } catch (const Vostrel::Exception& e) {
+        EXPECT_EQ(e.message, "Cannot load property file '" + dir.path + "'");
+        EXPECT_STREQ(e.file, "Libs\\Testing\\Properties");
     }
 }
 

@@ -1,0 +1,32 @@
+#include "Libs/Common/Exception.h"
+#include "Libs/Mesh/ModifiableMesh.h"
+
+#include <iostream>
+
+namespace Vostrel {
+namespace Mesh {
+
+std::unique_ptr<ModifiableMesh> ModifiableMesh::create(const std::string& fileName)
+{
+    try {
+        if (fileName.empty()) {
+            std::cout << "aa " << fileName << std::endl;
+            VOSTREL_THROW("Empty filename");
+        }
+        // "file.lwo@2": the layer follows the last "@".
+        const std::string::size_type at = fileName.rfind('@');
+        const std::string filePart = at == std::string::npos ? fileName : fileName.substr(0, at);
+        const std::string extension = filePart.size() >= 4 ? filePart.substr(filePart.size() - 4) : std::string();
+        if (extension == ".v3d")
+            VOSTREL_THROW("V3D mesh files cannot be read yet (" << filePart << ").");
+        if (extension == ".lwo")
+            VOSTREL_THROW("LightWave objects cannot be read yet (" << filePart << ").");
+        VOSTREL_THROW("Unknown extension.");
+    } catch (Exception&) {
+        std::cerr << "In " << "ModifiableMesh::create(" << fileName << ")" << std::endl;
+        throw;
+    }
+}
+
+} // namespace Mesh
+} // namespace Vostrel

@@ -1,0 +1,72 @@
+#include "Platform/D3D9/Internal.h"
+
+namespace D3D9 {
+
+namespace {
+
+struct Log {
+    bool on = false;
+    std::vector<D3D9Testing::Call> calls;
+};
+
+Log& log()
+{
+    static Log state;
+    return state;
+}
+
+} // namespace
+
+bool logging() { return log().on; }
+
+void logCall(const char* name, std::initializer_list<int64_t> arguments)
+{
+    if (log().on)
+        log().calls.push_back({name, std::vector<int64_t>(arguments)});
+}
+
+AdapterSwitches& adapterSwitches()
+{
+    static AdapterSwitches switches;
+    return switches;
+}
+
+} // namespace D3D9
+
+namespace D3D9Testing {
+
+void startLog()
+{
+    D3D9::log().on = true;
+    D3D9::log().calls.clear();
+}
+
+void stopLog() { D3D9::log().on = false; }
+
+std::vector<Call> takeLog()
+{
+    std::vector<Call> result;
+    result.swap(D3D9::log().calls);
+    return result;
+}
+
+std::vector<Call> callsNamed(const std::vector<Call>& log, const std::string& name)
+{
+    std::vector<Call> result;
+    for (const Call& call : log)
+        if (call.name == name)
+            result.push_back(call);
+    return result;
+}
+
+void setHalShaderVersions(DWORD vertexVersion, DWORD pixelVersion)
+{
+    D3D9::adapterSwitches().halVertexShaderVersion = vertexVersion & 0xFFFF;
+    D3D9::adapterSwitches().halPixelShaderVersion = pixelVersion & 0xFFFF;
+}
+
+void setHalDeviceFails(bool fails) { D3D9::adapterSwitches().halDeviceFails = fails; }
+
+void resetAdapter() { D3D9::adapterSwitches() = D3D9::AdapterSwitches(); }
+
+} // namespace D3D9Testing

@@ -1,0 +1,34 @@
+#pragma once
+
+// What tests need of the Direct3D stand-in beyond Direct3D itself: a log of
+// the calls it receives and switches that make the adapter look different.
+
+#include "Platform/D3D9/d3d9.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace D3D9Testing {
+
+struct Call {
+    std::string name;
+    std::vector<int64_t> arguments;
+};
+
+// While logging, every device and swap-chain call is appended to the log.
+void startLog();
+void stopLog();
+std::vector<Call> takeLog();
+// Only the calls of one name, for tests that look at one kind.
+std::vector<Call> callsNamed(const std::vector<Call>& log, const std::string& name);
+
+// The shader versions the HAL device reports (low 16 bits, e.g. 0x101 for
+// 1.1); the reference device always reports 2.0.
+void setHalShaderVersions(DWORD vertexVersion, DWORD pixelVersion);
+// Makes CreateDevice on the HAL fail, as a driver that refuses would.
+void setHalDeviceFails(bool fails);
+// Back to an adapter with 2.0 shaders and a working HAL.
+void resetAdapter();
+
+} // namespace D3D9Testing

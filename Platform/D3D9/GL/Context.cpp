@@ -1,0 +1,103 @@
+#include "Platform/D3D9/GL/Context.h"
+
+#include "Platform/D3D9/StateTranslation.h"
+#include "Platform/Win32/Host.h"
+
+#include <SDL.h>
+
+namespace D3D9::GL {
+
+std::unique_ptr<Context> Context::create(std::string& error)
+{
+    if (!Win32Host::ensureVideo()) {
+        error = SDL_GetError();
+        return nullptr;
+    }
+    SDL_Window* anchor = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!anchor) {
+        error = SDL_GetError();
+        return nullptr;
+    }
+    SDL_GLContext context = SDL_GL_CreateContext(anchor);
+    if (!context) {
+        error = SDL_GetError();
+        SDL_DestroyWindow(anchor);
+        return nullptr;
+    }
+    Win32Host::pinLoadedLibraries();
+    std::unique_ptr<Context> result(new Context(anchor, context));
+    result->makeCurrent();
+    if (epoxy_gl_version() < 45) {
+        error = "OpenGL 4.5 is not available";
+        return nullptr;
+    }
+    // Direct3D's conventions: depth 0..1, row 0 at the top, clockwise front
+    // faces.
+    glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+    glFrontFace(GL_CW);
+    glEnable(GL_PROGRAM_POINT_SIZE);
+    glGetIntegerv(GL_MAX_SAMPLES, &result->maxSamples_);
+    return result;
+}
+
+Context::Context(SDL_Window* anchor, void* context) : anchor_(anchor), context_(context) {}
+
+Context::~Context()
+{
+    SDL_GL_MakeCurrent(nullptr, nullptr);
+    SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
+    SDL_DestroyWindow(anchor_);
+}
+
+void Context::makeCurrent()
+{
+    if (SDL_GL_GetCurrentContext() != context_ || SDL_GL_GetCurrentWindow() != anchor_)
+        SDL_GL_MakeCurrent(anchor_, static_cast<SDL_GLContext>(context_));
+}
+
+void Context::presentToWindow(SDL_Window* window, GLuint readFramebuffer, int width, int height, bool keepAspect,
+                              int swapInterval)
+{
+    if (SDL_GL_MakeCurrent(window, static_cast<SDL_GLContext>(context_)) != 0) {
+        makeCurrent();
+        return;
+    }
+    auto interval = swapIntervals_.find(window);
+    if (interval == swapIntervals_.end() || interval->second != swapInterval) {
+        SDL_GL_SetSwapInterval(swapInterval);
+        swapIntervals_[window] = swapInterval;
+    }
+    int drawableWidth = 0;
+    int drawableHeight = 0;
+    SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
+    PixelRect target = presentRectangle(width, height, drawableWidth, drawableHeight, keepAspect);
+
+    // The caller's state shadow keeps these; restore what it believes.
+    GLint previousRead = 0;
+    GLint previousDraw = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &previousRead);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &previousDraw);
+    GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    if (keepAspect) {
+        GLboolean mask[4];
+        glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glColorMask(mask[0], mask[1], mask[2], mask[3]);
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
+    bool sameSize = target.right - target.left == width && target.bottom - target.top == height;
+    glBlitFramebuffer(0, 0, width, height, target.left, drawableHeight - target.top, target.right,
+                      drawableHeight - target.bottom, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
+    SDL_GL_SwapWindow(window);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(previousRead));
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(previousDraw));
+    if (scissor)
+        glEnable(GL_SCISSOR_TEST);
+    makeCurrent();
+}
+
+} // namespace D3D9::GL

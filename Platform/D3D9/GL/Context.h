@@ -1,0 +1,42 @@
+#pragma once
+
+// The device's OpenGL context. It lives on a hidden window of its own, so
+// that windows may come and go; presenting borrows a window's drawable for
+// the blit and the swap only.
+
+#include <epoxy/gl.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+struct SDL_Window;
+
+namespace D3D9::GL {
+
+class Context {
+public:
+    // Null (with the reason) when SDL gives no OpenGL 4.5 core context.
+    static std::unique_ptr<Context> create(std::string& error);
+    ~Context();
+
+    void makeCurrent();
+
+    // Blits the colour attachment of the given read framebuffer, rows
+    // top-first, into the window upside down (OpenGL's windows count rows
+    // from the bottom), then swaps with the given swap interval.
+    void presentToWindow(SDL_Window* window, GLuint readFramebuffer, int width, int height, bool keepAspect,
+                         int swapInterval);
+
+    int maxSamples() const { return maxSamples_; }
+
+private:
+    Context(SDL_Window* anchor, void* context);
+
+    SDL_Window* anchor_;
+    void* context_;
+    int maxSamples_ = 0;
+    std::map<SDL_Window*, int> swapIntervals_;
+};
+
+} // namespace D3D9::GL

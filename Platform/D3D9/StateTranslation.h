@@ -1,0 +1,87 @@
+#pragma once
+
+// Direct3D state as OpenGL state: small pure functions, no context needed.
+
+#include "Platform/D3D9/d3d9.h"
+
+#include <epoxy/gl.h>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace D3D9 {
+
+std::optional<GLenum> compareFunction(DWORD function);
+std::optional<GLenum> blendFactor(DWORD blend);
+std::optional<GLenum> blendEquation(DWORD operation);
+std::optional<GLenum> stencilOperation(DWORD operation);
+std::optional<GLenum> polygonMode(DWORD fillMode);
+
+struct BlendFactors {
+    GLenum source;
+    GLenum destination;
+};
+// BOTHSRCALPHA and BOTHINVSRCALPHA set both factors from the source one;
+// an unknown factor blends as ONE / ZERO.
+BlendFactors blendFactors(DWORD source, DWORD destination);
+
+struct Culling {
+    bool enabled;
+    GLenum face;
+};
+// With glFrontFace(GL_CW) under the upper-left clip control, Direct3D's
+// CULL_CCW removes GL's back faces and CULL_CW its front faces.
+Culling culling(DWORD cullMode);
+
+struct ColorMask {
+    bool red, green, blue, alpha;
+};
+ColorMask colorMask(DWORD writeEnable);
+
+// A0R0G0B0 in 0..1, red first.
+std::array<float, 4> colorToFloats(D3DCOLOR color);
+
+float floatFromBits(DWORD bits);
+DWORD bitsFromFloat(float value);
+
+// Direct3D's depth bias is a fraction of the depth range; OpenGL counts in
+// steps of the depth buffer's resolution.
+float depthBiasUnits(float bias, int depthBits);
+
+struct DrawShape {
+    GLenum mode;
+    GLsizei vertexCount;
+};
+std::optional<DrawShape> drawShape(DWORD primitiveType, UINT primitiveCount);
+
+struct PixelRect {
+    LONG left, top, right, bottom;
+    bool empty() const { return right <= left || bottom <= top; }
+};
+PixelRect intersect(const PixelRect& a, const PixelRect& b);
+
+// The rectangles a Clear touches: each given rectangle (or the whole
+// target) cut to the viewport, and to the scissor rectangle while the
+// scissor test is on. Empty ones are dropped.
+std::vector<PixelRect> clearRectangles(const D3DVIEWPORT9& viewport, bool scissorEnabled, const RECT& scissor,
+                                       const D3DRECT* rects, DWORD count, UINT targetWidth, UINT targetHeight);
+
+// Where a frame of the given size lands in a drawable: stretched over all
+// of it, or kept in proportion with bars (a full-screen mode shown on a
+// desktop of another shape).
+PixelRect presentRectangle(int frameWidth, int frameHeight, int drawableWidth, int drawableHeight, bool keepAspect);
+
+struct SurfaceFormat {
+    GLenum internalFormat;
+    int bytesPerPixel;
+    bool isDepth;
+    bool hasStencil;
+    int depthBits;
+};
+std::optional<SurfaceFormat> surfaceFormat(D3DFORMAT format);
+
+// Sample count of a multisample type: 0 for none, else 2..16.
+std::optional<GLsizei> sampleCount(D3DMULTISAMPLE_TYPE type);
+
+} // namespace D3D9

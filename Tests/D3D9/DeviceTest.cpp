@@ -1,0 +1,136 @@
+#include "Tests/D3D9/DeviceFixture.h"
+
+namespace {
+
+TEST(Direct3DTest, OnlyTheKnownSdkVersionsAreAccepted)
+{
+    EXPECT_EQ(Direct3DCreate9(30), nullptr);
+    IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(direct3D, nullptr);
+    EXPECT_EQ(direct3D->Release(), 0u);
+}
+
+TEST(Direct3DTest, CapabilitiesReportShaderVersionsAndTheSwitchLowersTheHal)
+{
+    IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
+    D3DCAPS9 caps;
+    ASSERT_EQ(direct3D->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
+    EXPECT_EQ(caps.VertexShaderVersion & 0xFFFF, 0x200u);
+    EXPECT_EQ(caps.PixelShaderVersion, static_cast<DWORD>(D3DPS_VERSION(2, 0)));
+    EXPECT_NE(caps.Caps2 & D3DCAPS2_DYNAMICTEXTURES, 0u);
+    D3D9Testing::setHalShaderVersions(0x101, 0x200);
+    ASSERT_EQ(direct3D->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
+    EXPECT_EQ(caps.VertexShaderVersion & 0xFFFF, 0x101u);
+    ASSERT_EQ(direct3D->GetDeviceCaps(0, D3DDEVTYPE_REF, &caps), D3D_OK);
+    EXPECT_EQ(caps.VertexShaderVersion & 0xFFFF, 0x200u) << "the reference rasteriser does everything";
+    EXPECT_EQ(direct3D->GetDeviceCaps(1, D3DDEVTYPE_HAL, &caps), D3DERR_INVALIDCALL);
+    D3D9Testing::resetAdapter();
+    direct3D->Release();
+}
+
+TEST(Direct3DTest, AdapterModesAreTheDisplaysModesInOrder)
+{
+    Win32Host::setDisplayModesForTesting({{1024, 768, 60}, {1024, 768, 75}, {1024, 768, 85}, {1024, 768, 100}},
+                                         {1024, 768, 60});
+    IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_EQ(direct3D->GetAdapterModeCount(0, D3DFMT_X8R8G8B8), 4u);
+    EXPECT_EQ(direct3D->GetAdapterModeCount(0, D3DFMT_R5G6B5), 0u);
+    D3DDISPLAYMODE mode;
+    ASSERT_EQ(direct3D->EnumAdapterModes(0, D3DFMT_X8R8G8B8, 2, &mode), D3D_OK);
+    EXPECT_EQ(mode.RefreshRate, 85u);
+    EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
+    EXPECT_EQ(direct3D->EnumAdapterModes(0, D3DFMT_X8R8G8B8, 4, &mode), D3DERR_INVALIDCALL);
+    ASSERT_EQ(direct3D->GetAdapterDisplayMode(0, &mode), D3D_OK);
+    EXPECT_EQ(mode.Width, 1024u);
+    direct3D->Release();
+    Win32Host::setDisplayModesForTesting({}, {0, 0, 0});
+}
+
+TEST(Direct3DTest, HalFailureLeavesTheReferenceDevice)
+{
+    IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
+    HWND window = makeWindow(0, 0, 32, 32);
+    D3DPRESENT_PARAMETERS parameters = windowedParameters(window, 1, 1);
+    IDirect3DDevice9* device = nullptr;
+    D3D9Testing::setHalDeviceFails(true);
+    EXPECT_EQ(direct3D->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
+                                     &device),
+              D3DERR_NOTAVAILABLE);
+    ASSERT_EQ(direct3D->CreateDevice(0, D3DDEVTYPE_REF, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters,
+                                     &device),
+              D3D_OK);
+    D3DCAPS9 caps;
+    device->GetDeviceCaps(&caps);
+    EXPECT_EQ(caps.DeviceType, D3DDEVTYPE_REF);
+    EXPECT_EQ(device->Release(), 0u);
+    EXPECT_EQ(direct3D->CreateDevice(0, D3DDEVTYPE_REF, window,
+                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                     &parameters, &device),
+              D3DERR_INVALIDCALL)
+        << "exactly one kind of vertex processing";
+    D3D9Testing::resetAdapter();
+    direct3D->Release();
+    DestroyWindow(window);
+}
+
+TEST_F(DeviceTest, ObjectsHoldTheDeviceWhileTheyAreReferenced)
+{
+    IDirect3DSurface9* depth = nullptr;
+    ASSERT_EQ(device->CreateDepthStencilSurface(64, 48, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE, &depth, nullptr),
+              D3D_OK);
+    IDirect3DSwapChain9* chain = nullptr;
+    ASSERT_EQ(device->GetSwapChain(0, &chain), D3D_OK);
+    EXPECT_EQ(device->AddRef(), 4u) << "the device, the surface and the chain";
+    device->Release();
+    ASSERT_EQ(device->SetDepthStencilSurface(depth), D3D_OK);
+    EXPECT_EQ(depth->Release(), 0u);
+    EXPECT_EQ(device->AddRef(), 3u) << "a binding alone holds no reference on the device";
+    device->Release();
+    IDirect3DSurface9* bound = nullptr;
+    ASSERT_EQ(device->GetDepthStencilSurface(&bound), D3D_OK);
+    EXPECT_EQ(bound, depth) << "the bound surface lives on";
+    bound->Release();
+    chain->Release();
+}
+
+TEST_F(DeviceTest, SurfacesDescribeThemselves)
+{
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    D3DSURFACE_DESC description;
+    back->GetDesc(&description);
+    EXPECT_EQ(description.Width, 64u);
+    EXPECT_EQ(description.Height, 48u);
+    EXPECT_EQ(description.Format, D3DFMT_X8R8G8B8);
+    EXPECT_EQ(description.Usage, static_cast<DWORD>(D3DUSAGE_RENDERTARGET));
+    D3DLOCKED_RECT locked;
+    EXPECT_EQ(back->LockRect(&locked, nullptr, 0), D3DERR_INVALIDCALL) << "render targets are not lockable";
+    back->Release();
+
+    IDirect3DSurface9* memory = nullptr;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(8, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &memory, nullptr), D3D_OK);
+    ASSERT_EQ(memory->LockRect(&locked, nullptr, D3DLOCK_DISCARD), D3D_OK);
+    EXPECT_EQ(locked.Pitch, 32);
+    EXPECT_EQ(memory->LockRect(&locked, nullptr, 0), D3DERR_INVALIDCALL) << "already locked";
+    EXPECT_EQ(memory->UnlockRect(), D3D_OK);
+    RECT outside = {4, 0, 9, 4};
+    EXPECT_EQ(memory->LockRect(&locked, &outside, 0), D3DERR_INVALIDCALL);
+    memory->Release();
+}
+
+TEST_F(DeviceTest, FrontBufferDataWantsADesktopSizedSystemMemorySurface)
+{
+    IDirect3DSurface9* small = nullptr;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(64, 48, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &small, nullptr), D3D_OK);
+    EXPECT_EQ(device->GetFrontBufferData(0, small), D3DERR_INVALIDCALL);
+    small->Release();
+    EXPECT_EQ(device->GetFrontBufferData(0, nullptr), D3DERR_INVALIDCALL);
+}
+
+TEST_F(DeviceTest, DesktopIsBlackBeforeAnythingIsPresented)
+{
+    std::vector<uint32_t> pixels = desktop();
+    EXPECT_EQ(shown(pixels, 0, 0), black);
+}
+
+} // namespace

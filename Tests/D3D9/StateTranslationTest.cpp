@@ -1,0 +1,109 @@
+#include "Platform/D3D9/StateTranslation.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace D3D9;
+
+TEST(StateTranslationTest, PrimitiveCountsBecomeVertexCounts)
+{
+    struct Case {
+        DWORD type;
+        UINT primitives;
+        GLenum mode;
+        GLsizei vertices;
+    };
+    const Case cases[] = {
+        {D3DPT_POINTLIST, 5, GL_POINTS, 5},         {D3DPT_LINELIST, 5, GL_LINES, 10},
+        {D3DPT_LINESTRIP, 5, GL_LINE_STRIP, 6},     {D3DPT_TRIANGLELIST, 5, GL_TRIANGLES, 15},
+        {D3DPT_TRIANGLESTRIP, 5, GL_TRIANGLE_STRIP, 7}, {D3DPT_TRIANGLEFAN, 5, GL_TRIANGLE_FAN, 7},
+    };
+    for (const Case& c : cases) {
+        std::optional<DrawShape> shape = drawShape(c.type, c.primitives);
+        ASSERT_TRUE(shape) << c.type;
+        EXPECT_EQ(shape->mode, c.mode);
+        EXPECT_EQ(shape->vertexCount, c.vertices);
+    }
+    EXPECT_FALSE(drawShape(0, 1));
+    EXPECT_FALSE(drawShape(7, 1));
+    EXPECT_FALSE(drawShape(D3DPT_TRIANGLELIST, 0x7FFFFFFF)) << "no overflow into a negative count";
+}
+
+TEST(StateTranslationTest, BothSourceAlphaSetsBothFactors)
+{
+    BlendFactors both = blendFactors(D3DBLEND_BOTHSRCALPHA, D3DBLEND_ONE);
+    EXPECT_EQ(both.source, static_cast<GLenum>(GL_SRC_ALPHA));
+    EXPECT_EQ(both.destination, static_cast<GLenum>(GL_ONE_MINUS_SRC_ALPHA));
+    EXPECT_FALSE(blendFactor(D3DBLEND_BOTHSRCALPHA)) << "not a factor of its own";
+    EXPECT_EQ(*blendFactor(D3DBLEND_BLENDFACTOR), static_cast<GLenum>(GL_CONSTANT_COLOR));
+}
+
+TEST(StateTranslationTest, CullModesPickTheFacesOfTheRightWinding)
+{
+    EXPECT_FALSE(culling(D3DCULL_NONE).enabled);
+    EXPECT_EQ(culling(D3DCULL_CCW).face, static_cast<GLenum>(GL_BACK));
+    EXPECT_EQ(culling(D3DCULL_CW).face, static_cast<GLenum>(GL_FRONT));
+}
+
+TEST(StateTranslationTest, ColorsUnpackRedFirst)
+{
+    std::array<float, 4> rgba = colorToFloats(0x80FF0040u);
+    EXPECT_FLOAT_EQ(rgba[0], 1.0f);
+    EXPECT_FLOAT_EQ(rgba[1], 0.0f);
+    EXPECT_FLOAT_EQ(rgba[2], 64 / 255.0f);
+    EXPECT_FLOAT_EQ(rgba[3], 128 / 255.0f);
+}
+
+TEST(StateTranslationTest, ClearRectanglesAreViewportScissorAndRectangleIntersections)
+{
+    D3DVIEWPORT9 viewport = {10, 10, 20, 20, 0, 1};
+    RECT scissor = {0, 0, 15, 100};
+    auto whole = clearRectangles(viewport, false, scissor, nullptr, 0, 100, 100);
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_EQ(whole[0].right, 30);
+    auto cut = clearRectangles(viewport, true, scissor, nullptr, 0, 100, 100);
+    ASSERT_EQ(cut.size(), 1u);
+    EXPECT_EQ(cut[0].left, 10);
+    EXPECT_EQ(cut[0].right, 15);
+    D3DRECT rects[2] = {{0, 0, 12, 12}, {50, 50, 60, 60}};
+    auto pieces = clearRectangles(viewport, false, scissor, rects, 2, 100, 100);
+    ASSERT_EQ(pieces.size(), 1u) << "a rectangle outside the viewport clears nothing";
+    EXPECT_EQ(pieces[0].bottom, 12);
+    D3DVIEWPORT9 beyond = {90, 90, 20, 20, 0, 1};
+    auto clipped = clearRectangles(beyond, false, scissor, nullptr, 0, 100, 100);
+    ASSERT_EQ(clipped.size(), 1u);
+    EXPECT_EQ(clipped[0].right, 100);
+}
+
+TEST(StateTranslationTest, FullScreenFramesKeepTheirShapeOnAnotherDesktop)
+{
+    PixelRect wide = presentRectangle(640, 480, 1920, 1080, true);
+    EXPECT_EQ(wide.top, 0);
+    EXPECT_EQ(wide.bottom, 1080);
+    EXPECT_EQ(wide.right - wide.left, 1440);
+    EXPECT_EQ(wide.left, 240);
+    PixelRect tall = presentRectangle(1280, 720, 1024, 768, true);
+    EXPECT_EQ(tall.right - tall.left, 1024);
+    EXPECT_EQ(tall.bottom - tall.top, 576);
+    PixelRect stretched = presentRectangle(1, 1, 64, 48, false);
+    EXPECT_EQ(stretched.right, 64);
+    EXPECT_EQ(stretched.bottom, 48);
+}
+
+TEST(StateTranslationTest, DepthBiasCountsDepthSteps)
+{
+    EXPECT_FLOAT_EQ(depthBiasUnits(1.0f / 65536.0f, 16), 1.0f);
+    EXPECT_FLOAT_EQ(depthBiasUnits(-2.0f / 16777216.0f, 24), -2.0f);
+    EXPECT_EQ(depthBiasUnits(std::numeric_limits<float>::quiet_NaN(), 24), 0.0f);
+}
+
+TEST(StateTranslationTest, SampleCountsAreTwoToSixteenOrNone)
+{
+    EXPECT_EQ(*sampleCount(D3DMULTISAMPLE_NONE), 0);
+    EXPECT_EQ(*sampleCount(D3DMULTISAMPLE_4_SAMPLES), 4);
+    EXPECT_FALSE(sampleCount(D3DMULTISAMPLE_NONMASKABLE));
+    EXPECT_FALSE(sampleCount(static_cast<D3DMULTISAMPLE_TYPE>(17)));
+}
+
+} // namespace
