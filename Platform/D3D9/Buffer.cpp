@@ -98,11 +98,7 @@ BufferObject<Interface, Description>::~BufferObject()
 template <typename Interface, typename Description>
 HRESULT BufferObject<Interface, Description>::GetDevice(IDirect3DDevice9** result)
 {
-    if (!result)
-        return D3DERR_INVALIDCALL;
-    device().AddRef();
-    *result = &device();
-    return D3D_OK;
+    return getDevice(result);
 }
 
 template <typename Interface, typename Description>

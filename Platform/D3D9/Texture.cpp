@@ -299,11 +299,7 @@ HRESULT BaseTexture::fill(UINT face, UINT level, const RECT* rect, D3DCOLOR colo
 template <typename Interface>
 HRESULT TextureObject<Interface>::GetDevice(IDirect3DDevice9** result)
 {
-    if (!result)
-        return D3DERR_INVALIDCALL;
-    device().AddRef();
-    *result = &device();
-    return D3D_OK;
+    return getDevice(result);
 }
 
 template class TextureObject<IDirect3DTexture9>;

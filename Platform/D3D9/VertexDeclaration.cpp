@@ -53,11 +53,7 @@ VertexDeclaration::VertexDeclaration(Device& device, std::vector<D3DVERTEXELEMEN
 
 HRESULT VertexDeclaration::GetDevice(IDirect3DDevice9** result)
 {
-    if (!result)
-        return D3DERR_INVALIDCALL;
-    device().AddRef();
-    *result = &device();
-    return D3D_OK;
+    return getDevice(result);
 }
 
 HRESULT VertexDeclaration::GetDeclaration(D3DVERTEXELEMENT9* elements, UINT* count)
