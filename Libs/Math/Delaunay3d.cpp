@@ -65,8 +65,6 @@ void Delaunay3d::Tetrahedron::update()
 
 void Delaunay3d::Tetrahedron::linkNeighbour(Tetrahedron* other, const Vec3* except)
 {
-    // Without branches: the comparisons depend on records just fetched from
-    // memory and would mispredict.
     const Vec3 *o0 = other->corners[0], *o1 = other->corners[1], *o2 = other->corners[2], *o3 = other->corners[3];
     int count = 0;
     for (int i = 0; i < 4; ++i) {
