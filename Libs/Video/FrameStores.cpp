@@ -9,6 +9,8 @@ namespace Vostrel::Video {
 Geometry Geometry::of(const Parameters& parameters)
 {
     Geometry g;
+    g.width = parameters.horizontalSize;
+    g.height = parameters.verticalSize;
     g.chromaFormat = parameters.chromaFormat;
     g.mbWidth = (parameters.horizontalSize + 15) / 16;
     if (parameters.mpeg2 && !parameters.progressiveSequence)
@@ -25,7 +27,8 @@ Geometry Geometry::of(const Parameters& parameters)
 
 bool Geometry::operator==(const Geometry& other) const
 {
-    return mbWidth == other.mbWidth && mbHeight == other.mbHeight && chromaFormat == other.chromaFormat;
+    return width == other.width && height == other.height && mbWidth == other.mbWidth &&
+           mbHeight == other.mbHeight && chromaFormat == other.chromaFormat;
 }
 
 void FrameStores::allocate(const Geometry& geometry)

@@ -7,8 +7,10 @@
 
 namespace Vostrel::Video {
 
-// The coded size of a sequence: whole macroblocks, planes and blocks.
+// The size of a sequence: displayed, and coded in whole macroblocks.
 struct Geometry {
+    int width = 0; // horizontal_size
+    int height = 0; // vertical_size
     int mbWidth = 0;
     int mbHeight = 0;
     int codedWidth = 0;

@@ -190,14 +190,15 @@ void StreamState::deliver()
 
 void StreamState::writeFrame(FrameStore& frame, int progressiveFrame)
 {
+    // The frame has the size its stores were made for, whatever headers
+    // were read since.
     const Parameters& p = parameters;
     const Geometry& g = stores.geometry();
-    const int64_t needed = int64_t(p.horizontalSize) * p.verticalSize;
+    const int64_t needed = int64_t(g.width) * g.height;
     const int64_t capacity = int64_t(settings.outputWidth) * settings.outputHeight;
     if (needed > capacity)
-        VOSTREL_THROW("Decode_Next_Frame: a frame of " << p.horizontalSize << "x" << p.verticalSize
-                                                       << " does not fit the output of " << settings.outputWidth
-                                                       << "x" << settings.outputHeight);
+        VOSTREL_THROW("Decode_Next_Frame: a frame of " << g.width << "x" << g.height << " does not fit the output of "
+                                                       << settings.outputWidth << "x" << settings.outputHeight);
     if (!output)
         VOSTREL_THROW("Decode_Next_Frame: no output buffer");
 
@@ -207,8 +208,8 @@ void StreamState::writeFrame(FrameStore& frame, int progressiveFrame)
     toWrite.codedWidth = g.codedWidth;
     toWrite.codedHeight = g.codedHeight;
     toWrite.chromaFormat = g.chromaFormat;
-    toWrite.width = p.horizontalSize;
-    toWrite.height = p.verticalSize;
+    toWrite.width = g.width;
+    toWrite.height = g.height;
     toWrite.mpeg2 = p.mpeg2;
     toWrite.progressiveFrame = progressiveFrame != 0;
     toWrite.fieldOrder = !p.progressiveSequence && !progressiveFrame;
@@ -220,8 +221,8 @@ void StreamState::writeFrame(FrameStore& frame, int progressiveFrame)
             view.planes[plane] = toWrite.planes[plane];
             view.strides[plane] = g.planeWidth(plane);
         }
-        view.width = p.horizontalSize;
-        view.height = p.verticalSize;
+        view.width = g.width;
+        view.height = g.height;
         view.chromaFormat = g.chromaFormat;
         view.chromaWidth = g.chromaWidth;
         view.chromaHeight = g.chromaHeight;

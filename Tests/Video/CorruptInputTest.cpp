@@ -146,3 +146,26 @@ TEST(CorruptInputTest, FieldPicturesThatDoNotFitTheStoresArePassedOver)
     EXPECT_EQ(decoded.pictures, 2);
     EXPECT_EQ(decoded.frames.size(), 2u);
 }
+
+// A sequence header with another size right before the sequence end: the
+// frame still waiting is written at the size it was decoded at.
+TEST(CorruptInputTest, SizeChangeJustBeforeTheEndWritesTheWaitingFrameAtItsOwnSize)
+{
+    StreamWriter small({32, 32, true, 1, 1, -1}), large({64, 64, true, 1, 1, -1});
+    small.sequenceHeader();
+    PictureOptions options;
+    options.progressiveFrame = 1;
+    small.picture(options);
+    for (int mby = 0; mby < 2; ++mby)
+        for (int mbx = 0; mbx < 2; ++mbx)
+            small.intraMacroblock(mbx, mby, std::vector<int>(6, 20));
+    large.sequenceHeader();
+    large.sequenceEnd();
+    std::vector<uint8_t> bytes = small.bytes(), tail = large.bytes();
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    DecodedStream decoded = decodeBytes(bytes, 64, 64);
+    ASSERT_EQ(decoded.frames.size(), 1u);
+    EXPECT_EQ(decoded.frames[0].width, 32);
+    EXPECT_EQ(decoded.frames[0].height, 32);
+    EXPECT_EQ(decoded.frames[0].planes[0], std::vector<uint8_t>(32 * 32, 148));
+}
