@@ -301,10 +301,18 @@ void SGSimpleOperation::emit(Core::ShaderGen& program, EmissionContext&)
     case SIMPLE_SLT: program.slt(result, sources[0], sources[1]); break;
     case SIMPLE_SGE: program.sge(result, sources[0], sources[1]); break;
     case SIMPLE_CMP: program.cmp(result, sources[0], sources[1], sources[2]); break;
-    case SIMPLE_TEXLD:
+    case SIMPLE_TEXLD: {
         VOSTREL_ASSERT(children[1]->getType()==SHADER_NODE_TEXTURE);
-        program.texld(result, sources[0], sources[1]);
+        // texld reads its coordinate whole: a swizzled or negated view of a
+        // value is moved into a register of its own first.
+        Register coordinate = sources[0];
+        if (coordinate.hasSwizzle() || (coordinate.param.flags & Core::REGISTER_NEGATE)) {
+            coordinate = program.temp();
+            program.mov(coordinate, sources[0]);
+        }
+        program.texld(result, coordinate, sources[1]);
         break;
+    }
     }
     targets.assign(1, result);
 }

@@ -81,9 +81,13 @@ Vec4 splat(float x)
     return Vec4(x);
 }
 
+// An undefined lane (NaN) stays undefined, also through comparisons.
 template <typename Function> Vec4 perLane(const Vec4& a, const Vec4& b, Function function)
 {
-    return Vec4(function(a[0], b[0]), function(a[1], b[1]), function(a[2], b[2]), function(a[3], b[3]));
+    Vec4 result;
+    for (int i = 0; i < 4; ++i)
+        result[i] = std::isnan(a[i]) || std::isnan(b[i]) ? UNDEFINED : function(a[i], b[i]);
+    return result;
 }
 
 float dot3(const Vec4& a, const Vec4& b)
@@ -239,7 +243,7 @@ private:
             Vec4 b = child(node, 1), c = child(node, 2);
             Vec4 result;
             for (int i = 0; i < 4; ++i)
-                result[i] = a[i] >= 0.0f ? b[i] : c[i];
+                result[i] = std::isnan(a[i]) ? UNDEFINED : (a[i] >= 0.0f ? b[i] : c[i]);
             return result;
         }
         case SIMPLE_TEXLD: {
@@ -333,7 +337,7 @@ ShadedSample interpret(const ShaderTextCore& core, const ShaderBuild& build, con
 ::testing::AssertionResult nearLanes(const Vec4& expected, const Vec4& actual, float tolerance)
 {
     for (int i = 0; i < 4; ++i) {
-        if (std::isnan(expected[i]))
+        if (!std::isfinite(expected[i]))
             continue;
         float allowed = tolerance * std::max(1.0f, std::fabs(expected[i]));
         if (!(std::fabs(expected[i] - actual[i]) <= allowed))

@@ -86,7 +86,7 @@ protected:
     ShaderTextCore* core = nullptr;
 };
 
-// Compares the lanes of expected that are not NaN.
+// Compares the lanes of expected that are finite (NaN marks undefined).
 ::testing::AssertionResult nearLanes(const Vec4& expected, const Vec4& actual, float tolerance);
 
 } // namespace GraphTesting

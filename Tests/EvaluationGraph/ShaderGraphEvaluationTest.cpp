@@ -79,6 +79,8 @@ const Case CASES[] = {
      }},
     {"texture read", PIXEL,
      [](ShaderGraph& g, const ShaderValue& a, const ShaderValue& b) { return texld(a, g.texture("t", 0)) * b; }},
+    {"texture read at a swizzled coordinate", PIXEL,
+     [](ShaderGraph& g, const ShaderValue& a, const ShaderValue& b) { return texld(-b[1], g.texture("t", 0)); }},
     {"point-sprite coordinate", PIXEL,
      [](ShaderGraph& g, const ShaderValue& a, const ShaderValue&) { return g.pointSpriteCoord() * a; }},
 };
