@@ -286,9 +286,10 @@ float Envelope::derivative(float time) const { return static_cast<float>(read(ti
 
 void Envelope::sample(float start, float end, float step, std::vector<std::pair<float, float>>& out) const
 {
-    VOSTREL_ASSERT(keys.size() > 0);
-    if (!(step > 0.0f))
-        VOSTREL_THROW("Envelope::sample: the step " << step << " is not positive");
+    // A zero step never reaches the end; a negative one walks back from start
+    // to an earlier end.
+    if (step == 0.0f || std::isnan(step))
+        VOSTREL_THROW("Envelope::sample: the step " << step << " cannot reach the end");
     const double range = double(end) - start;
     const double count = std::ceil(range / step);
     if (std::isnan(count))
@@ -296,8 +297,10 @@ void Envelope::sample(float start, float end, float step, std::vector<std::pair<
     if (count > maxSampleCount)
         VOSTREL_THROW("Envelope::sample: " << count << " samples from " << start << " to " << end << " by " << step
                                            << " exceed the limit of " << maxSampleCount);
-    // An end before the start leaves nothing to sample.
+    // An end on the far side of the step's direction leaves nothing to sample.
     const int n = count > 0.0 ? static_cast<int>(count) : 0;
+    if (n > 0)
+        VOSTREL_ASSERT(keys.size() > 0);
     out.resize(n);
     if (n == 0)
         return;

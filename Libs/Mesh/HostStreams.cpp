@@ -17,13 +17,12 @@ void checkUsage(StreamUsage usage)
 
 } // namespace
 
-HostStream::HostStream(size_t size, int stride, IndexStreamType type, StreamUsage usage)
-    : bytes(size, 0), stride(stride), type(type), usage(usage)
+HostBytes::HostBytes(size_t size, StreamUsage usage) : bytes(size, 0), usage(usage)
 {
     checkUsage(usage);
 }
 
-void* HostStream::lock(LockType lockType)
+void* HostBytes::lock(LockType lockType)
 {
     if (lockType < LOCK_READ_WRITE || lockType > LOCK_DISCARD)
         VOSTREL_THROW("Invalid lock type");
@@ -31,13 +30,13 @@ void* HostStream::lock(LockType lockType)
     return bytes.data();
 }
 
-void HostStream::setUsage(StreamUsage newUsage)
+void HostBytes::setUsage(StreamUsage newUsage)
 {
     checkUsage(newUsage);
     usage = newUsage;
 }
 
-void HostStream::copyFrom(HostStream& source, size_t size, size_t sourceOffset, size_t destinationOffset)
+void HostBytes::copyFrom(const HostBytes& source, size_t size, size_t sourceOffset, size_t destinationOffset)
 {
     VOSTREL_ASSERT(sourceOffset <= source.bytes.size() && size <= source.bytes.size() - sourceOffset);
     VOSTREL_ASSERT(destinationOffset <= bytes.size() && size <= bytes.size() - destinationOffset);
@@ -45,14 +44,24 @@ void HostStream::copyFrom(HostStream& source, size_t size, size_t sourceOffset, 
         std::memmove(bytes.data() + destinationOffset, source.bytes.data() + sourceOffset, size);
 }
 
+void HostVertexStream::bind(int streamNumber)
+{
+    VOSTREL_THROW("A mesh stream in system memory cannot be bound to device stream " << streamNumber << ".");
+}
+
+void HostIndexStream::bind()
+{
+    VOSTREL_THROW("Mesh indices in system memory cannot be bound to the device.");
+}
+
 std::unique_ptr<VertexBuffer> createVertexBuffer(size_t size, int stride, StreamUsage usage)
 {
-    return std::make_unique<HostStream>(size, stride, IS_32BIT, usage);
+    return std::make_unique<HostVertexStream>(size, stride, usage);
 }
 
 std::unique_ptr<IndexBuffer> createIndexBuffer(size_t size, IndexStreamType type, StreamUsage usage)
 {
-    return std::make_unique<HostStream>(size, 0, type, usage);
+    return std::make_unique<HostIndexStream>(size, type, usage);
 }
 
 } // namespace Mesh

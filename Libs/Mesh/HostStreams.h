@@ -1,13 +1,17 @@
 #pragma once
 
+#include "Libs/Core/IndexStream.h"
+#include "Libs/Core/VertexStream.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-// System-memory vertex and index storage of the mesh, shaped like the render
-// core's streams (size, stride or index type, usage, lock, copy) so that the
-// mesh reads the same over either.
+// Vertex and index storage of the mesh in system memory, shaped like the
+// render core's streams (size, stride or index type, usage, lock, copy), so
+// that the mesh and its rendering instances read the same over either. The
+// device's own streams take their place once they can hold data.
 namespace Vostrel {
 namespace Mesh {
 
@@ -21,33 +25,53 @@ const LockType LOCK_DISCARD = 2;
 // write-only; bit 3 asks for point sprites.
 typedef int StreamUsage;
 
-enum IndexStreamType { IS_16BIT = 0, IS_32BIT = 1 };
+typedef Core::IndexStreamType IndexStreamType;
+const IndexStreamType IS_16BIT = Core::INDEX_16BIT;
+const IndexStreamType IS_32BIT = Core::INDEX_32BIT;
 
-class HostStream {
+// The bytes, usage and lock flag both kinds of stream keep.
+class HostBytes {
 public:
-    HostStream(size_t size, int stride, IndexStreamType type, StreamUsage usage);
+    HostBytes(size_t size, StreamUsage usage);
 
     size_t getSize() const { return bytes.size(); }
-    int getStride() const { return stride; }
-    IndexStreamType getType() const { return type; }
     void* lock(LockType lockType);
     void unlock() { locked = false; }
     bool isLocked() const { return locked; }
     StreamUsage getUsage() const { return usage; }
     void setUsage(StreamUsage newUsage);
     // Byte copy of size bytes from source at sourceOffset to this at destinationOffset.
-    void copyFrom(HostStream& source, size_t size, size_t sourceOffset, size_t destinationOffset);
+    void copyFrom(const HostBytes& source, size_t size, size_t sourceOffset, size_t destinationOffset);
 
 private:
     std::vector<unsigned char> bytes;
-    int stride;
-    IndexStreamType type;
     StreamUsage usage;
     bool locked = false;
 };
 
-typedef HostStream VertexBuffer;
-typedef HostStream IndexBuffer;
+class HostVertexStream : public Core::VertexStream, public HostBytes {
+public:
+    HostVertexStream(size_t size, int stride, StreamUsage usage) : HostBytes(size, usage), stride(stride) {}
+    int getStride() const { return stride; }
+    // System memory cannot be bound to the device.
+    void bind(int streamNumber) override;
+
+private:
+    int stride;
+};
+
+class HostIndexStream : public Core::IndexStream, public HostBytes {
+public:
+    HostIndexStream(size_t size, IndexStreamType type, StreamUsage usage) : HostBytes(size, usage), type(type) {}
+    IndexStreamType getType() const { return type; }
+    void bind() override;
+
+private:
+    IndexStreamType type;
+};
+
+typedef HostVertexStream VertexBuffer;
+typedef HostIndexStream IndexBuffer;
 
 std::unique_ptr<VertexBuffer> createVertexBuffer(size_t size, int stride, StreamUsage usage);
 std::unique_ptr<IndexBuffer> createIndexBuffer(size_t size, IndexStreamType type, StreamUsage usage);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Libs/Mesh/DiscontinuousVertexMap.h"
+#include "Libs/Mesh/MeshRenderingInstance.h"
 #include "Libs/Mesh/MeshStream.h"
 #include "Libs/Mesh/MeshTopology.h"
 
@@ -11,10 +12,16 @@
 namespace Vostrel {
 namespace Mesh {
 
-// Anything that can report the extent of its geometry along a direction.
+// Anything the render core can draw as a mesh.
 class RenderableMesh {
 public:
     virtual ~RenderableMesh() {}
+
+    // Binds streams (or substreams) by name, in the order of the shader's
+    // inputs, and a topology; "Default" is the only topology when there is
+    // one, else "triangles". The instance must not outlive the mesh.
+    virtual std::unique_ptr<MeshRenderingInstance> createRenderingInstance(const std::vector<std::string>& streamNames,
+                                                                           const std::string& topologyName) = 0;
 
     // The largest dot product of a vertex of the stream with direction.
     virtual float getMaxProjection(const std::string& streamName, const float* direction, int dimension) = 0;

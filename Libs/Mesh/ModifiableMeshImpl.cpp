@@ -152,6 +152,7 @@ void ModifiableMeshImpl::removeStream(const std::string& streamName)
     for (auto it = substreams.begin(); it != substreams.end();)
         it = it->second.stream == stream ? substreams.erase(it) : std::next(it);
     streams.erase(streamName);
+    ++*structure;
 }
 
 void ModifiableMeshImpl::renameStream(const std::string& streamName, const std::string& newName)
@@ -188,7 +189,7 @@ void ModifiableMeshImpl::addSubstream(const std::string& substreamName, const st
     MeshStream* stream = getStream(streamName);
     VOSTREL_ASSERT(begin >= 0 && dimension >= 1);
     VOSTREL_ASSERT(stream->getDimension() >= begin+dimension);
-    substreams[substreamName] = Substream{stream, begin, dimension};
+    substreams[substreamName] = Substream{streams.find(streamName)->second.get(), begin, dimension};
 }
 
 void ModifiableMeshImpl::removeSubstream(const std::string& substreamName)
@@ -247,6 +248,7 @@ void ModifiableMeshImpl::removeTopology(const std::string& topologyName)
     if (topology->getIndexStream())
         VOSTREL_ASSERT(!topology->isLocked());
     topologies.erase(topologyName);
+    ++*structure;
 }
 
 void ModifiableMeshImpl::renameTopology(const std::string& topologyName, const std::string& newName)

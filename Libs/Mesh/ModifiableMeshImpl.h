@@ -16,6 +16,8 @@ public:
     // Never throws: a stream still locked is reported and destroyed anyway.
     ~ModifiableMeshImpl() override;
 
+    std::unique_ptr<MeshRenderingInstance> createRenderingInstance(const std::vector<std::string>& streamNames,
+                                                                   const std::string& topologyName) override;
     float getMaxProjection(const std::string& streamName, const float* direction, int dimension) override;
 
     MeshTopology* getTopology(const std::string& name) override;
@@ -65,10 +67,12 @@ public:
 
     // Grows each time the streams are reallocated.
     int getGeneration() const { return generation; }
+    // Counts the streams and topologies destroyed; expires with the mesh.
+    std::weak_ptr<const int> getStructure() const { return structure; }
 
 private:
     struct Substream {
-        MeshStream* stream;
+        ModifiableMeshStream* stream;
         int first;
         int dimension;
     };
@@ -87,6 +91,7 @@ private:
     std::map<std::string, std::unique_ptr<ModifiableMeshTopology>> topologies;
     std::vector<std::unique_ptr<DiscontinuousVertexMap>> queuedMaps;
     std::string name;
+    std::shared_ptr<int> structure = std::make_shared<int>(0);
 };
 
 } // namespace Mesh

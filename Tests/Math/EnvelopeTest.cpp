@@ -363,6 +363,21 @@ TEST(Envelope, SampleSpreadsTheRangeEvenly)
     EXPECT_TRUE(out.empty());
     envelope.sample(2.0f, 1.0f, 0.1f, out);
     EXPECT_TRUE(out.empty());
+    envelope.sample(0.0f, 1.0f, -0.5f, out);
+    EXPECT_TRUE(out.empty());
+
+    // A negative step walks back from the start: ceil(-1 / -0.3) = 4 pairs.
+    envelope.sample(1.0f, 0.0f, -0.3f, out);
+    ASSERT_EQ(out.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(out[i].first, 1.0f - 0.25f * i);
+        EXPECT_EQ(out[i].second, envelope.evaluate(1.0f - 0.25f * i));
+    }
+
+    // Nothing to evaluate, so an empty envelope has nothing to object to.
+    Envelope empty;
+    empty.sample(1.0f, 1.0f, 0.5f, out);
+    EXPECT_TRUE(out.empty());
 }
 
 TEST(Envelope, SampleRefusesStepsThatNeverEndOrCountsThatCannotFit)
@@ -372,7 +387,7 @@ TEST(Envelope, SampleRefusesStepsThatNeverEndOrCountsThatCannotFit)
     struct Case {
         float start, end, step;
     };
-    const Case cases[] = {{0, 1, 0}, {0, 1, -0.5f}, {0, 1, nan}, {nan, 1, 0.1f}, {0, nan, 0.1f},
+    const Case cases[] = {{0, 1, 0}, {0, 1, -0.0f}, {0, 1, nan}, {nan, 1, 0.1f}, {0, nan, 0.1f},
                           {-inf, inf, 1}, {0, 1e9f, 1e-3f}, {inf, inf, 1}};
     for (const Case& c : cases) {
         std::vector<std::pair<float, float>> out;

@@ -115,6 +115,20 @@ TEST(ModifiableMesh, ReservingBelowTheCountNeverRecordsLessThanTheCount)
     EXPECT_EQ(contents(uv, 8), (std::vector<float>{1, 1, 2, 2, 3, 3, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
+TEST(ModifiableMesh, ALockedStreamIsNeverReallocatedUnderItsLock)
+{
+    auto mesh = makeMesh(2);
+    MeshStream* location = mesh->addStream("location", 3, 0);
+    float* data = location->lock(LOCK_READ_WRITE);
+    EXPECT_EQ(thrownMessage([&] { mesh->setVertexCount(3); }),
+              "ModifiableMesh::reserveVertices: stream location is locked");
+    EXPECT_EQ(mesh->getVertexCount(), 2);
+    EXPECT_EQ(location->lock(LOCK_READ_WRITE), data);
+    location->unlock();
+    mesh->setVertexCount(3);
+    EXPECT_EQ(mesh->getVertexCapacity(), 3);
+}
+
 TEST(ModifiableMesh, StreamsAreFoundCopiedRenamedAndListedByName)
 {
     auto mesh = makeMesh(2);

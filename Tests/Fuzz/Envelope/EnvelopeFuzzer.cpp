@@ -5,6 +5,7 @@
 #include "Libs/Math/Envelope.h"
 #include "Libs/Serializing/Deserializer.h"
 #include "Libs/Serializing/Serializer.h"
+#include "Tests/Fuzz/InputFile.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -12,16 +13,9 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-
-std::string tempPath(const char* tag)
-{
-    const char* base = std::getenv("TMPDIR");
-    return std::string(base && *base ? base : "/tmp") + "/vostrel-fuzz-envelope-" + std::to_string(::getpid()) + tag;
-}
 
 bool sameFloat(float a, float b)
 {
@@ -47,7 +41,7 @@ void exercise(const Vostrel::Envelope& envelope)
 
 void checkRoundTrip(const Vostrel::Envelope& envelope, bool binary)
 {
-    std::string path = tempPath(binary ? ".b" : ".t");
+    std::string path = VostrelFuzz::tempPath(binary ? "envelope.b" : "envelope.t");
     {
         Vostrel::Serializer out(path, binary);
         envelope.serialize(out);
@@ -74,13 +68,7 @@ void checkRoundTrip(const Vostrel::Envelope& envelope, bool binary)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    std::string path = tempPath(".in");
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        std::abort();
-    if (size)
-        std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    std::string path = VostrelFuzz::writeInputFile("envelope.in", data, size);
 
     std::unique_ptr<Vostrel::Envelope> envelope;
     try {

@@ -1,0 +1,84 @@
+#pragma once
+
+// MPEG-1 and MPEG-2 video decoder: a video elementary stream or a system
+// stream (ISO/IEC 11172-1 packs, or MPEG-2 program stream packs) is decoded
+// picture by picture into packed 24-bit RGB, frames in display order.
+//
+// Each decoder context holds one open stream. Bad data makes the decoder
+// abandon the damaged slice and go on; what cannot be decoded at all throws
+// Vostrel::Exception, after which the context delivers no more frames.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace Vostrel {
+
+namespace Video {
+struct DecoderState;
+}
+
+// A frame as it is delivered, before the conversion to RGB: coded-size planes
+// in frame order.
+struct VideoFrameView {
+    const uint8_t* planes[3];
+    int strides[3];
+    int width;  // horizontal_size
+    int height; // vertical_size
+    int chromaFormat; // 1 4:2:0, 2 4:2:2, 3 4:4:4
+    int chromaWidth;
+    int chromaHeight;
+    bool mpeg2;
+    bool progressiveFrame;
+    bool fieldOrder; // the RGB rows are all top-field rows, then all bottom-field rows
+    int matrixCoefficients;
+};
+
+class VideoDecoder {
+public:
+    VideoDecoder();
+    ~VideoDecoder();
+    VideoDecoder(const VideoDecoder&) = delete;
+    VideoDecoder& operator=(const VideoDecoder&) = delete;
+
+    // Opens a stream; a context can be opened again for another stream.
+    void open(const char* fileName);
+    void openMemory(const uint8_t* data, size_t size);
+
+    // Decodes the next picture: 1 when a picture (a frame, or one field of a
+    // field pair) was decoded, 0 at the end of the stream. A frame is written
+    // to rgb one picture late (display order); frameWritten() tells whether
+    // this call wrote one. The buffer must hold the output size's
+    // width * height * 3 bytes; a frame larger than that throws.
+    int decodeNextFrame(unsigned char* rgb);
+    bool frameWritten() const;
+
+    // The capacity of the caller's RGB buffer, in pixels.
+    void setOutputSize(int width, int height);
+    // Notices (standard output) and warnings (standard error) by default;
+    // null drops them.
+    void setMessageStreams(std::FILE* notices, std::FILE* warnings);
+    // Called with every frame just before it is written.
+    void setFrameObserver(std::function<void(const VideoFrameView&)> observer);
+    // The double-precision inverse DCT instead of the integer one.
+    void setDoubleIdct(bool use);
+    // Pictures larger than this are refused (default 4096 x 4096).
+    void setMaxPictureSize(int width, int height);
+
+private:
+    std::unique_ptr<Video::DecoderState> state;
+};
+
+// The decoder's entry points. Open_Video_Stream returns 0 (failures throw);
+// Decode_Next_Frame returns 1 while pictures follow, 0 at the end.
+int Open_Video_Stream(VideoDecoder& decoder, const char* fileName);
+int Decode_Next_Frame(VideoDecoder& decoder, unsigned char* rgb);
+// Whether the last Decode_Next_Frame wrote a frame (1) or not (0).
+int Video_Frame_Written(const VideoDecoder& decoder);
+// The size of the RGB buffer the caller hands to Decode_Next_Frame.
+void Set_Video_Output_Size(VideoDecoder& decoder, int width, int height);
+
+} // namespace Vostrel

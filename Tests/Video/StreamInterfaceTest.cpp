@@ -1,0 +1,170 @@
+// The entry points: delivery order, the written flag, the output capacity and
+// the errors of opening.
+
+#include "Tests/Video/VideoTestSupport.h"
+
+#include "Libs/Common/Exception.h"
+
+#include <gtest/gtest.h>
+
+using namespace VideoTest;
+using Vostrel::VideoDecoder;
+
+namespace {
+
+std::string messageOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const Vostrel::Exception& e) {
+        return e.message;
+    }
+    return "(no exception)";
+}
+
+std::string intraStream(int frames)
+{
+    return ffmpegStream("intra-" + std::to_string(frames) + ".m2v",
+                        "-f lavfi -i testsrc2=size=48x32:rate=25 -frames:v " + std::to_string(frames) +
+                            " -c:v mpeg2video -g 1");
+}
+
+} // namespace
+
+// The first call decodes the only picture and writes nothing; the call that
+// finds the end writes it.
+TEST(StreamInterfaceTest, SinglePictureIsWrittenByTheCallThatEnds)
+{
+    std::string stream = intraStream(1);
+    std::vector<uint8_t> expected = decodeFile(stream, 48, 32).rgb.at(0);
+
+    VideoDecoder decoder;
+    decoder.setMessageStreams(nullptr, nullptr);
+    Vostrel::Set_Video_Output_Size(decoder, 48, 32);
+    Vostrel::Open_Video_Stream(decoder, stream.c_str());
+    std::vector<uint8_t> rgb(48 * 32 * 3, 0xAB);
+    EXPECT_EQ(Vostrel::Decode_Next_Frame(decoder, rgb.data()), 1);
+    EXPECT_EQ(Vostrel::Video_Frame_Written(decoder), 0);
+    EXPECT_EQ(rgb, std::vector<uint8_t>(48 * 32 * 3, 0xAB));
+    EXPECT_EQ(Vostrel::Decode_Next_Frame(decoder, rgb.data()), 0);
+    EXPECT_EQ(Vostrel::Video_Frame_Written(decoder), 1);
+    EXPECT_EQ(rgb, expected);
+    // Finished: further calls write nothing.
+    EXPECT_EQ(Vostrel::Decode_Next_Frame(decoder, rgb.data()), 0);
+    EXPECT_EQ(Vostrel::Video_Frame_Written(decoder), 0);
+}
+
+// Coded order I P B B: each call after the first writes one frame in display
+// order, the reference one picture late; the end writes the last reference.
+TEST(StreamInterfaceTest, FramesComeInDisplayOrderOneReferenceLate)
+{
+    std::string raw = writeFile("ipbb.yuv", blockyFrames(48, 32, 4, false, 11));
+    std::string stream = ffmpegStream("ipbb.m2v", "-f rawvideo -pix_fmt yuv420p -s 48x32 -r 25 -i " + raw +
+                                                      " -c:v mpeg2video -g 10 -bf 2 -q:v 2");
+    std::vector<YuvFrame> display = ffmpegFrames(stream, "yuv420p", 48, 32);
+    ASSERT_EQ(display.size(), 4u);
+
+    VideoDecoder decoder;
+    decoder.setMessageStreams(nullptr, nullptr);
+    decoder.setOutputSize(48, 32);
+    std::vector<int> writtenFrames;
+    decoder.setFrameObserver([&](const Vostrel::VideoFrameView& view) {
+        YuvFrame frame;
+        frame.width = 48;
+        frame.height = 32;
+        for (int p = 0; p < 3; ++p) {
+            int w = p ? 24 : 48, h = p ? 16 : 32;
+            for (int y = 0; y < h; ++y)
+                frame.planes[p].insert(frame.planes[p].end(), view.planes[p] + y * view.strides[p],
+                                       view.planes[p] + y * view.strides[p] + w);
+        }
+        int best = 0;
+        for (int i = 1; i < 4; ++i)
+            if (psnr(frame, display[size_t(i)]) > psnr(frame, display[size_t(best)]))
+                best = i;
+        EXPECT_GT(psnr(frame, display[size_t(best)]), 45);
+        writtenFrames.push_back(best);
+    });
+    decoder.open(stream.c_str());
+    std::vector<uint8_t> rgb(48 * 32 * 3);
+    std::vector<std::pair<int, int>> calls; // result, frames written so far
+    for (;;) {
+        int result = decoder.decodeNextFrame(rgb.data());
+        calls.emplace_back(result, int(decoder.frameWritten()));
+        if (!result)
+            break;
+    }
+    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{1, 0}, {1, 1}, {1, 1}, {1, 1}, {0, 1}}));
+    EXPECT_EQ(writtenFrames, (std::vector<int>{0, 1, 2, 3}));
+}
+
+TEST(StreamInterfaceTest, FrameLargerThanTheStatedOutputIsRefused)
+{
+    std::string stream = intraStream(2);
+    VideoDecoder decoder;
+    decoder.setMessageStreams(nullptr, nullptr);
+    decoder.setOutputSize(32, 32);
+    decoder.open(stream.c_str());
+    std::vector<uint8_t> rgb(32 * 32 * 3); // exactly the stated size
+    EXPECT_EQ(decoder.decodeNextFrame(rgb.data()), 1);
+    EXPECT_EQ(messageOf([&] { decoder.decodeNextFrame(rgb.data()); }),
+              "Decode_Next_Frame: a frame of 48x32 does not fit the output of 32x32");
+    // The context has given up on the stream.
+    EXPECT_EQ(decoder.decodeNextFrame(rgb.data()), 0);
+
+    VideoDecoder unsized;
+    unsized.setMessageStreams(nullptr, nullptr);
+    unsized.open(stream.c_str());
+    EXPECT_EQ(unsized.decodeNextFrame(rgb.data()), 1);
+    EXPECT_EQ(messageOf([&] { unsized.decodeNextFrame(rgb.data()); }),
+              "Decode_Next_Frame: a frame of 48x32 does not fit the output of 0x0");
+}
+
+TEST(StreamInterfaceTest, OpeningFailuresNameTheirCause)
+{
+    VideoDecoder decoder;
+    std::string missing = generatedDirectory() + "/no-such-video.mpg";
+    EXPECT_EQ(messageOf([&] { Vostrel::Open_Video_Stream(decoder, missing.c_str()); }),
+              "Base layer input file " + missing + " not found");
+
+    const struct {
+        std::vector<uint8_t> bytes;
+        const char* message;
+    } cases[] = {
+        {{0x47, 0x40, 0x00, 0x10, 0x00, 0x00, 0x01, 0xB3}, "Decoder currently does not parse transport streams"},
+        {{0x00, 0x00, 0x01, 0xC0, 0x00, 0x10, 0xFF, 0xFF}, "Unable to recognize stream type"},
+        {{}, "Unable to recognize stream type"},
+        {{0x12, 0x34, 0x56}, "Unable to recognize stream type"},
+    };
+    for (const auto& c : cases) {
+        std::string path = writeFile("opening.bin", c.bytes);
+        EXPECT_EQ(messageOf([&] { Vostrel::Open_Video_Stream(decoder, path.c_str()); }), c.message);
+    }
+    VideoDecoder unopened;
+    std::vector<uint8_t> rgb(16);
+    EXPECT_EQ(messageOf([&] { unopened.decodeNextFrame(rgb.data()); }), "Decode_Next_Frame: no stream is open");
+}
+
+TEST(StreamInterfaceTest, ErrorsNameTheDecoderSource)
+{
+    VideoDecoder decoder;
+    try {
+        std::string path = writeFile("transport.bin", {0x47, 0, 0, 0});
+        decoder.open(path.c_str());
+        FAIL() << "no exception";
+    } catch (const Vostrel::Exception& e) {
+        EXPECT_EQ(std::string(e.file), "Libs\\Video\\VideoDecoder");
+    }
+}
+
+TEST(StreamInterfaceTest, ContextOpensAnotherStreamAfterTheFirst)
+{
+    VideoDecoder decoder;
+    decoder.setMessageStreams(nullptr, nullptr);
+    decoder.setOutputSize(48, 32);
+    for (int frames : {2, 3}) {
+        std::string stream = intraStream(frames);
+        decoder.open(stream.c_str());
+        EXPECT_EQ(countWrittenFrames(decoder, 48, 32), frames);
+    }
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+// A small MPEG-1/2 video writer for streams that ffmpeg cannot make: field
+// pictures, 16x8 and dual-prime prediction, D pictures, odd slice layouts.
+// Intra macroblocks carry DC coefficients only (flat 8x8 blocks, exactly
+// reconstructed by any inverse DCT); predicted macroblocks carry motion and
+// no coefficients. Every macroblock is a slice of its own, so all predictors
+// start from zero. Codes come from the test transcription of the tables.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace VideoTest {
+
+class BitWriter {
+public:
+    void put(uint32_t value, int bits);
+    void putCode(const std::string& bits);
+    void startCode(uint8_t code); // zero-stuffs to a byte boundary first
+    const std::vector<uint8_t>& bytes();
+
+private:
+    std::vector<uint8_t> data;
+    uint32_t pending = 0;
+    int pendingBits = 0;
+};
+
+struct SequenceOptions {
+    SequenceOptions(int width = 64, int height = 64, bool mpeg2 = true, int progressiveSequence = 0,
+                    int chromaFormat = 1, int matrixCoefficients = -1)
+        : width(width), height(height), mpeg2(mpeg2), progressiveSequence(progressiveSequence),
+          chromaFormat(chromaFormat), matrixCoefficients(matrixCoefficients) {}
+
+    int width;
+    int height;
+    bool mpeg2;
+    int progressiveSequence;
+    int chromaFormat;
+    int matrixCoefficients;           // -1: no sequence display extension
+    const int* intraMatrix = nullptr; // raster order; null: the default
+    int nonIntraMatrixValue = 0;      // every entry; 0: the default
+};
+
+struct PictureOptions {
+    int type = 1; // 1 I, 2 P, 3 B, 4 D
+    int structure = 3;
+    int topFieldFirst = 1;
+    int framePredFrameDct = 1;
+    int progressiveFrame = 0;
+    int fCode[2][2] = {{3, 3}, {3, 3}};
+    int concealmentMotionVectors = 0;
+    int fullPel = 0; // MPEG-1
+};
+
+// Motion of a predicted macroblock without coefficients, as the decoder will
+// hold it: vectors in half samples, field vectors in field lines.
+struct Motion {
+    std::string type = "forward"; // macroblock_type flags of the P or B table
+    int motionType = 2;           // as coded: frame pictures 1 field, 2 frame, 3 dual prime;
+                                  // field pictures 1 field, 2 16x8, 3 dual prime
+    int fieldSelect[2][2] = {{0, 0}, {0, 0}}; // [vector][direction]
+    int vector[2][2][2] = {};                 // [vector][direction][horizontal, vertical]
+    int dmvector[2] = {0, 0};
+};
+
+class StreamWriter {
+public:
+    explicit StreamWriter(const SequenceOptions& options) : sequence(options) {}
+
+    void sequenceHeader();
+    void groupOfPictures();
+    void picture(const PictureOptions& options);
+    // One DC value per block (6, 8 or 12), each the flat sample minus 128.
+    void intraMacroblock(int mbx, int mby, const std::vector<int>& dc);
+    void predictedMacroblock(int mbx, int mby, const Motion& motion);
+    void sequenceEnd();
+    std::vector<uint8_t> bytes();
+    // For what the writer does not make itself.
+    BitWriter& raw() { return bits; }
+
+    const SequenceOptions sequence;
+
+private:
+    void slice(int mbx, int mby);
+    void motionComponent(int delta, int rSize);
+    void dcDifferential(int cc, int differential);
+
+    BitWriter bits;
+    PictureOptions current;
+};
+
+} // namespace VideoTest
