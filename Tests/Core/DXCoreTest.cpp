@@ -152,6 +152,38 @@ TEST_F(DXCoreTest, FailedConstructionGivesTheDesktopItsModeBack)
     ASSERT_NE(createCore(windowed()), nullptr) << "a later attempt succeeds";
 }
 
+TEST_F(DXCoreTest, MultisamplingIsUsedOnlyForTwoToSixteenSamples)
+{
+    struct Case {
+        int requested;
+        int64_t type;
+    };
+    for (const Case& c : {Case{1, D3DMULTISAMPLE_NONE}, Case{17, D3DMULTISAMPLE_NONE}, Case{4, 4}}) {
+        WindowParameters parameters = windowed();
+        parameters.multisample = c.requested;
+        D3D9Testing::startLog();
+        RenderWindow* window = createCore(parameters);
+        ASSERT_NE(window, nullptr);
+        window->setVisible(true);
+        auto log = D3D9Testing::takeLog();
+        auto chains = D3D9Testing::callsNamed(log, "CreateAdditionalSwapChain");
+        auto depths = D3D9Testing::callsNamed(log, "CreateDepthStencilSurface");
+        ASSERT_EQ(chains.size(), 2u) << "the window's chain, then the one of its client size";
+        ASSERT_EQ(depths.size(), 2u);
+        for (const auto& call : chains)
+            EXPECT_EQ(call.arguments[2], c.type) << c.requested;
+        for (const auto& call : depths)
+            EXPECT_EQ(call.arguments[3], c.type) << c.requested;
+        IDirect3DSwapChain9* deviceChain = nullptr;
+        DXCore::getDevice()->GetSwapChain(0, &deviceChain);
+        D3DPRESENT_PARAMETERS presentation;
+        deviceChain->GetPresentParameters(&presentation);
+        EXPECT_EQ(presentation.MultiSampleType, c.type);
+        deviceChain->Release();
+        APICore::destroyInstance();
+    }
+}
+
 TEST_F(DXCoreTest, WindowedCoreMakesFurtherWindows)
 {
     openWindow();
