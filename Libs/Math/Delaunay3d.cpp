@@ -5,6 +5,7 @@
 #include "Libs/Math/Predicates.h"
 #include "Platform/Runtime/Runtime.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <iostream>
@@ -64,8 +65,6 @@ void Delaunay3d::Tetrahedron::update()
 
 void Delaunay3d::Tetrahedron::linkNeighbour(Tetrahedron* other, const Vec3* except)
 {
-    // Without branches: the comparisons depend on records just fetched from
-    // memory and would mispredict.
     const Vec3 *o0 = other->corners[0], *o1 = other->corners[1], *o2 = other->corners[2], *o3 = other->corners[3];
     int count = 0;
     for (int i = 0; i < 4; ++i) {
@@ -121,29 +120,6 @@ void Delaunay3d::Tetrahedron::orientTowards(const Tetrahedron* other)
     }
 }
 
-void Delaunay3d::Tetrahedron::claim(PointNode* node)
-{
-    node->next = points;
-    node->tetrahedron = this;
-    points = node;
-}
-
-Delaunay3d::PointNode* Delaunay3d::Tetrahedron::claimPoints(PointNode* list)
-{
-    PointNode* rest = nullptr;
-    while (list) {
-        PointNode* next = list->next;
-        if (isInCircumcircle(*list->point)) {
-            claim(list);
-        } else {
-            list->next = rest;
-            rest = list;
-        }
-        list = next;
-    }
-    return rest;
-}
-
 Delaunay3d::Delaunay3d() = default;
 Delaunay3d::~Delaunay3d() = default;
 
@@ -170,7 +146,8 @@ Delaunay3d::Tetrahedron* Delaunay3d::newRecord()
         chunks.emplace_back(new Tetrahedron[chunkSize]);
     Tetrahedron* t = &chunks[chunk][used & (chunkSize - 1)];
     ++used;
-    t->points = nullptr;
+    t->firstWaiting = 0;
+    t->waitingCount = 0;
     t->dead = 0;
     t->inverted = 0;
     return t;
@@ -193,9 +170,10 @@ int Delaunay3d::build(int count, const Vec3* points)
     inserted.clear();
     touched.clear();
 
+    waiting.clear();
     nodes.resize(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i)
-        nodes[i] = PointNode{&points[i], i + 1 < count ? &nodes[i + 1] : nullptr, nullptr};
+        nodes[i] = PointNode{&points[i], nullptr};
 
     // Fisher-Yates from the top over the shared runtime rand stream; the
     // product is formed in 64 bits as it exceeds an int beyond 65536 points.
@@ -217,12 +195,13 @@ int Delaunay3d::build(int count, const Vec3* points)
     }
     std::swap(second->corners[0], second->corners[1]);
 
-    if (count > 4) {
-        PointNode* rest = first->claimPoints(&nodes[4]);
-        second->points = rest;
-        for (PointNode* node = rest; node; node = node->next)
-            node->tetrahedron = second;
-    }
+    // Every other point waits in the first record when inside its sphere and
+    // in its mirror image otherwise.
+    gathered.clear();
+    for (int i = 4; i < count; ++i)
+        gathered.push_back(i);
+    claimers.assign(1, first);
+    claimPoints(second);
 
     inserted.reserve(static_cast<size_t>(count));
     for (int i = 0; i < 4; ++i)
@@ -230,7 +209,7 @@ int Delaunay3d::build(int count, const Vec3* points)
     for (int i = 4; i < count; ++i) {
         PointNode& node = nodes[i];
         inserted.push_back(node.point);
-        insertPoint(node.tetrahedron, node.point, &node);
+        insertPoint(node.tetrahedron, node.point, i);
     }
 
     // Nothing during the insertions reads the circumcentre or the inverted
@@ -244,7 +223,7 @@ int Delaunay3d::build(int count, const Vec3* points)
     return used;
 }
 
-void Delaunay3d::insertPoint(Tetrahedron* t, const Vec3* p, const PointNode* inserting)
+void Delaunay3d::insertPoint(Tetrahedron* t, const Vec3* p, int inserting)
 {
     // The outer neighbours are relinked below; fetch them while the test runs.
     for (const Tetrahedron* outer : t->neighbours)
@@ -258,9 +237,9 @@ void Delaunay3d::insertPoint(Tetrahedron* t, const Vec3* p, const PointNode* ins
     Tetrahedron* n0 = newRecord();
     Tetrahedron* n1 = newRecord();
     Tetrahedron* n2 = newRecord();
-    *n0 = Tetrahedron{{d, c, b, p}, {t, n2, n1, na}, Vec3(0.0f), 0, 0, nullptr};
-    *n1 = Tetrahedron{{c, d, a, p}, {n2, t, n0, nb}, Vec3(0.0f), 0, 0, nullptr};
-    *n2 = Tetrahedron{{b, a, d, p}, {n1, n0, t, nc}, Vec3(0.0f), 0, 0, nullptr};
+    *n0 = Tetrahedron{{d, c, b, p}, {t, n2, n1, na}, Vec3(0.0f), 0, 0, 0, 0};
+    *n1 = Tetrahedron{{c, d, a, p}, {n2, t, n0, nb}, Vec3(0.0f), 0, 0, 0, 0};
+    *n2 = Tetrahedron{{b, a, d, p}, {n1, n0, t, nc}, Vec3(0.0f), 0, 0, 0, 0};
     t->corners[3] = p;
     t->neighbours[0] = n0;
     t->neighbours[1] = n1;
@@ -290,6 +269,10 @@ void Delaunay3d::flipAll()
             continue;
         const Vec3* p = t->corners[3];
         Tetrahedron* n = t->neighbours[3];
+        // Should the face flip, n's outer neighbours get relinked; fetch them
+        // while the test runs.
+        for (const Tetrahedron* outer : n->neighbours)
+            __builtin_prefetch(outer, 1);
         if (n->corners[3] == p) {
             collapse(t, n);
             continue;
@@ -299,19 +282,14 @@ void Delaunay3d::flipAll()
 
         // 2-3 flip of t = (q0, q1, q2, p) and n = (q0, q2, q1, e) around the
         // new edge (e, p).
-        for (int i = 0; i < 4; ++i) {
-            __builtin_prefetch(n->neighbours[i], 1);
-            __builtin_prefetch(t->neighbours[i], 1);
-        }
         n->orientTowards(t);
         const Vec3 *q0 = t->corners[0], *q1 = t->corners[1], *q2 = t->corners[2], *e = n->corners[3];
         Tetrahedron *t0 = t->neighbours[0], *t1 = t->neighbours[1], *t2 = t->neighbours[2];
         Tetrahedron *u0 = n->neighbours[0], *u1 = n->neighbours[1], *u2 = n->neighbours[2];
         Tetrahedron* m = newRecord();
-        *m = Tetrahedron{{e, q2, q0, p}, {t1, n, t, u2}, Vec3(0.0f), 0, 0, nullptr};
-        PointNode* waiting = n->points;
-        *t = Tetrahedron{{e, q1, q2, p}, {t0, m, n, u0}, Vec3(0.0f), 0, 0, t->points};
-        *n = Tetrahedron{{e, q0, q1, p}, {t2, t, m, u1}, Vec3(0.0f), 0, 0, waiting};
+        *m = Tetrahedron{{e, q2, q0, p}, {t1, n, t, u2}, Vec3(0.0f), 0, 0, 0, 0};
+        *t = Tetrahedron{{e, q1, q2, p}, {t0, m, n, u0}, Vec3(0.0f), 0, 0, t->firstWaiting, t->waitingCount};
+        *n = Tetrahedron{{e, q0, q1, p}, {t2, t, m, u1}, Vec3(0.0f), 0, 0, n->firstWaiting, n->waitingCount};
 
         t0->linkNeighbour(t, e);
         u0->linkNeighbour(t, p);
@@ -391,36 +369,119 @@ void Delaunay3d::collapse(Tetrahedron* t, Tetrahedron* n)
 
 // The points that waited in records this insertion changed go to the first
 // surviving touched record (in touched order) whose sphere holds them.
-void Delaunay3d::redistribute(const PointNode* inserting)
+void Delaunay3d::redistribute(int inserting)
 {
     gathered.clear();
     claimers.clear();
     for (auto it = touched.rbegin(); it != touched.rend(); ++it) {
         Tetrahedron* t = *it;
-        for (PointNode* node = t->points; node; node = node->next)
-            if (node != inserting)
-                gathered.push_back(node);
-        t->points = nullptr;
+        for (int k = t->firstWaiting; k < t->firstWaiting + t->waitingCount; ++k)
+            if (waiting[k] != inserting)
+                gathered.push_back(waiting[k]);
+        t->waitingCount = 0;
         if (!t->dead)
             claimers.push_back(t);
     }
-    int leftOver = 0;
-    for (PointNode* node : gathered) {
-        bool claimed = false;
-        for (Tetrahedron* t : claimers) {
-            if (t->isInCircumcircle(*node->point)) {
-                t->claim(node);
-                claimed = true;
-                break;
-            }
-        }
-        if (!claimed)
-            ++leftOver;
-    }
     // Every waiting point must see some new record; anything else is an
     // internal inconsistency.
-    if (leftOver != 0)
+    if (claimPoints(nullptr) != 0)
         VOSTREL_THROW("other==0 does not hold.");
+    if (waiting.size() > 8 * nodes.size() + 4096)
+        compactWaiting();
+}
+
+// Gives each gathered node to the first of the claimers whose sphere holds
+// its point, or to rest (when given) if none does. Returns how many nodes
+// found no record.
+int Delaunay3d::claimPoints(Tetrahedron* rest)
+{
+    gatheredPoints.resize(gathered.size());
+    for (size_t k = 0; k < gathered.size(); ++k)
+        gatheredPoints[k] = *nodes[gathered[k]].point;
+
+    // The claimers' corners four records to a vector, so that the first stage
+    // of the in-sphere test runs on four records at once; a lane it cannot
+    // decide is settled by the full test, in the same order as one by one.
+    claimerLanes.resize((claimers.size() + 3) / 4);
+    for (size_t i = 0; i < claimerLanes.size() * 4; ++i) {
+        const Tetrahedron* t = claimers[std::min(i, claimers.size() - 1)];
+        for (int corner = 0; corner < 4; ++corner)
+            for (int axis = 0; axis < 3; ++axis)
+                claimerLanes[i / 4].corners[corner][axis][i % 4] = t->corners[corner]->data[axis];
+    }
+    const Float4 bound = Float4{} + predicateConstants.isperrboundA;
+    const int restChoice = static_cast<int>(claimers.size());
+    claimCounts.assign(claimers.size() + 1, 0);
+    choices.resize(gathered.size());
+    int leftOver = 0;
+    for (size_t k = 0; k < gathered.size(); ++k) {
+        const Vec3& q = gatheredPoints[k];
+        const Float4 query[3] = {Float4{} + q.data[0], Float4{} + q.data[1], Float4{} + q.data[2]};
+        int choice = -1;
+        for (size_t batch = 0; batch < claimerLanes.size() && choice < 0; ++batch) {
+            const ClaimerLanes& lanes = claimerLanes[batch];
+            Float4 det, permanent;
+            insphereEstimate(query, lanes.corners[0], lanes.corners[1], lanes.corners[2], lanes.corners[3], det,
+                             permanent);
+            Float4 errbound = bound * permanent;
+            Int4 inside = -det > errbound, outside = det > errbound;
+            for (size_t lane = 0; lane < 4 && batch * 4 + lane < claimers.size(); ++lane) {
+                size_t index = batch * 4 + lane;
+                if (inside[lane] || (!outside[lane] && claimers[index]->isInCircumcircle(q))) {
+                    choice = static_cast<int>(index);
+                    break;
+                }
+            }
+        }
+        if (choice < 0) {
+            if (!rest) {
+                ++leftOver;
+                continue;
+            }
+            choice = restChoice;
+        }
+        choices[k] = choice;
+        ++claimCounts[choice];
+    }
+    if (leftOver)
+        return leftOver;
+
+    // Each claimer's nodes become one new slice at the end of the array.
+    size_t start = waiting.size();
+    for (int c = 0; c <= restChoice; ++c) {
+        Tetrahedron* t = c < restChoice ? claimers[c] : rest;
+        int claimed = claimCounts[c];
+        claimCounts[c] = static_cast<int>(start);
+        if (t) {
+            t->firstWaiting = static_cast<int>(start);
+            t->waitingCount = claimed;
+        }
+        start += claimed;
+    }
+    waiting.resize(start);
+    for (size_t k = 0; k < gathered.size(); ++k) {
+        int c = choices[k];
+        waiting[claimCounts[c]++] = gathered[k];
+        nodes[gathered[k]].tetrahedron = c < restChoice ? claimers[c] : rest;
+    }
+    return 0;
+}
+
+// Slices of changed records stay behind in the waiting array; drop them once
+// they dominate.
+void Delaunay3d::compactWaiting()
+{
+    std::vector<int> kept;
+    kept.reserve(nodes.size());
+    for (int i = 0; i < used; ++i) {
+        Tetrahedron& t = chunks[i >> chunkShift][i & (chunkSize - 1)];
+        if (t.dead || t.waitingCount == 0)
+            continue;
+        int first = static_cast<int>(kept.size());
+        kept.insert(kept.end(), waiting.begin() + t.firstWaiting, waiting.begin() + t.firstWaiting + t.waitingCount);
+        t.firstWaiting = first;
+    }
+    waiting.swap(kept);
 }
 
 std::vector<std::array<int, 4>> Delaunay3d::tetrahedralize(int count, const Vec3* points)

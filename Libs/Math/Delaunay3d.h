@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Libs/Math/Predicates.h"
 #include "Libs/Math/Vec.h"
 
 #include <array>
@@ -13,7 +14,9 @@ namespace Vostrel {
 // The records tile all of space: ordinary tetrahedra (orient3d <= 0) cover the
 // hull and "inverted" ones (orient3d > 0, for which the in-sphere test holds
 // outside the sphere) cover the rest, so no point at infinity is needed.
-// Every pending point waits in the one record whose circumsphere holds it.
+// Every pending point waits in the one record whose circumsphere holds it;
+// a record's waiting points are a slice of one shared array, so that they are
+// read in sequence rather than by chasing list links.
 //
 // A builder keeps its last build (records, point nodes) until the next build
 // or its destruction; records are never moved, as they point at each other.
@@ -23,7 +26,6 @@ public:
 
     struct PointNode {
         const Vec3* point;
-        PointNode* next;
         // The record whose circumsphere holds the point while it waits.
         Tetrahedron* tetrahedron;
     };
@@ -37,7 +39,10 @@ public:
         Vec3 circumcentre;
         unsigned char inverted;
         unsigned char dead;
-        PointNode* points;
+        // The nodes waiting in this record: waitingCount entries of the
+        // builder's waiting array from firstWaiting on.
+        int firstWaiting;
+        int waitingCount;
 
         bool isLive() const { return !inverted && !dead; }
         bool isLiveInUnitCube() const;
@@ -56,9 +61,6 @@ public:
         // Reorders corners and neighbours (keeping the orientation) so that
         // other is neighbour 3 and other's corner 0 is corner 0.
         void orientTowards(const Tetrahedron* other);
-        // Takes the nodes of the list inside the circumsphere; returns the rest.
-        PointNode* claimPoints(PointNode* list);
-        void claim(PointNode* node);
     };
 
     Delaunay3d();
@@ -101,11 +103,13 @@ private:
     static constexpr int chunkSize = 1 << chunkShift;
 
     Tetrahedron* newRecord();
-    void insertPoint(Tetrahedron* t, const Vec3* p, const PointNode* inserting);
+    void insertPoint(Tetrahedron* t, const Vec3* p, int inserting);
     void flipAll();
     bool flipOnce(Tetrahedron* t);
     void collapse(Tetrahedron* t, Tetrahedron* n);
-    void redistribute(const PointNode* inserting);
+    void redistribute(int inserting);
+    int claimPoints(Tetrahedron* rest);
+    void compactWaiting();
 
     // Fixed-size chunks, so records keep their addresses as the pool grows.
     std::vector<std::unique_ptr<Tetrahedron[]>> chunks;
@@ -116,8 +120,19 @@ private:
     // Records made or changed by the insertion in progress, most recent last.
     std::vector<Tetrahedron*> touched;
     std::vector<Tetrahedron*> flipStack;
+    // Node indices, each record's waiting nodes in one slice.
+    std::vector<int> waiting;
+    // The nodes to be claimed, their points, and the index of the claimer
+    // each one goes to.
+    std::vector<int> gathered;
+    std::vector<Vec3> gatheredPoints;
+    std::vector<int> choices;
+    std::vector<int> claimCounts;
     std::vector<Tetrahedron*> claimers;
-    std::vector<PointNode*> gathered;
+    struct ClaimerLanes {
+        Float4 corners[4][3];
+    };
+    std::vector<ClaimerLanes> claimerLanes;
 };
 
 } // namespace Vostrel

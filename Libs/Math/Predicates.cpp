@@ -15,11 +15,9 @@ namespace Vostrel {
 
 namespace {
 
-constexpr PredicateConstants constants = exactinit();
+constexpr const PredicateConstants& constants = predicateConstants;
 static_assert(constants.epsilon == 1.0f / 16777216.0f, "float has a 24-bit significand");
 static_assert(constants.splitter == 4097.0f, "splitter of a 24-bit significand");
-
-inline float absolute(float a) { return a >= 0.0f ? a : -a; }
 
 // x + y == a + b exactly, given |a| >= |b|.
 inline void fastTwoSum(float a, float b, float& x, float& y)
@@ -401,54 +399,8 @@ double orient3dadapt(const float* pa, const float* pb, const float* pc, const fl
 
 double insphere(const float* pa, const float* pb, const float* pc, const float* pd, const float* pe)
 {
-    float aex = pa[0] - pe[0], bex = pb[0] - pe[0], cex = pc[0] - pe[0], dex = pd[0] - pe[0];
-    float aey = pa[1] - pe[1], bey = pb[1] - pe[1], cey = pc[1] - pe[1], dey = pd[1] - pe[1];
-    float aez = pa[2] - pe[2], bez = pb[2] - pe[2], cez = pc[2] - pe[2], dez = pd[2] - pe[2];
-
-    float aexbey = aex * bey, bexaey = bex * aey;
-    float ab = aexbey - bexaey;
-    float bexcey = bex * cey, cexbey = cex * bey;
-    float bc = bexcey - cexbey;
-    float cexdey = cex * dey, dexcey = dex * cey;
-    float cd = cexdey - dexcey;
-    float dexaey = dex * aey, aexdey = aex * dey;
-    float da = dexaey - aexdey;
-    float aexcey = aex * cey, cexaey = cex * aey;
-    float ac = aexcey - cexaey;
-    float bexdey = bex * dey, dexbey = dex * bey;
-    float bd = bexdey - dexbey;
-
-    float abc = aez * bc - bez * ac + cez * ab;
-    float bcd = bez * cd - cez * bd + dez * bc;
-    float cda = cez * da + dez * ac + aez * cd;
-    float dab = dez * ab + aez * bd + bez * da;
-
-    float alift = aex * aex + aey * aey + aez * aez;
-    float blift = bex * bex + bey * bey + bez * bez;
-    float clift = cex * cex + cey * cey + cez * cez;
-    float dlift = dex * dex + dey * dey + dez * dez;
-
-    float det = (dlift * abc - clift * dab) + (blift * cda - alift * bcd);
-
-    float aezplus = absolute(aez), bezplus = absolute(bez), cezplus = absolute(cez), dezplus = absolute(dez);
-    float aexbeyplus = absolute(aexbey), bexaeyplus = absolute(bexaey);
-    float bexceyplus = absolute(bexcey), cexbeyplus = absolute(cexbey);
-    float cexdeyplus = absolute(cexdey), dexceyplus = absolute(dexcey);
-    float dexaeyplus = absolute(dexaey), aexdeyplus = absolute(aexdey);
-    float aexceyplus = absolute(aexcey), cexaeyplus = absolute(cexaey);
-    float bexdeyplus = absolute(bexdey), dexbeyplus = absolute(dexbey);
-    float permanent = ((cexdeyplus + dexceyplus) * bezplus + (dexbeyplus + bexdeyplus) * cezplus +
-                       (bexceyplus + cexbeyplus) * dezplus) *
-                          alift +
-                      ((dexaeyplus + aexdeyplus) * cezplus + (aexceyplus + cexaeyplus) * dezplus +
-                       (cexdeyplus + dexceyplus) * aezplus) *
-                          blift +
-                      ((aexbeyplus + bexaeyplus) * dezplus + (bexdeyplus + dexbeyplus) * aezplus +
-                       (dexaeyplus + aexdeyplus) * bezplus) *
-                          clift +
-                      ((bexceyplus + cexbeyplus) * aezplus + (cexaeyplus + aexceyplus) * bezplus +
-                       (aexbeyplus + bexaeyplus) * cezplus) *
-                          dlift;
+    float det, permanent;
+    insphereEstimate(pa, pb, pc, pd, pe, det, permanent);
     float errbound = constants.isperrboundA * permanent;
     if (det > errbound || -det > errbound)
         return det;

@@ -63,6 +63,77 @@ constexpr PredicateConstants exactinit()
     return c;
 }
 
+inline constexpr PredicateConstants predicateConstants = exactinit();
+
+// Four floats operated on lane by lane, each operation rounding exactly as
+// the scalar one does.
+typedef float Float4 __attribute__((vector_size(16)));
+typedef int Int4 __attribute__((vector_size(16)));
+
+inline float absolute(float a) { return a >= 0.0f ? a : -a; }
+inline Float4 absolute(Float4 a)
+{
+    Int4 nonNegative = a >= Float4{};
+    return (Float4)(((Int4)a & nonNegative) | ((Int4)(-a) & ~nonNegative));
+}
+
+// The first stage of insphere on float or Float4 coordinates: the determinant
+// in plain arithmetic and the permanent that bounds its error. The sign of
+// det is proven when |det| > isperrboundA * permanent.
+template <typename Real>
+inline void insphereEstimate(const Real* pa, const Real* pb, const Real* pc, const Real* pd, const Real* pe,
+                             Real& det, Real& permanent)
+{
+    Real aex = pa[0] - pe[0], bex = pb[0] - pe[0], cex = pc[0] - pe[0], dex = pd[0] - pe[0];
+    Real aey = pa[1] - pe[1], bey = pb[1] - pe[1], cey = pc[1] - pe[1], dey = pd[1] - pe[1];
+    Real aez = pa[2] - pe[2], bez = pb[2] - pe[2], cez = pc[2] - pe[2], dez = pd[2] - pe[2];
+
+    Real aexbey = aex * bey, bexaey = bex * aey;
+    Real ab = aexbey - bexaey;
+    Real bexcey = bex * cey, cexbey = cex * bey;
+    Real bc = bexcey - cexbey;
+    Real cexdey = cex * dey, dexcey = dex * cey;
+    Real cd = cexdey - dexcey;
+    Real dexaey = dex * aey, aexdey = aex * dey;
+    Real da = dexaey - aexdey;
+    Real aexcey = aex * cey, cexaey = cex * aey;
+    Real ac = aexcey - cexaey;
+    Real bexdey = bex * dey, dexbey = dex * bey;
+    Real bd = bexdey - dexbey;
+
+    Real abc = aez * bc - bez * ac + cez * ab;
+    Real bcd = bez * cd - cez * bd + dez * bc;
+    Real cda = cez * da + dez * ac + aez * cd;
+    Real dab = dez * ab + aez * bd + bez * da;
+
+    Real alift = aex * aex + aey * aey + aez * aez;
+    Real blift = bex * bex + bey * bey + bez * bez;
+    Real clift = cex * cex + cey * cey + cez * cez;
+    Real dlift = dex * dex + dey * dey + dez * dez;
+
+    det = (dlift * abc - clift * dab) + (blift * cda - alift * bcd);
+
+    Real aezplus = absolute(aez), bezplus = absolute(bez), cezplus = absolute(cez), dezplus = absolute(dez);
+    Real aexbeyplus = absolute(aexbey), bexaeyplus = absolute(bexaey);
+    Real bexceyplus = absolute(bexcey), cexbeyplus = absolute(cexbey);
+    Real cexdeyplus = absolute(cexdey), dexceyplus = absolute(dexcey);
+    Real dexaeyplus = absolute(dexaey), aexdeyplus = absolute(aexdey);
+    Real aexceyplus = absolute(aexcey), cexaeyplus = absolute(cexaey);
+    Real bexdeyplus = absolute(bexdey), dexbeyplus = absolute(dexbey);
+    permanent = ((cexdeyplus + dexceyplus) * bezplus + (dexbeyplus + bexdeyplus) * cezplus +
+                 (bexceyplus + cexbeyplus) * dezplus) *
+                    alift +
+                ((dexaeyplus + aexdeyplus) * cezplus + (aexceyplus + cexaeyplus) * dezplus +
+                 (cexdeyplus + dexceyplus) * aezplus) *
+                    blift +
+                ((aexbeyplus + bexaeyplus) * dezplus + (bexdeyplus + dexbeyplus) * aezplus +
+                 (dexaeyplus + aexdeyplus) * bezplus) *
+                    clift +
+                ((bexceyplus + cexbeyplus) * aezplus + (cexaeyplus + aexceyplus) * bezplus +
+                 (aexbeyplus + bexaeyplus) * cezplus) *
+                    dlift;
+}
+
 // h = e + f, zero components removed. h must hold elen + flen floats; the
 // result has at least one component. Returns its length.
 int fastExpansionSumZeroelim(int elen, const float* e, int flen, const float* f, float* h);

@@ -25,6 +25,12 @@ void logCall(const char* name, std::initializer_list<int64_t> arguments)
         log().calls.push_back({name, std::vector<int64_t>(arguments)});
 }
 
+void logCall(const char* name, const std::vector<int64_t>& arguments)
+{
+    if (log().on)
+        log().calls.push_back({name, arguments});
+}
+
 AdapterSwitches& adapterSwitches()
 {
     static AdapterSwitches switches;

@@ -1,6 +1,7 @@
 #include "Platform/D3D9/Device.h"
 
 #include "Platform/D3D9/Internal.h"
+#include "Platform/D3D9/Pipeline.h"
 #include "Platform/Win32/Host.h"
 
 #include <algorithm>
@@ -73,6 +74,7 @@ Device::Device(IDirect3D9* direct3D, D3DDEVTYPE type, std::unique_ptr<GL::Contex
     shadow_.bindDrawFramebuffer(framebuffer_.get());
     vertexConstants_.assign(vertexConstantCount, {0, 0, 0, 0});
     pixelConstants_.assign(pixelConstantCount, {0, 0, 0, 0});
+    pipeline_ = std::make_unique<Pipeline>();
 }
 
 Device::~Device()
@@ -91,6 +93,7 @@ Device::~Device()
     rebind(vertexShader_, static_cast<IDirect3DVertexShader9*>(nullptr));
     rebind(pixelShader_, static_cast<IDirect3DPixelShader9*>(nullptr));
     implicitChain_.reset();
+    pipeline_.reset();
     framebuffer_.reset();
     programs_ = GL::ProgramCache();
     context_.reset();
@@ -110,12 +113,26 @@ void Device::rebind(Resource*& slot, Resource* resource)
         if (old)
             old->unbind();
     } else {
+        // The device's objects count bindings apart from public references;
+        // anything else is held by a reference.
+        auto hold = [](Resource* object) {
+            if (auto* owned = dynamic_cast<DeviceObject*>(object))
+                owned->bind();
+            else
+                object->AddRef();
+        };
+        auto drop = [](Resource* object) {
+            if (auto* owned = dynamic_cast<DeviceObject*>(object))
+                owned->unbind();
+            else
+                object->Release();
+        };
         if (resource)
-            resource->AddRef();
+            hold(resource);
         Resource* old = slot;
         slot = resource;
         if (old)
-            old->Release();
+            drop(old);
     }
 }
 
@@ -756,7 +773,8 @@ HRESULT Device::SetPixelShaderConstantF(UINT startRegister, const float* data, U
     return D3D_OK;
 }
 
-HRESULT Device::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed)
+HRESULT Device::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed, INT baseVertex, UINT startVertex,
+                     UINT startIndex)
 {
     std::optional<DrawShape> shape = drawShape(type, primitiveCount);
     if (!inScene_ || !shape || primitiveCount == 0 || !renderTarget_)
@@ -770,13 +788,13 @@ HRESULT Device::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed)
     // shader; there is no fixed-function pipeline to fall back on.
     if (!declaration_ || !vertexShader_ || !pixelShader_)
         return D3DERR_INVALIDCALL;
-    return D3DERR_INVALIDCALL;
+    return drawThroughPipeline(type, *shape, baseVertex, startVertex, startIndex, indexed);
 }
 
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount)
 {
     logCall("DrawPrimitive", {argument(type), argument(startVertex), argument(primitiveCount)});
-    return draw(type, primitiveCount, false);
+    return draw(type, primitiveCount, false, 0, startVertex, 0);
 }
 
 HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex,
@@ -784,7 +802,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
 {
     logCall("DrawIndexedPrimitive", {argument(type), baseVertexIndex, argument(minVertexIndex), argument(numVertices),
                                      argument(startIndex), argument(primitiveCount)});
-    return draw(type, primitiveCount, true);
+    return draw(type, primitiveCount, true, baseVertexIndex, minVertexIndex, startIndex);
 }
 
 } // namespace D3D9

@@ -16,6 +16,8 @@
 
 namespace D3D9 {
 
+struct Pipeline;
+
 constexpr DWORD maxRenderState = 210;
 constexpr DWORD maxClipPlanes = 6;
 constexpr DWORD maxTextureStages = 16;
@@ -78,6 +80,27 @@ public:
     HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex, UINT numVertices,
                                  UINT startIndex, UINT primitiveCount) override;
 
+    // Resources (DeviceResources.cpp).
+    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                          IDirect3DTexture9** texture, HANDLE* sharedHandle) override;
+    HRESULT CreateVolumeTexture(UINT width, UINT height, UINT depth, UINT levels, DWORD usage, D3DFORMAT format,
+                                D3DPOOL pool, IDirect3DVolumeTexture9** texture, HANDLE* sharedHandle) override;
+    HRESULT CreateCubeTexture(UINT edgeLength, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                              IDirect3DCubeTexture9** texture, HANDLE* sharedHandle) override;
+    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** buffer,
+                               HANDLE* sharedHandle) override;
+    HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                              IDirect3DIndexBuffer9** buffer, HANDLE* sharedHandle) override;
+    HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
+                                    IDirect3DVertexDeclaration9** declaration) override;
+    HRESULT CreateVertexShader(const DWORD* function, IDirect3DVertexShader9** shader) override;
+    HRESULT CreatePixelShader(const DWORD* function, IDirect3DPixelShader9** shader) override;
+    HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) override;
+    HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override;
+    HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) override;
+    HRESULT ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR color) override;
+    HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destSurface) override;
+
     // For the device's objects.
     GL::Context& context() { return *context_; }
     GL::StateShadow& shadow() { return shadow_; }
@@ -99,9 +122,16 @@ private:
     void applyDepthBias();
     void attachTargets();
     bool framebufferComplete();
-    HRESULT draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed);
+    HRESULT draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed, INT baseVertex, UINT startVertex,
+                 UINT startIndex);
     template <typename Resource>
     void rebind(Resource*& slot, Resource* resource);
+
+    // Draws through shaders, vertex input and samplers (Pipeline.cpp).
+    HRESULT drawThroughPipeline(D3DPRIMITIVETYPE type, const DrawShape& shape, INT baseVertex, UINT startVertex,
+                                UINT startIndex, bool indexed);
+    // Fills or reads a drawable surface through the pipeline's scratch framebuffer.
+    void fillDrawable(Surface& surface, const PixelRect& rect, D3DCOLOR color);
 
     ULONG references_ = 1;
     IDirect3D9* direct3D_;
@@ -134,6 +164,7 @@ private:
     std::vector<std::array<float, 4>> vertexConstants_;
     std::vector<std::array<float, 4>> pixelConstants_;
     bool inScene_ = false;
+    std::unique_ptr<Pipeline> pipeline_;
 };
 
 } // namespace D3D9

@@ -46,6 +46,15 @@ ULONG DeviceObject::release()
     return left;
 }
 
+HRESULT DeviceObject::getDevice(IDirect3DDevice9** result) const
+{
+    if (!result)
+        return D3DERR_INVALIDCALL;
+    device_.AddRef();
+    *result = &device_;
+    return D3D_OK;
+}
+
 void DeviceObject::bind()
 {
     if (ownership_ == Ownership::Container)

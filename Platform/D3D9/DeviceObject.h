@@ -31,6 +31,8 @@ public:
     void unbind();
 
     Device& device() const { return device_; }
+    // GetDevice of the COM interfaces: a new reference to the device.
+    HRESULT getDevice(IDirect3DDevice9** result) const;
 
 private:
     Device& device_;

@@ -10,6 +10,7 @@ namespace D3D9 {
 
 bool logging();
 void logCall(const char* name, std::initializer_list<int64_t> arguments);
+void logCall(const char* name, const std::vector<int64_t>& arguments);
 
 template <typename Pointer>
 int64_t pointerArgument(Pointer* pointer)

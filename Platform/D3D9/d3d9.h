@@ -107,6 +107,8 @@ enum D3DBACKBUFFER_TYPE { D3DBACKBUFFER_TYPE_MONO = 0, D3DBACKBUFFER_TYPE_LEFT =
 #define D3DLOCK_READONLY 0x00000010L
 #define D3DLOCK_DISCARD 0x00002000L
 #define D3DLOCK_NOOVERWRITE 0x00001000L
+#define D3DLOCK_NOSYSLOCK 0x00000800L
+#define D3DLOCK_NO_DIRTY_UPDATE 0x00008000L
 
 #define D3DCLEAR_TARGET 0x00000001L
 #define D3DCLEAR_ZBUFFER 0x00000002L
@@ -295,6 +297,142 @@ struct D3DLOCKED_RECT {
     void* pBits;
 };
 
+struct D3DVOLUME_DESC {
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Width;
+    UINT Height;
+    UINT Depth;
+};
+
+struct D3DLOCKED_BOX {
+    INT RowPitch;
+    INT SlicePitch;
+    void* pBits;
+};
+
+struct D3DBOX {
+    UINT Left;
+    UINT Top;
+    UINT Right;
+    UINT Bottom;
+    UINT Front;
+    UINT Back;
+};
+
+struct D3DVERTEXBUFFER_DESC {
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Size;
+    DWORD FVF;
+};
+
+struct D3DINDEXBUFFER_DESC {
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Size;
+};
+
+enum D3DCUBEMAP_FACES {
+    D3DCUBEMAP_FACE_POSITIVE_X = 0,
+    D3DCUBEMAP_FACE_NEGATIVE_X = 1,
+    D3DCUBEMAP_FACE_POSITIVE_Y = 2,
+    D3DCUBEMAP_FACE_NEGATIVE_Y = 3,
+    D3DCUBEMAP_FACE_POSITIVE_Z = 4,
+    D3DCUBEMAP_FACE_NEGATIVE_Z = 5,
+    D3DCUBEMAP_FACE_FORCE_DWORD = 0x7fffffff
+};
+
+enum D3DSAMPLERSTATETYPE {
+    D3DSAMP_ADDRESSU = 1,
+    D3DSAMP_ADDRESSV = 2,
+    D3DSAMP_ADDRESSW = 3,
+    D3DSAMP_BORDERCOLOR = 4,
+    D3DSAMP_MAGFILTER = 5,
+    D3DSAMP_MINFILTER = 6,
+    D3DSAMP_MIPFILTER = 7,
+    D3DSAMP_MIPMAPLODBIAS = 8,
+    D3DSAMP_MAXMIPLEVEL = 9,
+    D3DSAMP_MAXANISOTROPY = 10,
+    D3DSAMP_SRGBTEXTURE = 11,
+    D3DSAMP_ELEMENTINDEX = 12,
+    D3DSAMP_DMAPOFFSET = 13,
+    D3DSAMP_FORCE_DWORD = 0x7fffffff
+};
+
+enum D3DTEXTUREADDRESS {
+    D3DTADDRESS_WRAP = 1,
+    D3DTADDRESS_MIRROR = 2,
+    D3DTADDRESS_CLAMP = 3,
+    D3DTADDRESS_BORDER = 4,
+    D3DTADDRESS_MIRRORONCE = 5,
+    D3DTADDRESS_FORCE_DWORD = 0x7fffffff
+};
+
+enum D3DTEXTUREFILTERTYPE {
+    D3DTEXF_NONE = 0,
+    D3DTEXF_POINT = 1,
+    D3DTEXF_LINEAR = 2,
+    D3DTEXF_ANISOTROPIC = 3,
+    D3DTEXF_PYRAMIDALQUAD = 6,
+    D3DTEXF_GAUSSIANQUAD = 7,
+    D3DTEXF_FORCE_DWORD = 0x7fffffff
+};
+
+enum D3DDECLTYPE {
+    D3DDECLTYPE_FLOAT1 = 0,
+    D3DDECLTYPE_FLOAT2 = 1,
+    D3DDECLTYPE_FLOAT3 = 2,
+    D3DDECLTYPE_FLOAT4 = 3,
+    D3DDECLTYPE_D3DCOLOR = 4,
+    D3DDECLTYPE_UBYTE4 = 5,
+    D3DDECLTYPE_SHORT2 = 6,
+    D3DDECLTYPE_SHORT4 = 7,
+    D3DDECLTYPE_UBYTE4N = 8,
+    D3DDECLTYPE_SHORT2N = 9,
+    D3DDECLTYPE_SHORT4N = 10,
+    D3DDECLTYPE_USHORT2N = 11,
+    D3DDECLTYPE_USHORT4N = 12,
+    D3DDECLTYPE_UNUSED = 17
+};
+
+enum D3DDECLMETHOD { D3DDECLMETHOD_DEFAULT = 0 };
+
+enum D3DDECLUSAGE {
+    D3DDECLUSAGE_POSITION = 0,
+    D3DDECLUSAGE_BLENDWEIGHT = 1,
+    D3DDECLUSAGE_BLENDINDICES = 2,
+    D3DDECLUSAGE_NORMAL = 3,
+    D3DDECLUSAGE_PSIZE = 4,
+    D3DDECLUSAGE_TEXCOORD = 5,
+    D3DDECLUSAGE_TANGENT = 6,
+    D3DDECLUSAGE_BINORMAL = 7,
+    D3DDECLUSAGE_TESSFACTOR = 8,
+    D3DDECLUSAGE_POSITIONT = 9,
+    D3DDECLUSAGE_COLOR = 10,
+    D3DDECLUSAGE_FOG = 11,
+    D3DDECLUSAGE_DEPTH = 12,
+    D3DDECLUSAGE_SAMPLE = 13
+};
+
+struct D3DVERTEXELEMENT9 {
+    WORD Stream;
+    WORD Offset;
+    BYTE Type;
+    BYTE Method;
+    BYTE Usage;
+    BYTE UsageIndex;
+};
+
+#define D3DDECL_END() {0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0}
+#define MAXD3DDECLLENGTH 64
+
 struct D3DCAPS9 {
     D3DDEVTYPE DeviceType;
     UINT AdapterOrdinal;
@@ -342,13 +480,75 @@ protected:
     virtual ~IUnknown() = default;
 };
 
-// Resources bound by the draw state; the device accepts null for each.
-struct IDirect3DBaseTexture9 : IUnknown {};
-struct IDirect3DVertexBuffer9 : IUnknown {};
-struct IDirect3DIndexBuffer9 : IUnknown {};
-struct IDirect3DVertexDeclaration9 : IUnknown {};
-struct IDirect3DVertexShader9 : IUnknown {};
-struct IDirect3DPixelShader9 : IUnknown {};
+struct IDirect3DSurface9;
+
+// Textures, buffers, declarations and shaders: made by the device, bound by
+// the draw state (the device accepts null for each).
+struct IDirect3DResource9 : IUnknown {
+    virtual HRESULT GetDevice(IDirect3DDevice9** device) = 0;
+    // Returns the previous priority.
+    virtual DWORD SetPriority(DWORD priority) = 0;
+    virtual DWORD GetPriority() = 0;
+    virtual void PreLoad() = 0;
+    virtual D3DRESOURCETYPE GetType() = 0;
+};
+
+struct IDirect3DBaseTexture9 : IDirect3DResource9 {
+    // Levels the application sees: 1 for a texture with automatic mipmaps.
+    virtual DWORD GetLevelCount() = 0;
+    virtual void GenerateMipSubLevels() = 0;
+};
+
+struct IDirect3DTexture9 : IDirect3DBaseTexture9 {
+    virtual HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* description) = 0;
+    virtual HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) = 0;
+    virtual HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
+    virtual HRESULT UnlockRect(UINT level) = 0;
+};
+
+struct IDirect3DVolumeTexture9 : IDirect3DBaseTexture9 {
+    virtual HRESULT GetLevelDesc(UINT level, D3DVOLUME_DESC* description) = 0;
+    virtual HRESULT LockBox(UINT level, D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags) = 0;
+    virtual HRESULT UnlockBox(UINT level) = 0;
+};
+
+struct IDirect3DCubeTexture9 : IDirect3DBaseTexture9 {
+    virtual HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* description) = 0;
+    virtual HRESULT GetCubeMapSurface(D3DCUBEMAP_FACES face, UINT level, IDirect3DSurface9** surface) = 0;
+    virtual HRESULT LockRect(D3DCUBEMAP_FACES face, UINT level, D3DLOCKED_RECT* locked, const RECT* rect,
+                             DWORD flags) = 0;
+    virtual HRESULT UnlockRect(D3DCUBEMAP_FACES face, UINT level) = 0;
+};
+
+struct IDirect3DVertexBuffer9 : IDirect3DResource9 {
+    // A size of 0 locks from the offset to the end.
+    virtual HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) = 0;
+    virtual HRESULT Unlock() = 0;
+    virtual HRESULT GetDesc(D3DVERTEXBUFFER_DESC* description) = 0;
+};
+
+struct IDirect3DIndexBuffer9 : IDirect3DResource9 {
+    virtual HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) = 0;
+    virtual HRESULT Unlock() = 0;
+    virtual HRESULT GetDesc(D3DINDEXBUFFER_DESC* description) = 0;
+};
+
+struct IDirect3DVertexDeclaration9 : IUnknown {
+    virtual HRESULT GetDevice(IDirect3DDevice9** device) = 0;
+    // With null elements only the count (the end marker included) is given.
+    virtual HRESULT GetDeclaration(D3DVERTEXELEMENT9* elements, UINT* count) = 0;
+};
+
+struct IDirect3DVertexShader9 : IUnknown {
+    virtual HRESULT GetDevice(IDirect3DDevice9** device) = 0;
+    // With null data only the size in bytes is given.
+    virtual HRESULT GetFunction(void* data, UINT* size) = 0;
+};
+
+struct IDirect3DPixelShader9 : IUnknown {
+    virtual HRESULT GetDevice(IDirect3DDevice9** device) = 0;
+    virtual HRESULT GetFunction(void* data, UINT* size) = 0;
+};
 
 struct IDirect3DSurface9 : IUnknown {
     virtual HRESULT GetDevice(IDirect3DDevice9** device) = 0;
@@ -416,6 +616,31 @@ struct IDirect3DDevice9 : IUnknown {
     virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) = 0;
     virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex,
                                          UINT numVertices, UINT startIndex, UINT primitiveCount) = 0;
+
+    // Resources.
+    virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                  IDirect3DTexture9** texture, HANDLE* sharedHandle) = 0;
+    virtual HRESULT CreateVolumeTexture(UINT width, UINT height, UINT depth, UINT levels, DWORD usage,
+                                        D3DFORMAT format, D3DPOOL pool, IDirect3DVolumeTexture9** texture,
+                                        HANDLE* sharedHandle) = 0;
+    virtual HRESULT CreateCubeTexture(UINT edgeLength, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                      IDirect3DCubeTexture9** texture, HANDLE* sharedHandle) = 0;
+    virtual HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                       IDirect3DVertexBuffer9** buffer, HANDLE* sharedHandle) = 0;
+    virtual HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                      IDirect3DIndexBuffer9** buffer, HANDLE* sharedHandle) = 0;
+    virtual HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
+                                            IDirect3DVertexDeclaration9** declaration) = 0;
+    virtual HRESULT CreateVertexShader(const DWORD* function, IDirect3DVertexShader9** shader) = 0;
+    virtual HRESULT CreatePixelShader(const DWORD* function, IDirect3DPixelShader9** shader) = 0;
+    virtual HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) = 0;
+    virtual HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) = 0;
+    virtual HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) = 0;
+    // Fills a rectangle (null: all) of a render target, a texture level or an
+    // off-screen surface with one colour, converted to the surface's format.
+    virtual HRESULT ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR color) = 0;
+    // Copies a render target into a system-memory surface of its size and format.
+    virtual HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destSurface) = 0;
 };
 
 struct IDirect3D9 : IUnknown {

@@ -47,6 +47,7 @@ inline void deleteProgram(GLuint name) { glDeleteProgram(name); }
 inline void deleteShader(GLuint name) { glDeleteShader(name); }
 inline void deleteBuffer(GLuint name) { glDeleteBuffers(1, &name); }
 inline void deleteVertexArray(GLuint name) { glDeleteVertexArrays(1, &name); }
+inline void deleteSampler(GLuint name) { glDeleteSamplers(1, &name); }
 
 using Framebuffer = Name<deleteFramebuffer>;
 using Renderbuffer = Name<deleteRenderbuffer>;
@@ -55,6 +56,7 @@ using Program = Name<deleteProgram>;
 using Shader = Name<deleteShader>;
 using Buffer = Name<deleteBuffer>;
 using VertexArray = Name<deleteVertexArray>;
+using Sampler = Name<deleteSampler>;
 
 inline Framebuffer makeFramebuffer()
 {

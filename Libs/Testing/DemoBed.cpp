@@ -1,0 +1,149 @@
+#include "Libs/Testing/DemoBed.h"
+
+#include "Libs/Core/APICore.h"
+#include "Libs/Core/RenderStates.h"
+#include "Libs/Testing/Properties.h"
+#include "Platform/Runtime/Runtime.h"
+#include "Platform/Win32/Windows.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+namespace Vostrel {
+
+namespace {
+
+const int ESCAPE_KEY = 27;
+
+// atoi's reading (blanks, a sign, digits up to the first other character),
+// but a number an int cannot hold counts as no number at all.
+bool parseSize(const char* text, int& value)
+{
+    errno = 0;
+    char* end = nullptr;
+    long parsed = std::strtol(text, &end, 10);
+    if (end == text || errno == ERANGE || parsed > INT_MAX || parsed < INT_MIN)
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+} // namespace
+
+void reportException(const Exception& exception)
+{
+    std::cerr << exception.file << "(" << exception.line << "): " << exception.message << std::endl;
+}
+
+DemoBed::DemoBed()
+    : window(nullptr), running(false), paused(false), clearEachFrame(true), loopStartTick(0), pauseTick(0),
+      clearColor(0.0f, 0.0f, 0.0f, 0.0f)
+{
+}
+
+DemoBed::~DemoBed()
+{
+    // The window outlives the bed; it must not call back into it.
+    if (window && Core::APICore::getExistingInstance())
+        window->removeListener(this);
+}
+
+void DemoBed::onKey(const Core::KeyEvent& event)
+{
+    if (event.key == ESCAPE_KEY)
+        running = false;
+}
+
+void DemoBed::onPaint(const Core::PaintEvent& event)
+{
+    if (!paused)
+        return;
+    window->begin();
+    context.clear(Core::CLEAR_COLOR | Core::CLEAR_DEPTH, Vec4(0.0f, 0.0f, 0.0f, 0.0f), 1.0f, 0);
+    renderFrame(static_cast<float>(pauseTick - loopStartTick) * 0.001f);
+    window->end();
+}
+
+void DemoBed::onClose(const Core::WindowEvent& event)
+{
+    running = false;
+}
+
+void DemoBed::init() {}
+
+void DemoBed::renderFrame(float seconds) {}
+
+void DemoBed::deinit() {}
+
+void DemoBed::applyEnvironment(Core::WindowParameters& parameters, const char* width, const char* height)
+{
+    if (!width || !height)
+        return;
+    int value = 0;
+    if (parseSize(width, value) && value > 0)
+        parameters.width = value;
+    if (parseSize(height, value) && value > 0)
+        parameters.height = value;
+}
+
+Core::WindowParameters DemoBed::windowParameters(int argc, char** argv)
+{
+    Core::WindowParameters parameters;
+    parameters.multisample = Properties::getInt("demo.multisample", -1);
+    parameters.width = Properties::getInt("demo.window.width", 640);
+    parameters.height = Properties::getInt("demo.window.height", 480);
+    parameters.fullscreen = Properties::getInt("demo.window.fullscreen", 0) != 0;
+    parameters.showCursor = Properties::getInt("demo.window.showCursor", 1) != 0;
+    parameters.vSync = Properties::getInt("demo.window.vSync", 1) != 0;
+    parameters.title = Properties::getString("demo.window.title", "Demo");
+    applyEnvironment(parameters, std::getenv("VOSTREL_WINDOW_WIDTH"), std::getenv("VOSTREL_WINDOW_HEIGHT"));
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-fullscreen") == 0)
+            parameters.fullscreen = true;
+        else if (std::strcmp(argv[i], "-window") == 0)
+            parameters.fullscreen = false;
+    }
+    return parameters;
+}
+
+bool DemoBed::run(int argc, char** argv)
+{
+    try {
+        Core::WindowParameters parameters = windowParameters(argc, argv);
+        window = Core::createCore(parameters);
+        if (!window)
+            VOSTREL_THROW("DemoBed::run(): a render core exists already, there is no window to run in");
+        window->setVisible(true);
+        init();
+        window->addListener(this);
+        loopStartTick = static_cast<int>(Runtime::clock());
+        running = true;
+        paused = false;
+        while (running) {
+            if (paused) {
+                Sleep(10);
+                window->processMessages();
+                continue;
+            }
+            if (clearEachFrame) {
+                window->begin();
+                context.clear(Core::CLEAR_COLOR | Core::CLEAR_DEPTH, clearColor, 1.0f, 0);
+            }
+            float seconds = static_cast<float>(static_cast<int>(Runtime::clock()) - loopStartTick) * 0.001f;
+            renderFrame(seconds);
+            if (clearEachFrame)
+                window->end();
+            window->processMessages();
+        }
+        deinit();
+        return true;
+    } catch (const Exception& exception) {
+        reportException(exception);
+        return false;
+    }
+}
+
+} // namespace Vostrel

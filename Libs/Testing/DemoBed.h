@@ -1,0 +1,54 @@
+#pragma once
+
+#include "Libs/Common/Exception.h"
+#include "Libs/Core/RenderContext.h"
+#include "Libs/Core/RenderWindow.h"
+#include "Libs/Core/WindowParameters.h"
+
+namespace Vostrel {
+
+// The frame-loop owner the show derives from: turns the properties, the
+// environment and the command line into the main window, runs init, then
+// clears, draws and presents frame after frame until Escape or a close.
+class DemoBed : public Core::WindowEventListener {
+public:
+    DemoBed();
+    ~DemoBed() override;
+
+    void onKey(const Core::KeyEvent& event) override;
+    void onPaint(const Core::PaintEvent& event) override;
+    void onClose(const Core::WindowEvent& event) override;
+
+    // The start-up hook, one frame at the loop's time in seconds, and the
+    // shut-down hook; all empty here.
+    virtual void init();
+    virtual void renderFrame(float seconds);
+    virtual void deinit();
+
+    // Runs until the loop ends. False when a failure was reported (on the
+    // standard error stream); deinit is skipped then.
+    bool run(int argc, char** argv);
+
+    // The window and device the run asks for: "demo.window.*" and
+    // "demo.multisample" properties, then VOSTREL_WINDOW_WIDTH and
+    // VOSTREL_WINDOW_HEIGHT, then "-fullscreen" / "-window".
+    static Core::WindowParameters windowParameters(int argc, char** argv);
+    // The environment's size; both must be given, and each replaces the
+    // size only when it is a positive number that an int holds.
+    static void applyEnvironment(Core::WindowParameters& parameters, const char* width, const char* height);
+
+protected:
+    Core::RenderWindow* window; // the core's; not owned
+    Core::RenderContext context;
+    bool running;
+    bool paused;
+    bool clearEachFrame;
+    int loopStartTick;
+    int pauseTick;
+    Vec4 clearColor;
+};
+
+// "file(line): message" and a newline on the standard error stream.
+void reportException(const Exception& exception);
+
+} // namespace Vostrel

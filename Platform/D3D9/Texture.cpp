@@ -1,0 +1,436 @@
+#include "Platform/D3D9/Texture.h"
+
+#include "Platform/D3D9/Device.h"
+#include "Platform/D3D9/Internal.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace D3D9 {
+
+namespace {
+
+// Beyond this a texture is refused as out of memory rather than allocated.
+constexpr uint64_t maxTextureBytes = uint64_t(512) << 20;
+
+UINT fullChain(UINT width, UINT height, UINT depth)
+{
+    UINT largest = std::max({width, height, depth});
+    UINT levels = 1;
+    while (largest > 1) {
+        largest >>= 1;
+        ++levels;
+    }
+    return levels;
+}
+
+UINT faceCount(D3DRESOURCETYPE type) { return type == D3DRTYPE_CUBETEXTURE ? 6 : 1; }
+
+UINT storageLevels(const BaseTexture::Shape& shape)
+{
+    UINT chain = fullChain(shape.width, shape.height, shape.type == D3DRTYPE_VOLUMETEXTURE ? shape.depth : 1);
+    return shape.levels == 0 ? chain : shape.levels;
+}
+
+D3DBOX wholeLevel(UINT width, UINT height, UINT depth) { return {0, 0, width, height, 0, depth}; }
+
+D3DBOX boxOfRect(const RECT* rect, UINT width, UINT height)
+{
+    if (!rect)
+        return wholeLevel(width, height, 1);
+    // Negative edges become huge and fail the bounds check.
+    return {static_cast<UINT>(rect->left), static_cast<UINT>(rect->top), static_cast<UINT>(rect->right),
+            static_cast<UINT>(rect->bottom), 0, 1};
+}
+
+} // namespace
+
+HRESULT BaseTexture::check(const Shape& shape)
+{
+    std::optional<TextureFormat> format = textureFormat(shape.format);
+    const DWORD known = D3DUSAGE_RENDERTARGET | D3DUSAGE_DYNAMIC | D3DUSAGE_AUTOGENMIPMAP;
+    bool volume = shape.type == D3DRTYPE_VOLUMETEXTURE;
+    UINT limit = volume ? 2048 : 8192;
+    UINT depth = volume ? shape.depth : 1;
+    if (!format || (shape.usage & ~known) || shape.width == 0 || shape.height == 0 || depth == 0 ||
+        shape.width > limit || shape.height > limit || depth > limit)
+        return D3DERR_INVALIDCALL;
+    if (shape.type == D3DRTYPE_CUBETEXTURE && shape.width != shape.height)
+        return D3DERR_INVALIDCALL;
+    bool renderTarget = (shape.usage & D3DUSAGE_RENDERTARGET) != 0;
+    bool dynamic = (shape.usage & D3DUSAGE_DYNAMIC) != 0;
+    if (renderTarget && (dynamic || volume || shape.pool != D3DPOOL_DEFAULT || !format->renderable))
+        return D3DERR_INVALIDCALL;
+    if (dynamic && shape.pool == D3DPOOL_MANAGED)
+        return D3DERR_INVALIDCALL;
+    if (shape.pool > D3DPOOL_SCRATCH)
+        return D3DERR_INVALIDCALL;
+    UINT chain = fullChain(shape.width, shape.height, depth);
+    if (shape.levels > chain || ((shape.usage & D3DUSAGE_AUTOGENMIPMAP) && shape.levels > 1))
+        return D3DERR_INVALIDCALL;
+    uint64_t bytes = 0;
+    for (UINT level = 0; level < storageLevels(shape); ++level) {
+        uint64_t width = std::max(1u, shape.width >> level);
+        uint64_t height = std::max(1u, shape.height >> level);
+        uint64_t slices = std::max(1u, depth >> level);
+        bytes += rowPitch(*format, static_cast<UINT>(width)) * height * slices * faceCount(shape.type);
+    }
+    if (bytes > maxTextureBytes)
+        return E_OUTOFMEMORY;
+    return D3D_OK;
+}
+
+BaseTexture::BaseTexture(Device& device, const Shape& shape)
+    : DeviceObject(device, Ownership::Own),
+      shape_(shape),
+      format_(*textureFormat(shape.format)),
+      faces_(faceCount(shape.type)),
+      storageLevels_(storageLevels(shape))
+{
+    if (shape_.type != D3DRTYPE_VOLUMETEXTURE)
+        shape_.depth = 1;
+    visibleLevels_ = (shape_.usage & D3DUSAGE_AUTOGENMIPMAP) ? 1 : storageLevels_;
+    device.context().makeCurrent();
+    texture_ = GL::makeTexture(target());
+    GLuint name = texture_.get();
+    GLsizei width = static_cast<GLsizei>(shape_.width);
+    GLsizei height = static_cast<GLsizei>(shape_.height);
+    GLsizei levels = static_cast<GLsizei>(storageLevels_);
+    if (shape_.type == D3DRTYPE_VOLUMETEXTURE)
+        glTextureStorage3D(name, levels, format_.internalFormat, width, height, static_cast<GLsizei>(shape_.depth));
+    else
+        glTextureStorage2D(name, levels, format_.internalFormat, width, height);
+    glTextureParameteriv(name, GL_TEXTURE_SWIZZLE_RGBA, format_.swizzle.data());
+    // Without it a mip filter on a texture of fewer levels samples black.
+    glTextureParameteri(name, GL_TEXTURE_MAX_LEVEL, levels - 1);
+    for (GLint level = 0; level < levels; ++level)
+        glClearTexImage(name, level, format_.pixelFormat, format_.pixelType, nullptr);
+
+    if (isRenderTarget())
+        return;
+    images_.resize(static_cast<size_t>(faces_) * visibleLevels_);
+    for (UINT face = 0; face < faces_; ++face) {
+        for (UINT level = 0; level < visibleLevels_; ++level) {
+            UINT levelWidth, levelHeight, levelDepth;
+            levelSize(level, levelWidth, levelHeight, levelDepth);
+            Image& entry = *image(face, level);
+            entry.rowPitch = rowPitch(format_, levelWidth);
+            entry.slicePitch = entry.rowPitch * levelHeight;
+            entry.bytes.assign(static_cast<size_t>(entry.slicePitch) * levelDepth, 0);
+        }
+    }
+}
+
+BaseTexture::~BaseTexture()
+{
+    device().context().makeCurrent();
+}
+
+GLenum BaseTexture::target() const
+{
+    switch (shape_.type) {
+    case D3DRTYPE_VOLUMETEXTURE: return GL_TEXTURE_3D;
+    case D3DRTYPE_CUBETEXTURE: return GL_TEXTURE_CUBE_MAP;
+    default: return GL_TEXTURE_2D;
+    }
+}
+
+void BaseTexture::levelSize(UINT level, UINT& width, UINT& height, UINT& depth) const
+{
+    width = std::max(1u, shape_.width >> level);
+    height = std::max(1u, shape_.height >> level);
+    depth = std::max(1u, shape_.depth >> level);
+}
+
+D3DSURFACE_DESC BaseTexture::levelDescription(UINT level) const
+{
+    UINT width, height, depth;
+    levelSize(level, width, height, depth);
+    return {shape_.format, D3DRTYPE_SURFACE, shape_.usage, shape_.pool, D3DMULTISAMPLE_NONE, 0, width, height};
+}
+
+BaseTexture::Image* BaseTexture::image(UINT face, UINT level)
+{
+    if (face >= faces_ || level >= visibleLevels_ || images_.empty())
+        return nullptr;
+    return &images_[static_cast<size_t>(face) * visibleLevels_ + level];
+}
+
+bool BaseTexture::lockable() const
+{
+    return !isRenderTarget() && (shape_.pool != D3DPOOL_DEFAULT || (shape_.usage & D3DUSAGE_DYNAMIC));
+}
+
+HRESULT BaseTexture::lock(UINT face, UINT level, const D3DBOX* box, DWORD flags, D3DLOCKED_BOX& locked)
+{
+    logCall("LockTexture", {static_cast<int64_t>(face), static_cast<int64_t>(level), static_cast<int64_t>(flags)});
+    Image* entry = image(face, level);
+    if (!entry || !lockable() || entry->locked)
+        return D3DERR_INVALIDCALL;
+    UINT width, height, depth;
+    levelSize(level, width, height, depth);
+    D3DBOX region = box ? *box : wholeLevel(width, height, depth);
+    if (region.Left >= region.Right || region.Top >= region.Bottom || region.Front >= region.Back ||
+        region.Right > width || region.Bottom > height || region.Back > depth)
+        return D3DERR_INVALIDCALL;
+    entry->locked = true;
+    entry->lockFlags = flags;
+    entry->lockedBox = region;
+    size_t offset = static_cast<size_t>(region.Front) * entry->slicePitch +
+                    static_cast<size_t>(region.Top) * entry->rowPitch +
+                    static_cast<size_t>(region.Left) * format_.bytesPerTexel;
+    locked.RowPitch = static_cast<INT>(entry->rowPitch);
+    locked.SlicePitch = static_cast<INT>(entry->slicePitch);
+    locked.pBits = entry->bytes.data() + offset;
+    return D3D_OK;
+}
+
+HRESULT BaseTexture::unlock(UINT face, UINT level)
+{
+    Image* entry = image(face, level);
+    if (!entry || !entry->locked)
+        return D3DERR_INVALIDCALL;
+    entry->locked = false;
+    if (entry->lockFlags & D3DLOCK_READONLY)
+        return D3D_OK;
+    upload(face, level, entry->lockedBox);
+    return D3D_OK;
+}
+
+void BaseTexture::upload(UINT face, UINT level, const D3DBOX& box)
+{
+    const Image& entry = *image(face, level);
+    device().context().makeCurrent();
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(entry.rowPitch / format_.bytesPerTexel));
+    glPixelStorei(GL_UNPACK_IMAGE_HEIGHT, static_cast<GLint>(entry.slicePitch / entry.rowPitch));
+    const uint8_t* start = entry.bytes.data() + static_cast<size_t>(box.Front) * entry.slicePitch +
+                           static_cast<size_t>(box.Top) * entry.rowPitch +
+                           static_cast<size_t>(box.Left) * format_.bytesPerTexel;
+    GLint x = static_cast<GLint>(box.Left);
+    GLint y = static_cast<GLint>(box.Top);
+    GLsizei width = static_cast<GLsizei>(box.Right - box.Left);
+    GLsizei height = static_cast<GLsizei>(box.Bottom - box.Top);
+    GLint glLevel = static_cast<GLint>(level);
+    switch (shape_.type) {
+    case D3DRTYPE_VOLUMETEXTURE:
+        glTextureSubImage3D(name(), glLevel, x, y, static_cast<GLint>(box.Front), width, height,
+                            static_cast<GLsizei>(box.Back - box.Front), format_.pixelFormat, format_.pixelType, start);
+        break;
+    case D3DRTYPE_CUBETEXTURE:
+        glTextureSubImage3D(name(), glLevel, x, y, static_cast<GLint>(face), width, height, 1, format_.pixelFormat,
+                            format_.pixelType, start);
+        break;
+    default:
+        glTextureSubImage2D(name(), glLevel, x, y, width, height, format_.pixelFormat, format_.pixelType, start);
+        break;
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_IMAGE_HEIGHT, 0);
+    if (level == 0 && (shape_.usage & D3DUSAGE_AUTOGENMIPMAP))
+        generateMips();
+}
+
+void BaseTexture::generateMips()
+{
+    if (!(shape_.usage & D3DUSAGE_AUTOGENMIPMAP) || storageLevels_ < 2)
+        return;
+    device().context().makeCurrent();
+    glGenerateTextureMipmap(name());
+}
+
+DWORD BaseTexture::setPriority(DWORD priority)
+{
+    logCall("SetPriority", {static_cast<int64_t>(priority)});
+    // Only managed resources have a priority.
+    if (shape_.pool != D3DPOOL_MANAGED)
+        return 0;
+    return std::exchange(priority_, priority);
+}
+
+HRESULT BaseTexture::surface(UINT face, UINT level, IDirect3DSurface9** result)
+{
+    if (!result || face >= faces_ || level >= visibleLevels_)
+        return D3DERR_INVALIDCALL;
+    if (surfaces_.empty())
+        surfaces_.resize(static_cast<size_t>(faces_) * visibleLevels_);
+    std::unique_ptr<TextureSurface>& entry = surfaces_[static_cast<size_t>(face) * visibleLevels_ + level];
+    if (!entry)
+        entry = std::make_unique<TextureSurface>(*this, face, level, levelDescription(level));
+    entry->AddRef();
+    *result = entry.get();
+    return D3D_OK;
+}
+
+HRESULT BaseTexture::fill(UINT face, UINT level, const RECT* rect, D3DCOLOR color)
+{
+    if (face >= faces_ || level >= visibleLevels_ || shape_.type == D3DRTYPE_VOLUMETEXTURE)
+        return D3DERR_INVALIDCALL;
+    UINT width, height, depth;
+    levelSize(level, width, height, depth);
+    D3DBOX box = boxOfRect(rect, width, height);
+    if (box.Left >= box.Right || box.Top >= box.Bottom || box.Right > width || box.Bottom > height)
+        return D3DERR_INVALIDCALL;
+    std::array<float, 4> rgba = colorToFloats(color);
+    if (isRenderTarget()) {
+        device().context().makeCurrent();
+        glClearTexSubImage(name(), static_cast<GLint>(level), static_cast<GLint>(box.Left),
+                           static_cast<GLint>(box.Top), static_cast<GLint>(face),
+                           static_cast<GLsizei>(box.Right - box.Left), static_cast<GLsizei>(box.Bottom - box.Top), 1,
+                           GL_RGBA, GL_FLOAT, rgba.data());
+        return D3D_OK;
+    }
+    Image& entry = *image(face, level);
+    if (entry.locked)
+        return D3DERR_INVALIDCALL;
+    uint8_t texel[16];
+    encodeTexel(shape_.format, rgba, texel);
+    size_t size = static_cast<size_t>(format_.bytesPerTexel);
+    for (UINT y = box.Top; y < box.Bottom; ++y) {
+        uint8_t* row = entry.bytes.data() + static_cast<size_t>(y) * entry.rowPitch;
+        for (UINT x = box.Left; x < box.Right; ++x)
+            std::memcpy(row + x * size, texel, size);
+    }
+    upload(face, level, box);
+    return D3D_OK;
+}
+
+template <typename Interface>
+HRESULT TextureObject<Interface>::GetDevice(IDirect3DDevice9** result)
+{
+    return getDevice(result);
+}
+
+template class TextureObject<IDirect3DTexture9>;
+template class TextureObject<IDirect3DVolumeTexture9>;
+template class TextureObject<IDirect3DCubeTexture9>;
+
+HRESULT Texture2D::GetLevelDesc(UINT level, D3DSURFACE_DESC* description)
+{
+    if (!description || level >= levelCount())
+        return D3DERR_INVALIDCALL;
+    *description = levelDescription(level);
+    return D3D_OK;
+}
+
+HRESULT Texture2D::GetSurfaceLevel(UINT level, IDirect3DSurface9** result)
+{
+    return surface(0, level, result);
+}
+
+HRESULT Texture2D::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags)
+{
+    if (!locked)
+        return D3DERR_INVALIDCALL;
+    D3DBOX box = boxOfRect(rect, 0, 0);
+    D3DLOCKED_BOX result;
+    HRESULT status = lock(0, level, rect ? &box : nullptr, flags, result);
+    if (SUCCEEDED(status))
+        *locked = {result.RowPitch, result.pBits};
+    return status;
+}
+
+HRESULT Texture2D::UnlockRect(UINT level)
+{
+    return unlock(0, level);
+}
+
+HRESULT VolumeTexture::GetLevelDesc(UINT level, D3DVOLUME_DESC* description)
+{
+    if (!description || level >= levelCount())
+        return D3DERR_INVALIDCALL;
+    UINT width, height, depth;
+    levelSize(level, width, height, depth);
+    *description = {shape().format, D3DRTYPE_VOLUME, shape().usage, shape().pool, width, height, depth};
+    return D3D_OK;
+}
+
+HRESULT VolumeTexture::LockBox(UINT level, D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags)
+{
+    if (!locked)
+        return D3DERR_INVALIDCALL;
+    return lock(0, level, box, flags, *locked);
+}
+
+HRESULT VolumeTexture::UnlockBox(UINT level)
+{
+    return unlock(0, level);
+}
+
+HRESULT CubeTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* description)
+{
+    if (!description || level >= levelCount())
+        return D3DERR_INVALIDCALL;
+    *description = levelDescription(level);
+    return D3D_OK;
+}
+
+HRESULT CubeTexture::GetCubeMapSurface(D3DCUBEMAP_FACES face, UINT level, IDirect3DSurface9** result)
+{
+    return surface(static_cast<UINT>(face), level, result);
+}
+
+HRESULT CubeTexture::LockRect(D3DCUBEMAP_FACES face, UINT level, D3DLOCKED_RECT* locked, const RECT* rect,
+                              DWORD flags)
+{
+    if (!locked)
+        return D3DERR_INVALIDCALL;
+    D3DBOX box = boxOfRect(rect, 0, 0);
+    D3DLOCKED_BOX result;
+    HRESULT status = lock(static_cast<UINT>(face), level, rect ? &box : nullptr, flags, result);
+    if (SUCCEEDED(status))
+        *locked = {result.RowPitch, result.pBits};
+    return status;
+}
+
+HRESULT CubeTexture::UnlockRect(D3DCUBEMAP_FACES face, UINT level)
+{
+    return unlock(static_cast<UINT>(face), level);
+}
+
+BaseTexture* asTexture(IDirect3DBaseTexture9* texture)
+{
+    return dynamic_cast<BaseTexture*>(texture);
+}
+
+TextureSurface::TextureSurface(BaseTexture& texture, UINT face, UINT level, const D3DSURFACE_DESC& description)
+    : Surface(texture.device(), Ownership::Container, &texture, description),
+      texture_(texture),
+      face_(face),
+      level_(level)
+{
+}
+
+HRESULT TextureSurface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags)
+{
+    if (!locked)
+        return D3DERR_INVALIDCALL;
+    D3DBOX box = boxOfRect(rect, 0, 0);
+    D3DLOCKED_BOX result;
+    HRESULT status = texture_.lock(face_, level_, rect ? &box : nullptr, flags, result);
+    if (SUCCEEDED(status))
+        *locked = {result.RowPitch, result.pBits};
+    return status;
+}
+
+HRESULT TextureSurface::UnlockRect()
+{
+    return texture_.unlock(face_, level_);
+}
+
+void TextureSurface::attachTo(GLuint framebuffer, GLenum attachment)
+{
+    if (texture_.shape().type == D3DRTYPE_CUBETEXTURE)
+        glNamedFramebufferTextureLayer(framebuffer, attachment, texture_.name(), static_cast<GLint>(level_),
+                                       static_cast<GLint>(face_));
+    else
+        glNamedFramebufferTexture(framebuffer, attachment, texture_.name(), static_cast<GLint>(level_));
+}
+
+bool TextureSurface::drawable() const
+{
+    return texture_.isRenderTarget();
+}
+
+} // namespace D3D9

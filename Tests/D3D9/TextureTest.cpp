@@ -1,0 +1,329 @@
+#include "Platform/D3D9/Texture.h"
+#include "Tests/D3D9/DeviceFixture.h"
+
+#include <epoxy/gl.h>
+
+#include <random>
+
+namespace {
+
+using TextureTest = DeviceTest;
+
+// What OpenGL holds for one level (and layer range) of a texture, tightly
+// packed in the texture's memory layout.
+std::vector<uint8_t> heldByOpenGL(IDirect3DBaseTexture9* texture, int level, int firstLayer = 0, int layers = 1)
+{
+    D3D9::BaseTexture* base = D3D9::asTexture(texture);
+    D3D9::TextureFormat format = *D3D9::textureFormat(base->shape().format);
+    UINT width, height, depth;
+    base->levelSize(static_cast<UINT>(level), width, height, depth);
+    if (base->shape().type == D3DRTYPE_VOLUMETEXTURE && layers == 1)
+        layers = static_cast<int>(depth);
+    std::vector<uint8_t> bytes(static_cast<size_t>(width) * height * layers * format.bytesPerTexel);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTextureSubImage(base->name(), level, 0, 0, firstLayer, static_cast<GLsizei>(width),
+                         static_cast<GLsizei>(height), layers, format.pixelFormat, format.pixelType,
+                         static_cast<GLsizei>(bytes.size()), bytes.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    return bytes;
+}
+
+std::vector<uint8_t> randomBytes(size_t count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::vector<uint8_t> bytes(count);
+    for (uint8_t& byte : bytes)
+        byte = static_cast<uint8_t>(random() & 0x3F); // small values stay finite in float formats
+    return bytes;
+}
+
+// Writes tightly packed rows through a locked pitch.
+void writeRows(const D3DLOCKED_RECT& locked, const std::vector<uint8_t>& rows, size_t rowBytes)
+{
+    for (size_t row = 0; row < rows.size() / rowBytes; ++row)
+        std::memcpy(static_cast<uint8_t*>(locked.pBits) + row * locked.Pitch, &rows[row * rowBytes], rowBytes);
+}
+
+TEST_F(TextureTest, EveryFormatRoundTripsThroughALockInDirect3DsLayout)
+{
+    const D3DFORMAT formats[] = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_L8, D3DFMT_A8L8, D3DFMT_L16,
+                                 D3DFMT_G16R16, D3DFMT_R16F, D3DFMT_R32F, D3DFMT_A16B16G16R16F,
+                                 D3DFMT_A32B32G32R32F, D3DFMT_R5G6B5, D3DFMT_A8};
+    for (D3DFORMAT format : formats) {
+        SCOPED_TRACE(format);
+        const UINT width = 5;
+        const UINT height = 3;
+        IDirect3DTexture9* texture = nullptr;
+        ASSERT_EQ(device->CreateTexture(width, height, 1, 0, format, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+        size_t rowBytes = width * D3D9::textureFormat(format)->bytesPerTexel;
+        std::vector<uint8_t> rows = randomBytes(rowBytes * height, format);
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        EXPECT_EQ(locked.Pitch % 4, 0) << "rows start on four bytes";
+        EXPECT_GE(static_cast<size_t>(locked.Pitch), rowBytes);
+        writeRows(locked, rows, rowBytes);
+        ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
+        EXPECT_EQ(heldByOpenGL(texture, 0), rows);
+
+        ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        for (UINT row = 0; row < height; ++row)
+            EXPECT_EQ(std::memcmp(static_cast<uint8_t*>(locked.pBits) + row * locked.Pitch, &rows[row * rowBytes],
+                                  rowBytes),
+                      0);
+        texture->UnlockRect(0);
+        texture->Release();
+    }
+}
+
+TEST_F(TextureTest, ARectangleLockWritesOnlyItsRectangle)
+{
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    RECT rect = {2, 3, 5, 7};
+    D3DLOCKED_RECT locked;
+    // Direct3D's discard on a managed texture keeps what lies outside.
+    ASSERT_EQ(texture->LockRect(0, &locked, &rect, D3DLOCK_DISCARD), D3D_OK);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 3; ++x)
+            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch)[x] = 0xFF00FF00u;
+    ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
+    std::vector<uint8_t> held = heldByOpenGL(texture, 0);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            uint32_t texel;
+            std::memcpy(&texel, &held[(y * 8 + x) * 4], 4);
+            bool inside = x >= 2 && x < 5 && y >= 3 && y < 7;
+            EXPECT_EQ(texel, inside ? 0xFF00FF00u : 0u) << x << ", " << y;
+        }
+    }
+    texture->Release();
+}
+
+TEST_F(TextureTest, LocksFollowDirect3DsRules)
+{
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(8, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    EXPECT_EQ(texture->GetLevelCount(), 4u) << "a full chain";
+    D3DLOCKED_RECT locked;
+    RECT outside = {4, 4, 9, 8};
+    RECT empty = {4, 4, 4, 8};
+    EXPECT_EQ(texture->LockRect(0, &locked, &outside, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(texture->LockRect(0, &locked, &empty, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(texture->LockRect(4, &locked, nullptr, 0), D3DERR_INVALIDCALL) << "no such level";
+    EXPECT_EQ(texture->UnlockRect(0), D3DERR_INVALIDCALL) << "not locked";
+    ASSERT_EQ(texture->LockRect(3, &locked, nullptr, 0), D3D_OK);
+    EXPECT_EQ(texture->LockRect(3, &locked, nullptr, 0), D3DERR_INVALIDCALL) << "already locked";
+    EXPECT_EQ(texture->LockRect(2, &locked, nullptr, 0), D3D_OK) << "another level may be locked at once";
+    texture->UnlockRect(2);
+    texture->UnlockRect(3);
+    texture->Release();
+
+    // Render targets live on the GPU; plain default-pool textures are not
+    // lockable either.
+    ASSERT_EQ(device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture,
+                                    nullptr),
+              D3D_OK);
+    EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3DERR_INVALIDCALL);
+    texture->Release();
+    ASSERT_EQ(device->CreateTexture(8, 8, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr),
+              D3D_OK);
+    EXPECT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_DISCARD), D3D_OK);
+    texture->UnlockRect(0);
+    texture->Release();
+}
+
+TEST_F(TextureTest, CreationRefusesWhatTheDeviceCannotMake)
+{
+    struct Case {
+        UINT width, height, levels;
+        DWORD usage;
+        D3DFORMAT format;
+        D3DPOOL pool;
+        HRESULT expected;
+    };
+    const Case cases[] = {
+        {16, 16, 1, 0, D3DFMT_R8G8B8, D3DPOOL_MANAGED, D3DERR_INVALIDCALL},
+        {0, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DERR_INVALIDCALL},
+        {8193, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DERR_INVALIDCALL},
+        {16, 16, 6, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DERR_INVALIDCALL},
+        {16, 16, 1, D3DUSAGE_RENDERTARGET | D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, D3DERR_INVALIDCALL},
+        {16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DERR_INVALIDCALL},
+        {16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_L8, D3DPOOL_DEFAULT, D3DERR_INVALIDCALL},
+        {16, 16, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DERR_INVALIDCALL},
+        {16, 16, 2, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DERR_INVALIDCALL},
+        {8192, 8192, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_MANAGED, E_OUTOFMEMORY},
+        {16, 16, 5, 0, D3DFMT_L16, D3DPOOL_MANAGED, D3D_OK},
+        {16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A16B16G16R16F, D3DPOOL_DEFAULT, D3D_OK},
+    };
+    for (const Case& c : cases) {
+        IDirect3DTexture9* texture = nullptr;
+        EXPECT_EQ(device->CreateTexture(c.width, c.height, c.levels, c.usage, c.format, c.pool, &texture, nullptr),
+                  c.expected)
+            << c.width << "x" << c.height << " levels " << c.levels << " usage " << c.usage << " format " << c.format;
+        if (texture)
+            texture->Release();
+    }
+    IDirect3DVolumeTexture9* volume = nullptr;
+    EXPECT_EQ(device->CreateVolumeTexture(4, 4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                          &volume, nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->CreateVolumeTexture(4, 4, 2049, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &volume, nullptr),
+              D3DERR_INVALIDCALL);
+}
+
+TEST_F(TextureTest, AutomaticMipmapsShowOneLevelAndFollowEachUnlock)
+{
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
+                                    nullptr),
+              D3D_OK);
+    EXPECT_EQ(texture->GetLevelCount(), 1u);
+    D3DLOCKED_RECT locked;
+    EXPECT_EQ(texture->LockRect(1, &locked, nullptr, 0), D3DERR_INVALIDCALL) << "only the top level is there";
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    // Left half white, right half black: every smaller level is grey.
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch)[x] =
+                x < 2 ? 0xFFFFFFFFu : 0xFF000000u;
+    texture->UnlockRect(0);
+    std::vector<uint8_t> last = heldByOpenGL(texture, 2);
+    ASSERT_EQ(last.size(), 4u);
+    EXPECT_NEAR(last[0], 128, 1);
+    EXPECT_NEAR(last[2], 128, 1);
+    EXPECT_EQ(last[3], 255);
+    texture->Release();
+}
+
+TEST_F(TextureTest, VolumeSlicesAndCubeFacesLandWhereTheyBelong)
+{
+    IDirect3DVolumeTexture9* volume = nullptr;
+    ASSERT_EQ(device->CreateVolumeTexture(2, 3, 4, 1, 0, D3DFMT_L8, D3DPOOL_MANAGED, &volume, nullptr), D3D_OK);
+    D3DLOCKED_BOX box;
+    ASSERT_EQ(volume->LockBox(0, &box, nullptr, 0), D3D_OK);
+    EXPECT_EQ(box.RowPitch, 4);
+    EXPECT_EQ(box.SlicePitch, 12);
+    std::vector<uint8_t> expected;
+    for (int z = 0; z < 4; ++z)
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 2; ++x) {
+                uint8_t value = static_cast<uint8_t>(z * 100 + y * 10 + x);
+                static_cast<uint8_t*>(box.pBits)[z * box.SlicePitch + y * box.RowPitch + x] = value;
+                expected.push_back(value);
+            }
+    ASSERT_EQ(volume->UnlockBox(0), D3D_OK);
+    EXPECT_EQ(heldByOpenGL(volume, 0), expected);
+    D3DBOX part = {1, 1, 2, 3, 2, 3};
+    ASSERT_EQ(volume->LockBox(0, &box, &part, 0), D3D_OK);
+    EXPECT_EQ(*static_cast<uint8_t*>(box.pBits), 211);
+    *static_cast<uint8_t*>(box.pBits) = 7;
+    volume->UnlockBox(0);
+    expected[2 * 6 + 1 * 2 + 1] = 7;
+    EXPECT_EQ(heldByOpenGL(volume, 0), expected);
+    volume->Release();
+
+    IDirect3DCubeTexture9* cube = nullptr;
+    ASSERT_EQ(device->CreateCubeTexture(2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+    for (int face = 0; face < 6; ++face) {
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(cube->LockRect(static_cast<D3DCUBEMAP_FACES>(face), 0, &locked, nullptr, 0), D3D_OK);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 2; ++x)
+                reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch)[x] =
+                    0xFF000000u | (face << 16) | (y << 8) | x;
+        cube->UnlockRect(static_cast<D3DCUBEMAP_FACES>(face), 0);
+    }
+    for (int face = 0; face < 6; ++face) {
+        std::vector<uint8_t> held = heldByOpenGL(cube, 0, face);
+        uint32_t texel;
+        std::memcpy(&texel, &held[12], 4);
+        EXPECT_EQ(texel, 0xFF000101u | (face << 16)) << "face " << face;
+    }
+    IDirect3DSurface9* surface = nullptr;
+    EXPECT_EQ(cube->GetCubeMapSurface(D3DCUBEMAP_FACE_NEGATIVE_Z, 1, &surface), D3DERR_INVALIDCALL);
+    ASSERT_EQ(cube->GetCubeMapSurface(D3DCUBEMAP_FACE_NEGATIVE_Z, 0, &surface), D3D_OK);
+    ASSERT_EQ(device->ColorFill(surface, nullptr, 0xFF123456u), D3D_OK);
+    std::vector<uint8_t> held = heldByOpenGL(cube, 0, 5);
+    EXPECT_EQ(held[0], 0x56);
+    EXPECT_EQ(held[2], 0x12);
+    held = heldByOpenGL(cube, 0, 4);
+    EXPECT_EQ(held[2], 0x04) << "the other faces keep theirs";
+    surface->Release();
+    cube->Release();
+}
+
+TEST_F(TextureTest, FillsConvertTheColourAndRenderTargetsReadBack)
+{
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_G16R16, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    IDirect3DSurface9* surface = nullptr;
+    ASSERT_EQ(texture->GetSurfaceLevel(0, &surface), D3D_OK);
+    RECT corner = {0, 0, 1, 1};
+    ASSERT_EQ(device->ColorFill(surface, &corner, D3DCOLOR_ARGB(0, 255, 0, 0)), D3D_OK);
+    std::vector<uint8_t> held = heldByOpenGL(texture, 0);
+    EXPECT_EQ(held[0], 0xFF);
+    EXPECT_EQ(held[1], 0xFF);
+    EXPECT_EQ(held[2], 0x00);
+    EXPECT_EQ(held[4], 0x00) << "outside the rectangle";
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(static_cast<uint8_t*>(locked.pBits)[1], 0xFF) << "the CPU copy has the fill too";
+    surface->UnlockRect();
+    surface->Release();
+    texture->Release();
+
+    ASSERT_EQ(device->CreateTexture(8, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture,
+                                    nullptr),
+              D3D_OK);
+    ASSERT_EQ(texture->GetSurfaceLevel(0, &surface), D3D_OK);
+    ASSERT_EQ(device->ColorFill(surface, nullptr, 0x80FF0000u), D3D_OK);
+    RECT right = {4, 0, 8, 4};
+    ASSERT_EQ(device->ColorFill(surface, &right, 0xFF0000FFu), D3D_OK);
+    IDirect3DSurface9* memory = nullptr;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(8, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &memory, nullptr), D3D_OK);
+    ASSERT_EQ(device->GetRenderTargetData(surface, memory), D3D_OK);
+    ASSERT_EQ(memory->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    auto* pixels = static_cast<uint32_t*>(locked.pBits);
+    EXPECT_EQ(pixels[0], 0x80FF0000u);
+    EXPECT_EQ(pixels[3 * locked.Pitch / 4 + 7], 0xFF0000FFu);
+    memory->UnlockRect();
+    memory->Release();
+    surface->Release();
+    texture->Release();
+}
+
+TEST_F(TextureTest, ABoundTextureOutlivesItsLastReferenceUntilUnbound)
+{
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    ASSERT_EQ(device->SetTexture(3, texture), D3D_OK);
+    EXPECT_EQ(texture->Release(), 0u);
+    IDirect3DBaseTexture9* bound = nullptr;
+    ASSERT_EQ(device->GetTexture(3, &bound), D3D_OK);
+    EXPECT_EQ(bound, static_cast<IDirect3DBaseTexture9*>(texture));
+    EXPECT_EQ(bound->GetLevelCount(), 1u) << "still alive";
+    bound->Release();
+    EXPECT_EQ(device->SetTexture(3, nullptr), D3D_OK);
+    // The render target stays bound when the device goes; the fixture checks
+    // that every reference came back.
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture,
+                                    nullptr),
+              D3D_OK);
+    IDirect3DSurface9* surface = nullptr;
+    texture->GetSurfaceLevel(0, &surface);
+    ASSERT_EQ(device->SetRenderTarget(0, surface), D3D_OK);
+    surface->Release();
+    texture->Release();
+}
+
+TEST_F(TextureTest, PrioritiesAreKeptForManagedTexturesOnly)
+{
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    EXPECT_EQ(texture->SetPriority(0x40000000u), 0u);
+    EXPECT_EQ(texture->SetPriority(7), 0x40000000u);
+    EXPECT_EQ(texture->GetPriority(), 7u);
+    texture->Release();
+}
+
+} // namespace
