@@ -105,6 +105,8 @@ public:
     GL::Context& context() { return *context_; }
     GL::StateShadow& shadow() { return shadow_; }
     GL::ProgramCache& programs() { return programs_; }
+    // Drops the programs linked with a shader that is going away.
+    void forgetShader(const void* shader);
     void registerChain(SwapChain* chain);
     void unregisterChain(SwapChain* chain);
     uint64_t nextPresentSequence() { return ++presentSequence_; }

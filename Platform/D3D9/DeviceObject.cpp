@@ -4,8 +4,18 @@
 
 namespace D3D9 {
 
+namespace {
+
+uint64_t nextSerial()
+{
+    static uint64_t serial = 0;
+    return ++serial;
+}
+
+} // namespace
+
 DeviceObject::DeviceObject(Device& device, Ownership ownership, DeviceObject* container)
-    : device_(device), ownership_(ownership), container_(container)
+    : device_(device), serial_(nextSerial()), ownership_(ownership), container_(container)
 {
     if (ownership_ == Ownership::Own)
         device_.AddRef();

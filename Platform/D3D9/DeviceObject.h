@@ -8,6 +8,8 @@
 
 #include "Platform/D3D9/d3d9.h"
 
+#include <cstdint>
+
 namespace D3D9 {
 
 class Device;
@@ -31,11 +33,15 @@ public:
     void unbind();
 
     Device& device() const { return device_; }
+    // Unique for the life of the process: caches key on it, since a new
+    // object may take a freed one's address.
+    uint64_t serial() const { return serial_; }
     // GetDevice of the COM interfaces: a new reference to the device.
     HRESULT getDevice(IDirect3DDevice9** result) const;
 
 private:
     Device& device_;
+    uint64_t serial_;
     Ownership ownership_;
     DeviceObject* container_;
     ULONG references_ = 1;

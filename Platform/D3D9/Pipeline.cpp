@@ -1,7 +1,18 @@
 #include "Platform/D3D9/Pipeline.h"
 
+#include "Platform/D3D9/Buffer.h"
 #include "Platform/D3D9/Internal.h"
+#include "Platform/D3D9/Shader.h"
+#include "Platform/D3D9/ShaderCode.h"
 #include "Platform/D3D9/StateTranslation.h"
+#include "Platform/D3D9/Texture.h"
+#include "Platform/D3D9/VertexDeclaration.h"
+#include "Platform/Shader/ShaderParser.h"
+
+#include <cmath>
+#include <cstring>
+#include <iostream>
+#include <limits>
 
 namespace D3D9 {
 
@@ -59,6 +70,9 @@ Pipeline::Pipeline()
         sampler = GL::Sampler(name);
     }
     scratch = GL::makeFramebuffer();
+    // Sprite coordinates start at the top left, as Direct3D's do; with row 0
+    // at the top that is OpenGL's lower left.
+    glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);
     GLuint array = 0;
     glCreateVertexArrays(1, &array);
     vertexArray = GL::VertexArray(array);
@@ -92,20 +106,288 @@ void Pipeline::applySampler(DWORD stage)
     samplerApplied[stage] = true;
 }
 
-HRESULT Device::drawThroughPipeline(D3DPRIMITIVETYPE type, const DrawShape& shape, INT baseVertex, UINT startVertex,
-                                    UINT startIndex, bool indexed)
+void Pipeline::forgetShader(const void* shader)
 {
-    return D3DERR_INVALIDCALL;
+    for (auto it = uniforms.begin(); it != uniforms.end();) {
+        if (it->first.vertexShader == shader || it->first.pixelShader == shader)
+            it = uniforms.erase(it);
+        else
+            ++it;
+    }
 }
+
+void Device::forgetShader(const void* shader)
+{
+    context_->makeCurrent();
+    programs_.forgetShader(shader);
+    pipeline_->forgetShader(shader);
+}
+
+namespace {
+
+template <typename Kind, typename Interface>
+HRESULT makeShader(Device& device, const DWORD* function, DWORD version, Interface** result)
+{
+    logCall(version == vertexShaderVersion ? "CreateVertexShader" : "CreatePixelShader", {pointerArgument(function)});
+    if (!result)
+        return D3DERR_INVALIDCALL;
+    std::optional<ShaderCode> code = decodeShaderCode(function);
+    if (!code || code->version != version)
+        return D3DERR_INVALIDCALL;
+    try {
+        Shader::Program program = Shader::assemble(code->text);
+        if ((program.stage == Shader::Stage::Vertex) != (version == vertexShaderVersion))
+            return D3DERR_INVALIDCALL;
+        // Written once now, so a program the translator cannot write is
+        // refused here rather than at the first draw.
+        auto* shader = new Kind(device, std::move(code->tokens), std::move(program));
+        try {
+            shader->glsl(Shader::ProgramVariant());
+        } catch (...) {
+            shader->Release();
+            return D3DERR_INVALIDCALL;
+        }
+        *result = shader;
+        return D3D_OK;
+    } catch (const std::exception&) {
+        return D3DERR_INVALIDCALL;
+    }
+}
+
+// Direct3D's declaration usage of a vertex input, or -1 for none.
+int declarationUsage(Shader::Usage usage)
+{
+    return usage == Shader::Usage::None ? -1 : static_cast<int>(usage) - 1;
+}
+
+GLenum textureTarget(Shader::TextureType type)
+{
+    switch (type) {
+    case Shader::TextureType::Volume: return GL_TEXTURE_3D;
+    case Shader::TextureType::Cube: return GL_TEXTURE_CUBE_MAP;
+    default: return GL_TEXTURE_2D;
+    }
+}
+
+} // namespace
 
 HRESULT Device::CreateVertexShader(const DWORD* function, IDirect3DVertexShader9** shader)
 {
-    return D3DERR_INVALIDCALL;
+    return makeShader<VertexShader>(*this, function, vertexShaderVersion, shader);
 }
 
 HRESULT Device::CreatePixelShader(const DWORD* function, IDirect3DPixelShader9** shader)
 {
-    return D3DERR_INVALIDCALL;
+    return makeShader<PixelShader>(*this, function, pixelShaderVersion, shader);
+}
+
+HRESULT Device::drawThroughPipeline(D3DPRIMITIVETYPE type, const DrawShape& shape, INT baseVertex, UINT startVertex,
+                                    UINT startIndex, bool indexed)
+{
+    auto* vertexShader = dynamic_cast<VertexShader*>(vertexShader_);
+    auto* pixelShader = dynamic_cast<PixelShader*>(pixelShader_);
+    auto* declaration = dynamic_cast<VertexDeclaration*>(declaration_);
+    if (!vertexShader || !pixelShader || !declaration)
+        return D3DERR_INVALIDCALL;
+    const auto& rs = renderStates_;
+    Pipeline& pipeline = *pipeline_;
+
+    // State OpenGL keeps in shaders picks the variant of each stage.
+    bool points = type == D3DPT_POINTLIST || rs[D3DRS_FILLMODE] == D3DFILL_POINT;
+    Shader::ProgramVariant vertexVariant;
+    vertexVariant.clipPlanes = rs[D3DRS_CLIPPLANEENABLE] & ((1u << maxClipPlanes) - 1);
+    vertexVariant.pointSprites = points;
+    Shader::ProgramVariant pixelVariant;
+    pixelVariant.pointSprites = points && rs[D3DRS_POINTSPRITEENABLE];
+    if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] >= D3DCMP_NEVER && rs[D3DRS_ALPHAFUNC] < D3DCMP_ALWAYS)
+        pixelVariant.alphaFunction = static_cast<int>(rs[D3DRS_ALPHAFUNC]);
+    // Keyed by the shaders' common base, which is what they forget themselves by.
+    GL::ProgramKey key = {static_cast<const ShaderBase*>(vertexShader), static_cast<const ShaderBase*>(pixelShader),
+                          variantKey(vertexVariant) | (variantKey(pixelVariant) << 16)};
+    std::string log;
+    GLuint program = 0;
+    const Shader::GlslShader* vertexGlsl = nullptr;
+    const Shader::GlslShader* pixelGlsl = nullptr;
+    try {
+        vertexGlsl = &vertexShader->glsl(vertexVariant);
+        pixelGlsl = &pixelShader->glsl(pixelVariant);
+        program = programs_.program(
+            key, [&] { return GL::ProgramSources{vertexGlsl->source, pixelGlsl->source}; }, log);
+    } catch (const std::exception& error) {
+        log = error.what();
+    }
+    if (!program) {
+        // Our own translation failed: say why, since nothing else will.
+        std::cerr << "Direct3D: no program for this shader pair: " << log << "\n";
+        return D3DERR_INVALIDCALL;
+    }
+
+    // Vertex input: each input the vertex shader declares takes the
+    // declaration's element of the same usage; without one it reads
+    // (0, 0, 0, 1).
+    GLuint vertexArray = pipeline.vertexArray.get();
+    const Shader::Program& vertexProgram = vertexShader->program();
+    uint32_t usedStreams = 0;
+    uint32_t enabled = 0;
+    for (const Shader::Declaration& input : vertexProgram.declarations) {
+        if (input.file != Shader::RegisterFile::Input)
+            continue;
+        int usage = declarationUsage(input.usage);
+        const D3DVERTEXELEMENT9* element =
+            usage < 0 ? nullptr : declaration->find(static_cast<BYTE>(usage), static_cast<BYTE>(input.usageIndex));
+        if (!element)
+            continue;
+        enabled |= 1u << input.index;
+        usedStreams |= 1u << element->Stream;
+    }
+    if (pipeline.layoutDeclaration != declaration->serial() || pipeline.layoutShader != vertexShader->serial()) {
+        for (const Shader::Declaration& input : vertexProgram.declarations) {
+            if (!(input.file == Shader::RegisterFile::Input && (enabled & (1u << input.index))))
+                continue;
+            const D3DVERTEXELEMENT9* element = declaration->find(static_cast<BYTE>(declarationUsage(input.usage)),
+                                                                 static_cast<BYTE>(input.usageIndex));
+            AttributeFormat format = *attributeFormat(element->Type);
+            GLuint location = static_cast<GLuint>(input.index);
+            glVertexArrayAttribFormat(vertexArray, location, format.size, format.type, format.normalized,
+                                      element->Offset);
+            glVertexArrayAttribBinding(vertexArray, location, element->Stream);
+        }
+        for (GLuint location = 0; location < 32; ++location) {
+            bool on = (enabled >> location) & 1u;
+            if (on != (((pipeline.enabledAttributes >> location) & 1u) != 0)) {
+                if (on)
+                    glEnableVertexArrayAttrib(vertexArray, location);
+                else
+                    glDisableVertexArrayAttrib(vertexArray, location);
+            }
+        }
+        pipeline.enabledAttributes = enabled;
+        pipeline.layoutDeclaration = declaration->serial();
+        pipeline.layoutShader = vertexShader->serial();
+    }
+    // The vertices the draw reads, which must lie in every stream it reads.
+    int64_t lowest = startVertex;
+    int64_t highest = static_cast<int64_t>(startVertex) + shape.vertexCount - 1;
+    if (indexed) {
+        IndexBuffer* indices = asIndexBuffer(indices_);
+        if (!indices)
+            return D3DERR_INVALIDCALL;
+        bool wide = indices->description().Format == D3DFMT_INDEX32;
+        uint64_t end = (static_cast<uint64_t>(startIndex) + static_cast<uint64_t>(shape.vertexCount)) * (wide ? 4 : 2);
+        if (end > indices->storage().size())
+            return D3DERR_INVALIDCALL;
+        lowest = std::numeric_limits<int64_t>::max();
+        highest = std::numeric_limits<int64_t>::min();
+        const uint8_t* bytes = indices->storage().bytes();
+        for (GLsizei i = 0; i < shape.vertexCount; ++i) {
+            size_t at = static_cast<size_t>(startIndex) + static_cast<size_t>(i);
+            uint32_t index;
+            if (wide) {
+                std::memcpy(&index, bytes + at * 4, 4);
+            } else {
+                uint16_t narrow;
+                std::memcpy(&narrow, bytes + at * 2, 2);
+                index = narrow;
+            }
+            lowest = std::min<int64_t>(lowest, index);
+            highest = std::max<int64_t>(highest, index);
+        }
+        lowest += baseVertex;
+        highest += baseVertex;
+        glVertexArrayElementBuffer(vertexArray, indices->storage().name());
+    }
+    if (lowest < 0)
+        return D3DERR_INVALIDCALL;
+    for (DWORD stream = 0; stream < maxStreams; ++stream) {
+        if (!(usedStreams & (1u << stream)))
+            continue;
+        VertexBuffer* buffer = asVertexBuffer(streams_[stream].buffer);
+        if (!buffer)
+            return D3DERR_INVALIDCALL;
+        const Stream& bound = streams_[stream];
+        uint64_t elementEnd = 0;
+        for (const D3DVERTEXELEMENT9& element : declaration->elements())
+            if (element.Stream == stream)
+                elementEnd = std::max<uint64_t>(elementEnd, element.Offset + attributeFormat(element.Type)->bytes);
+        if (bound.offset + static_cast<uint64_t>(highest) * bound.stride + elementEnd > buffer->storage().size())
+            return D3DERR_INVALIDCALL;
+        glVertexArrayVertexBuffer(vertexArray, stream, buffer->storage().name(), bound.offset,
+                                  static_cast<GLsizei>(bound.stride));
+    }
+
+    // Samplers of the pixel shader: the texture at the same stage, when it
+    // is of the declared kind.
+    for (const Shader::Declaration& sampler : pixelShader->program().declarations) {
+        if (sampler.file != Shader::RegisterFile::Sampler)
+            continue;
+        DWORD stage = static_cast<DWORD>(sampler.index);
+        BaseTexture* texture = textures_[stage] ? asTexture(textures_[stage]) : nullptr;
+        GLuint name = texture && texture->target() == textureTarget(sampler.textureType) ? texture->name() : 0;
+        glBindTextureUnit(stage, name);
+        pipeline.applySampler(stage);
+        glBindSampler(stage, pipeline.samplers[stage].get());
+    }
+
+    shadow_.useProgram(program);
+    Pipeline::Uniforms& uniforms = pipeline.uniforms[key];
+    if (uniforms.sent.empty()) {
+        uniforms.vertexConstants = glGetUniformLocation(program, Shader::VERTEX_CONSTANTS_UNIFORM);
+        uniforms.pixelConstants = glGetUniformLocation(program, Shader::PIXEL_CONSTANTS_UNIFORM);
+        uniforms.pixelOffset = glGetUniformLocation(program, Shader::PIXEL_OFFSET_UNIFORM);
+        uniforms.clipPlanes = glGetUniformLocation(program, Shader::CLIP_PLANES_UNIFORM);
+        uniforms.pointSize = glGetUniformLocation(program, Shader::POINT_SIZE_UNIFORM);
+        uniforms.pointSizeRange = glGetUniformLocation(program, Shader::POINT_SIZE_RANGE_UNIFORM);
+        uniforms.alphaReference = glGetUniformLocation(program, Shader::ALPHA_REFERENCE_UNIFORM);
+        uniforms.vertexConstantCount = vertexGlsl->constantCount;
+        uniforms.pixelConstantCount = pixelGlsl->constantCount;
+        uniforms.sent.assign(static_cast<size_t>(uniforms.vertexConstantCount + uniforms.pixelConstantCount) * 4 + 2 +
+                                 maxClipPlanes * 4 + 1 + 2 + 1,
+                             std::numeric_limits<float>::quiet_NaN());
+    }
+    // Sends what changed since this program last drew.
+    size_t at = 0;
+    auto send = [&](GLint location, const float* values, size_t count, auto upload) {
+        float* sent = &uniforms.sent[at];
+        at += count;
+        if (location < 0 || std::memcmp(sent, values, count * sizeof(float)) == 0)
+            return;
+        std::memcpy(sent, values, count * sizeof(float));
+        upload();
+    };
+    const float* vertexConstants = vertexConstants_[0].data();
+    send(uniforms.vertexConstants, vertexConstants, static_cast<size_t>(uniforms.vertexConstantCount) * 4, [&] {
+        glProgramUniform4fv(program, uniforms.vertexConstants, uniforms.vertexConstantCount, vertexConstants);
+    });
+    const float* pixelConstants = pixelConstants_[0].data();
+    send(uniforms.pixelConstants, pixelConstants, static_cast<size_t>(uniforms.pixelConstantCount) * 4, [&] {
+        glProgramUniform4fv(program, uniforms.pixelConstants, uniforms.pixelConstantCount, pixelConstants);
+    });
+    float offset[2] = {1.0f / static_cast<float>(std::max<DWORD>(1, viewport_.Width)),
+                       -1.0f / static_cast<float>(std::max<DWORD>(1, viewport_.Height))};
+    send(uniforms.pixelOffset, offset, 2, [&] { glProgramUniform2fv(program, uniforms.pixelOffset, 1, offset); });
+    send(uniforms.clipPlanes, &clipPlanes_[0][0], maxClipPlanes * 4, [&] {
+        glProgramUniform4fv(program, uniforms.clipPlanes, maxClipPlanes, &clipPlanes_[0][0]);
+    });
+    float pointSize = floatFromBits(rs[D3DRS_POINTSIZE]);
+    send(uniforms.pointSize, &pointSize, 1, [&] { glProgramUniform1f(program, uniforms.pointSize, pointSize); });
+    float range[2] = {std::max(0.0f, floatFromBits(rs[D3DRS_POINTSIZE_MIN])),
+                      std::min(capabilities(type_).MaxPointSize, floatFromBits(rs[D3DRS_POINTSIZE_MAX]))};
+    send(uniforms.pointSizeRange, range, 2, [&] { glProgramUniform2fv(program, uniforms.pointSizeRange, 1, range); });
+    float reference = static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF);
+    send(uniforms.alphaReference, &reference, 1,
+         [&] { glProgramUniform1f(program, uniforms.alphaReference, reference); });
+
+    glBindVertexArray(vertexArray);
+    if (indexed) {
+        IndexBuffer* indices = asIndexBuffer(indices_);
+        bool wide = indices->description().Format == D3DFMT_INDEX32;
+        auto offsetBytes = static_cast<uintptr_t>(startIndex) * (wide ? 4u : 2u);
+        glDrawElementsBaseVertex(shape.mode, shape.vertexCount, wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                                 reinterpret_cast<const void*>(offsetBytes), baseVertex);
+    } else {
+        glDrawArrays(shape.mode, static_cast<GLint>(startVertex), shape.vertexCount);
+    }
+    return D3D_OK;
 }
 
 } // namespace D3D9

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <map>
+#include <vector>
 
 namespace D3D9 {
 
@@ -33,9 +34,31 @@ struct Pipeline {
 
     GL::Framebuffer scratch;
     GL::VertexArray vertexArray;
+    // The declaration and vertex shader the attributes were last laid out
+    // for, and which attributes are on.
+    uint64_t layoutDeclaration = 0;
+    uint64_t layoutShader = 0;
+    uint32_t enabledAttributes = 0;
+
+    // Where each linked program keeps the values the device feeds it, and
+    // what it was last given.
+    struct Uniforms {
+        GLint vertexConstants = -1;
+        GLint pixelConstants = -1;
+        GLint pixelOffset = -1;
+        GLint clipPlanes = -1;
+        GLint pointSize = -1;
+        GLint pointSizeRange = -1;
+        GLint alphaReference = -1;
+        int vertexConstantCount = 0;
+        int pixelConstantCount = 0;
+        std::vector<float> sent; // everything above, in that order
+    };
+    std::map<GL::ProgramKey, Uniforms> uniforms;
 
     // Sends a stage's sampler states to its sampler object when they changed.
     void applySampler(DWORD stage);
+    void forgetShader(const void* shader);
 };
 
 } // namespace D3D9
