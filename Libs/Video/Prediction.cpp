@@ -12,34 +12,30 @@ namespace Vostrel::Video {
 
 namespace {
 
-template <int W, bool Average>
-void predictionKernel(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride, int h, int mode)
+// Mode: bit 0 half-sample horizontally, bit 1 vertically.
+template <int W, bool Average, int Mode>
+void predictionKernel(const uint8_t* __restrict src, int srcStride, uint8_t* __restrict dst, int dstStride, int h)
 {
-    for (int y = 0; y < h; ++y, src += srcStride, dst += dstStride) {
-        uint8_t row[W];
-        switch (mode) {
-        case 0:
-            for (int i = 0; i < W; ++i)
-                row[i] = src[i];
-            break;
-        case 1:
-            for (int i = 0; i < W; ++i)
-                row[i] = static_cast<uint8_t>((src[i] + src[i + 1] + 1) >> 1);
-            break;
-        case 2:
-            for (int i = 0; i < W; ++i)
-                row[i] = static_cast<uint8_t>((src[i] + src[i + srcStride] + 1) >> 1);
-            break;
-        default:
-            for (int i = 0; i < W; ++i)
-                row[i] = static_cast<uint8_t>(
-                    (src[i] + src[i + 1] + src[i + srcStride] + src[i + srcStride + 1] + 2) >> 2);
-            break;
+    for (int y = 0; y < h; ++y, src += srcStride, dst += dstStride)
+        for (int i = 0; i < W; ++i) {
+            int value;
+            if (Mode == 0)
+                value = src[i];
+            else if (Mode == 1)
+                value = (src[i] + src[i + 1] + 1) >> 1;
+            else if (Mode == 2)
+                value = (src[i] + src[i + srcStride] + 1) >> 1;
+            else
+                value = (src[i] + src[i + 1] + src[i + srcStride] + src[i + srcStride + 1] + 2) >> 2;
+            dst[i] = static_cast<uint8_t>(Average ? (dst[i] + value + 1) >> 1 : value);
         }
-        for (int i = 0; i < W; ++i)
-            dst[i] = Average ? static_cast<uint8_t>((dst[i] + row[i] + 1) >> 1) : row[i];
-    }
 }
+
+using Kernel = void (*)(const uint8_t*, int, uint8_t*, int, int);
+
+template <int W, bool Average>
+constexpr Kernel kernelsByMode[4] = {predictionKernel<W, Average, 0>, predictionKernel<W, Average, 1>,
+                                     predictionKernel<W, Average, 2>, predictionKernel<W, Average, 3>};
 
 // One plane's part of a prediction: a w x h block at half-sample position
 // (x + mvx / 2, y + mvy / 2) of the reference, copied or averaged into dst.
@@ -70,17 +66,9 @@ void predictPlaneBlock(const uint8_t* reference, int referenceStride, int refere
     }
     const uint8_t* src = reference + sy * referenceStride + sx;
     const int mode = halfX | halfY << 1;
-    if (w == 16) {
-        if (average)
-            predictionKernel<16, true>(src, referenceStride, dst, dstStride, h, mode);
-        else
-            predictionKernel<16, false>(src, referenceStride, dst, dstStride, h, mode);
-    } else {
-        if (average)
-            predictionKernel<8, true>(src, referenceStride, dst, dstStride, h, mode);
-        else
-            predictionKernel<8, false>(src, referenceStride, dst, dstStride, h, mode);
-    }
+    const Kernel kernel = w == 16 ? (average ? kernelsByMode<16, true> : kernelsByMode<16, false>)[mode]
+                                  : (average ? kernelsByMode<8, true> : kernelsByMode<8, false>)[mode];
+    kernel(src, referenceStride, dst, dstStride, h);
 }
 
 inline int roundHalfAwayFromZero(int twice)

@@ -2,9 +2,15 @@
 
 #include "Libs/Common/Exception.h"
 #include "Libs/Video/Headers.h"
+#include "Libs/Video/Vectorize.h"
 
 #include <algorithm>
 #include <new>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VOSTREL_AVX2_KERNELS 1
+#include <immintrin.h>
+#endif
 
 namespace Vostrel::Video {
 
@@ -21,15 +27,289 @@ inline uint8_t clip8(int value)
     return static_cast<uint8_t>(std::clamp(value, 0, 255));
 }
 
-inline uint8_t filtered(int sum)
+// Six taps in 1/256.
+struct Taps {
+    int w[6];
+};
+
+// Vertical, progressive frames: the two output rows around input row j.
+const Taps kProgressiveUpper = {{3, -16, 67, 227, -32, 7}}; // rows j-3 .. j+2
+const Taps kProgressiveLower = {{7, -32, 227, 67, -16, 3}}; // rows j-2 .. j+3
+// Vertical, interlaced frames, within each field (rows two apart).
+const Taps kFieldSame = {{1, -7, 30, 248, -21, 5}};       // top: rows j-6 .. j+4
+const Taps kFieldBetween = {{7, -35, 194, 110, -24, 4}};  // top: rows j-4 .. j+6
+const Taps kBottomBetween = {{4, -24, 110, 194, -35, 7}}; // bottom: rows j-5 .. j+5
+const Taps kBottomSame = {{5, -21, 248, 30, -7, 1}};      // bottom: rows j-3 .. j+7
+// Horizontal: the odd samples between cosited ones (samples i-2 .. i+3), and
+// both samples around sample i when chroma lies between luma samples
+// (i-3 .. i+2 and i-2 .. i+3).
+const Taps kCosited = {{21, -52, 159, 159, -52, 21}};
+const Taps kBetweenLeft = {{5, -21, 70, 228, -37, 11}};
+const Taps kBetweenRight = {{11, -37, 228, 70, -21, 5}};
+
+// A factor in 1/65536 as high * 65536 + low with low within 16 bits, so that
+// the products need only 16-bit multiplications and stay exact.
+struct SplitFactor {
+    explicit SplitFactor(int factor) : high((factor + 32768) >> 16), low(static_cast<int16_t>(factor - high * 65536)) {}
+    int high;
+    int16_t low;
+};
+
+struct Conversion {
+    explicit Conversion(const int* f) : luma(76309), crv(f[0]), cbu(f[1]), cgu(f[2]), cgv(f[3]) {}
+    SplitFactor luma, crv, cbu, cgu, cgv;
+};
+
+bool vectorExtensionsAllowed = true;
+
+// out[i] = clip((sum of taps.w[k] * sources[k][i] + 128) >> 8).
+VOSTREL_VECTOR_CLONES
+void sixTapsPortable(const uint8_t* const sources[6], const Taps& taps, uint8_t* __restrict out, int count)
 {
-    return clip8((sum + 128) >> 8);
+    const uint8_t* __restrict s0 = sources[0];
+    const uint8_t* __restrict s1 = sources[1];
+    const uint8_t* __restrict s2 = sources[2];
+    const uint8_t* __restrict s3 = sources[3];
+    const uint8_t* __restrict s4 = sources[4];
+    const uint8_t* __restrict s5 = sources[5];
+    const int w0 = taps.w[0], w1 = taps.w[1], w2 = taps.w[2], w3 = taps.w[3], w4 = taps.w[4], w5 = taps.w[5];
+    for (int i = 0; i < count; ++i) {
+        int sum = w0 * s0[i] + w1 * s1[i] + w2 * s2[i] + w3 * s3[i] + w4 * s4[i] + w5 * s5[i];
+        out[i] = clip8((sum + 128) >> 8);
+    }
+}
+
+// Packed RGB from one row of luma and full-resolution chroma.
+VOSTREL_VECTOR_CLONES
+void convertPortable(const uint8_t* __restrict y, const uint8_t* __restrict u, const uint8_t* __restrict v, int count,
+                     const Conversion& c, uint8_t* __restrict rgb)
+{
+    const int lumaHigh = c.luma.high, crvHigh = c.crv.high, cbuHigh = c.cbu.high, cguHigh = c.cgu.high,
+              cgvHigh = c.cgv.high;
+    const int16_t lumaLow = c.luma.low, crvLow = c.crv.low, cbuLow = c.cbu.low, cguLow = c.cgu.low,
+                  cgvLow = c.cgv.low;
+    for (int x = 0; x < count; ++x) {
+        const int16_t yy = static_cast<int16_t>(y[x] - 16);
+        const int16_t uu = static_cast<int16_t>(u[x] - 128);
+        const int16_t vv = static_cast<int16_t>(v[x] - 128);
+        const int lumaTerm = yy * lumaHigh * 65536 + yy * lumaLow + 32768;
+        rgb[3 * x] = clip8((lumaTerm + vv * crvHigh * 65536 + vv * crvLow) >> 16);
+        rgb[3 * x + 1] = clip8((lumaTerm - uu * cguHigh * 65536 - uu * cguLow - vv * cgvHigh * 65536 - vv * cgvLow) >> 16);
+        rgb[3 * x + 2] = clip8((lumaTerm + uu * cbuHigh * 65536 + uu * cbuLow) >> 16);
+    }
+}
+
+#if VOSTREL_AVX2_KERNELS
+
+// Two 16-bit factors for a multiply-add with pairs (a, b) of samples.
+__attribute__((target("avx2"))) inline __m256i factorPair(int first, int second)
+{
+    return _mm256_set1_epi32(int(uint32_t(uint16_t(first)) | uint32_t(uint16_t(second)) << 16));
+}
+
+// 16 samples widened to 16 bits.
+__attribute__((target("avx2"))) inline __m256i load16(const uint8_t* p)
+{
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// a * fa + b * fb + c * fc + d * fd + e * fe + f * ff for 16 samples in 32-bit
+// sums, as the two halves that unpacking gives.
+struct Sums {
+    __m256i low, high;
+};
+
+__attribute__((target("avx2"))) inline void addPairs(Sums& sums, __m256i a, __m256i b, __m256i factors)
+{
+    sums.low = _mm256_add_epi32(sums.low, _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), factors));
+    sums.high = _mm256_add_epi32(sums.high, _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), factors));
+}
+
+// (sums + half) >> Shift as 16 words in sample order: unpacking and
+// packing both work within 128-bit lanes, so the order comes back.
+template <int Shift>
+__attribute__((target("avx2"))) inline __m256i narrow(const Sums& sums)
+{
+    const __m256i rounding = _mm256_set1_epi32(1 << (Shift - 1));
+    return _mm256_packs_epi32(_mm256_srai_epi32(_mm256_add_epi32(sums.low, rounding), Shift),
+                              _mm256_srai_epi32(_mm256_add_epi32(sums.high, rounding), Shift));
+}
+
+__attribute__((target("avx2"))) inline __m128i saturateToBytes(__m256i words)
+{
+    return _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+}
+
+__attribute__((target("avx2"))) int sixTapsAvx2(const uint8_t* const sources[6], const Taps& taps, uint8_t* out,
+                                                int count)
+{
+    const __m256i w01 = factorPair(taps.w[0], taps.w[1]);
+    const __m256i w23 = factorPair(taps.w[2], taps.w[3]);
+    const __m256i w45 = factorPair(taps.w[4], taps.w[5]);
+    int i = 0;
+    for (; i + 16 <= count; i += 16) {
+        Sums sums{_mm256_setzero_si256(), _mm256_setzero_si256()};
+        addPairs(sums, load16(sources[0] + i), load16(sources[1] + i), w01);
+        addPairs(sums, load16(sources[2] + i), load16(sources[3] + i), w23);
+        addPairs(sums, load16(sources[4] + i), load16(sources[5] + i), w45);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), saturateToBytes(narrow<8>(sums)));
+    }
+    return i;
+}
+
+// Byte k of each 16-byte part of 16 packed RGB pixels from the red, green
+// and blue vectors: shuffle controls, 0x80 for bytes another vector fills.
+struct InterleaveControls {
+    alignas(16) uint8_t control[3][3][16]; // [part][channel][byte]
+    InterleaveControls()
+    {
+        for (int part = 0; part < 3; ++part)
+            for (int channel = 0; channel < 3; ++channel)
+                for (int byte = 0; byte < 16; ++byte) {
+                    int position = 16 * part + byte;
+                    control[part][channel][byte] = position % 3 == channel ? uint8_t(position / 3) : 0x80;
+                }
+    }
+};
+
+__attribute__((target("avx2"))) int convertAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int count,
+                                                const Conversion& c, uint8_t* rgb)
+{
+    static const InterleaveControls interleave;
+    const __m256i lumaOffset = _mm256_set1_epi16(16), chromaOffset = _mm256_set1_epi16(128);
+    const __m256i redLow = factorPair(c.luma.low, c.crv.low), blueLow = factorPair(c.luma.low, c.cbu.low);
+    const __m256i greenLow = factorPair(c.luma.low, -c.cgu.low), greenLowV = factorPair(-c.cgv.low, 0);
+    const __m256i lumaHigh = _mm256_set1_epi16(int16_t(c.luma.high)), crvHigh = _mm256_set1_epi16(int16_t(c.crv.high));
+    const __m256i cbuHigh = _mm256_set1_epi16(int16_t(c.cbu.high)), cguHigh = _mm256_set1_epi16(int16_t(c.cgu.high));
+    const __m256i cgvHigh = _mm256_set1_epi16(int16_t(c.cgv.high));
+    const __m256i zero = _mm256_setzero_si256();
+    int x = 0;
+    for (; x + 16 <= count; x += 16) {
+        const __m256i yy = _mm256_sub_epi16(load16(y + x), lumaOffset);
+        const __m256i uu = _mm256_sub_epi16(load16(u + x), chromaOffset);
+        const __m256i vv = _mm256_sub_epi16(load16(v + x), chromaOffset);
+        const __m256i lumaPart = _mm256_mullo_epi16(yy, lumaHigh);
+
+        // Each channel is floor(T / 65536), T = 65536 * high + low: the
+        // high parts in 16 bits, the low parts as multiply-adds.
+        Sums red{zero, zero}, green{zero, zero}, blue{zero, zero};
+        addPairs(red, yy, vv, redLow);
+        addPairs(green, yy, uu, greenLow);
+        addPairs(green, vv, zero, greenLowV);
+        addPairs(blue, yy, uu, blueLow);
+        const __m256i redHigh = _mm256_add_epi16(lumaPart, _mm256_mullo_epi16(vv, crvHigh));
+        const __m256i greenHigh = _mm256_sub_epi16(_mm256_sub_epi16(lumaPart, _mm256_mullo_epi16(uu, cguHigh)),
+                                                   _mm256_mullo_epi16(vv, cgvHigh));
+        const __m256i blueHigh = _mm256_add_epi16(lumaPart, _mm256_mullo_epi16(uu, cbuHigh));
+        const __m128i channels[3] = {
+            saturateToBytes(_mm256_add_epi16(narrow<16>(red), redHigh)),
+            saturateToBytes(_mm256_add_epi16(narrow<16>(green), greenHigh)),
+            saturateToBytes(_mm256_add_epi16(narrow<16>(blue), blueHigh)),
+        };
+        for (int part = 0; part < 3; ++part) {
+            __m128i bytes = _mm_setzero_si128();
+            for (int channel = 0; channel < 3; ++channel)
+                bytes = _mm_or_si128(bytes, _mm_shuffle_epi8(channels[channel],
+                                                             _mm_load_si128(reinterpret_cast<const __m128i*>(
+                                                                 interleave.control[part][channel]))));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(rgb + 3 * x + 16 * part), bytes);
+        }
+    }
+    return x;
+}
+
+bool useAvx2()
+{
+    static const bool available = __builtin_cpu_supports("avx2");
+    return available && vectorExtensionsAllowed;
+}
+
+#endif
+
+void sixTaps(const uint8_t* const sources[6], const Taps& taps, uint8_t* out, int count)
+{
+    int done = 0;
+#if VOSTREL_AVX2_KERNELS
+    if (useAvx2())
+        done = sixTapsAvx2(sources, taps, out, count);
+#endif
+    if (done < count) {
+        const uint8_t* rest[6];
+        for (int k = 0; k < 6; ++k)
+            rest[k] = sources[k] + done;
+        sixTapsPortable(rest, taps, out + done, count - done);
+    }
+}
+
+void convertSamples(const uint8_t* y, const uint8_t* u, const uint8_t* v, int count, const int* factors, uint8_t* rgb)
+{
+    const Conversion conversion(factors);
+    int done = 0;
+#if VOSTREL_AVX2_KERNELS
+    if (useAvx2())
+        done = convertAvx2(y, u, v, count, conversion, rgb);
+#endif
+    convertPortable(y + done, u + done, v + done, count - done, conversion, rgb + 3 * done);
+}
+
+VOSTREL_VECTOR_CLONES
+void zipBytes(const uint8_t* __restrict even, const uint8_t* __restrict odd, uint8_t* __restrict out, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        out[2 * i] = even[i];
+        out[2 * i + 1] = odd[i];
+    }
+}
+
+// Row r of the chroma brought to full height: the six input rows and taps
+// that make it.
+void verticalTaps(int r, int h, bool progressiveFrame, const uint8_t* plane, int width, const uint8_t* rows[6],
+                  const Taps*& taps)
+{
+    auto row = [&](int index, int low, int high) { return plane + size_t(std::clamp(index, low, high)) * width; };
+    if (progressiveFrame) {
+        const int j = r / 2;
+        const int first = r % 2 == 0 ? j - 3 : j - 2;
+        taps = r % 2 == 0 ? &kProgressiveUpper : &kProgressiveLower;
+        for (int k = 0; k < 6; ++k)
+            rows[k] = row(first + k, 0, h - 1);
+        return;
+    }
+    // Field rows come two apart; top-field rows stay within the even input
+    // rows, bottom-field rows within the odd ones.
+    int first;
+    int low = 0, high = h - 2;
+    switch (r % 4) {
+    case 0: // 2j, j even
+        first = r / 2 - 6;
+        taps = &kFieldSame;
+        break;
+    case 2: // 2j + 2
+        first = (r - 2) / 2 - 4;
+        taps = &kFieldBetween;
+        break;
+    case 1: // 2j + 1
+        first = (r - 1) / 2 - 5;
+        taps = &kBottomBetween;
+        low = 1;
+        high = h - 1;
+        break;
+    default: // 2j + 3
+        first = (r - 3) / 2 - 3;
+        taps = &kBottomSame;
+        low = 1;
+        high = h - 1;
+        break;
+    }
+    for (int k = 0; k < 6; ++k)
+        rows[k] = row(first + 2 * k, low, high);
 }
 
 void resize(std::vector<uint8_t>& buffer, size_t size)
 {
     try {
-        buffer.resize(size);
+        if (buffer.size() < size)
+            buffer.resize(size);
     } catch (const std::bad_alloc&) {
         VOSTREL_THROW("malloc failed");
     }
@@ -37,85 +317,37 @@ void resize(std::vector<uint8_t>& buffer, size_t size)
 
 } // namespace
 
+void allowVectorExtensions(bool allowed)
+{
+    vectorExtensionsAllowed = allowed;
+}
+
 const int* RgbWriter::conversionFactors(int matrixCoefficients)
 {
     return kConversion[(matrixCoefficients >= 0 && matrixCoefficients < 8) ? matrixCoefficients : 0];
 }
 
-void RgbWriter::upsampleVertically(const uint8_t* in, uint8_t* out, int w, int h, bool progressiveFrame)
+void RgbWriter::upsampleRow(const uint8_t* in, uint8_t* out, int w, bool mpeg2)
 {
-    auto row = [&](int index) { return in + size_t(index) * size_t(w); };
-    auto outRow = [&](int index) { return out + size_t(index) * size_t(w); };
-    if (progressiveFrame) {
-        for (int j = 0; j < h; ++j) {
-            auto at = [&](int k) { return row(std::clamp(j + k, 0, h - 1)); };
-            const uint8_t *m3 = at(-3), *m2 = at(-2), *m1 = at(-1), *c = at(0), *p1 = at(1), *p2 = at(2),
-                          *p3 = at(3);
-            uint8_t* even = outRow(2 * j);
-            uint8_t* odd = outRow(2 * j + 1);
-            for (int i = 0; i < w; ++i) {
-                even[i] = filtered(3 * m3[i] - 16 * m2[i] + 67 * m1[i] + 227 * c[i] - 32 * p1[i] + 7 * p2[i]);
-                odd[i] = filtered(3 * p3[i] - 16 * p2[i] + 67 * p1[i] + 227 * c[i] - 32 * m1[i] + 7 * m2[i]);
-            }
-        }
-        return;
+    // Three samples of each end repeated outwards, so the taps need no clamping.
+    uint8_t* padded = paddedRow.data();
+    std::copy(in, in + w, padded + 3);
+    for (int k = 0; k < 3; ++k) {
+        padded[k] = in[0];
+        padded[w + 3 + k] = in[w - 1];
     }
-    // Each field is filtered within itself.
-    for (int j = 0; j + 1 < h; j += 2) {
-        auto top = [&](int k) { return row(std::clamp(j + k, 0, h - 2)); };
-        auto bottom = [&](int k) { return row(std::clamp(j + k, 1, h - 1)); };
-        {
-            const uint8_t *m6 = top(-6), *m4 = top(-4), *m2 = top(-2), *c = top(0), *p2 = top(2), *p4 = top(4),
-                          *p6 = top(6);
-            uint8_t* a = outRow(2 * j);
-            uint8_t* b = outRow(2 * j + 2);
-            for (int i = 0; i < w; ++i) {
-                a[i] = filtered(m6[i] - 7 * m4[i] + 30 * m2[i] + 248 * c[i] - 21 * p2[i] + 5 * p4[i]);
-                b[i] = filtered(7 * m4[i] - 35 * m2[i] + 194 * c[i] + 110 * p2[i] - 24 * p4[i] + 4 * p6[i]);
-            }
-        }
-        {
-            const uint8_t *m5 = bottom(-5), *m3 = bottom(-3), *m1 = bottom(-1), *p1 = bottom(1), *p3 = bottom(3),
-                          *p5 = bottom(5), *p7 = bottom(7);
-            uint8_t* a = outRow(2 * j + 1);
-            uint8_t* b = outRow(2 * j + 3);
-            for (int i = 0; i < w; ++i) {
-                a[i] = filtered(7 * p5[i] - 35 * p3[i] + 194 * p1[i] + 110 * m1[i] - 24 * m3[i] + 4 * m5[i]);
-                b[i] = filtered(p7[i] - 7 * p5[i] + 30 * p3[i] + 248 * p1[i] - 21 * m1[i] + 5 * m3[i]);
-            }
-        }
-    }
-}
-
-void RgbWriter::upsampleHorizontally(const uint8_t* in, uint8_t* out, int w, int h, bool mpeg2)
-{
-    // Each row is copied with three samples of its ends repeated on both
-    // sides, so the taps need no clamping.
-    resize(paddedRow, size_t(w) + 6);
-    uint8_t* padded = paddedRow.data() + 3;
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* source = in + size_t(y) * size_t(w);
-        uint8_t* target = out + size_t(y) * size_t(2 * w);
-        std::copy(source, source + w, padded);
-        for (int k = 1; k <= 3; ++k) {
-            padded[-k] = source[0];
-            padded[w - 1 + k] = source[w - 1];
-        }
-        const uint8_t* s = padded;
-        if (mpeg2) {
-            for (int i = 0; i < w; ++i) {
-                target[2 * i] = s[i];
-                target[2 * i + 1] =
-                    filtered(21 * (s[i - 2] + s[i + 3]) - 52 * (s[i - 1] + s[i + 2]) + 159 * (s[i] + s[i + 1]));
-            }
-        } else {
-            for (int i = 0; i < w; ++i) {
-                target[2 * i] =
-                    filtered(5 * s[i - 3] - 21 * s[i - 2] + 70 * s[i - 1] + 228 * s[i] - 37 * s[i + 1] + 11 * s[i + 2]);
-                target[2 * i + 1] =
-                    filtered(5 * s[i + 3] - 21 * s[i + 2] + 70 * s[i + 1] + 228 * s[i] - 37 * s[i - 1] + 11 * s[i - 2]);
-            }
-        }
+    const uint8_t* s = padded + 3;
+    const uint8_t* const right[6] = {s - 2, s - 1, s, s + 1, s + 2, s + 3};
+    if (mpeg2) {
+        // Chroma sited with the even luma samples.
+        sixTaps(right, kCosited, oddSamples.data(), w);
+        zipBytes(s, oddSamples.data(), out, w);
+    } else {
+        // Chroma between the luma samples.
+        const uint8_t* const left[6] = {s - 3, s - 2, s - 1, s, s + 1, s + 2};
+        sixTaps(left, kBetweenLeft, evenSamples.data(), w);
+        sixTaps(right, kBetweenRight, oddSamples.data(), w);
+        zipBytes(evenSamples.data(), oddSamples.data(), out, w);
     }
 }
 
@@ -123,52 +355,36 @@ void RgbWriter::write(const FrameToWrite& frame, uint8_t* rgb)
 {
     const int codedWidth = frame.codedWidth;
     const int codedHeight = frame.codedHeight;
-    const uint8_t* cb = frame.planes[1];
-    const uint8_t* cr = frame.planes[2];
-    if (frame.chromaFormat != kChroma444) {
-        const int halfWidth = codedWidth / 2;
-        const uint8_t* cb422 = cb;
-        const uint8_t* cr422 = cr;
-        if (frame.chromaFormat == kChroma420) {
-            for (int c = 0; c < 2; ++c)
-                resize(chroma422[c], size_t(halfWidth) * size_t(codedHeight));
-            upsampleVertically(cb, chroma422[0].data(), halfWidth, codedHeight / 2, frame.progressiveFrame);
-            upsampleVertically(cr, chroma422[1].data(), halfWidth, codedHeight / 2, frame.progressiveFrame);
-            cb422 = chroma422[0].data();
-            cr422 = chroma422[1].data();
-        }
-        for (int c = 0; c < 2; ++c)
-            resize(chroma444[c], size_t(codedWidth) * size_t(codedHeight));
-        upsampleHorizontally(cb422, chroma444[0].data(), halfWidth, codedHeight, frame.mpeg2);
-        upsampleHorizontally(cr422, chroma444[1].data(), halfWidth, codedHeight, frame.mpeg2);
-        cb = chroma444[0].data();
-        cr = chroma444[1].data();
-    }
+    const int chromaWidth = frame.chromaFormat == kChroma444 ? codedWidth : codedWidth / 2;
+    for (std::vector<uint8_t>* buffer : {&row444[0], &row444[1], &row422[0], &row422[1], &evenSamples, &oddSamples})
+        resize(*buffer, size_t(codedWidth));
+    resize(paddedRow, size_t(chromaWidth) + 6);
 
     const int* factors = conversionFactors(frame.matrixCoefficients);
-    const int crv = factors[0], cbu = factors[1], cgu = factors[2], cgv = factors[3];
-    auto convertRow = [&](int y) {
-        const size_t offset = size_t(y) * size_t(codedWidth);
-        const uint8_t* luma = frame.planes[0] + offset;
-        const uint8_t* u = cb + offset;
-        const uint8_t* v = cr + offset;
-        for (int x = 0; x < frame.width; ++x) {
-            const int yy = 76309 * (luma[x] - 16);
-            const int uu = u[x] - 128;
-            const int vv = v[x] - 128;
-            rgb[0] = clip8((yy + crv * vv + 32768) >> 16);
-            rgb[1] = clip8((yy - cgu * uu - cgv * vv + 32768) >> 16);
-            rgb[2] = clip8((yy + cbu * uu + 32768) >> 16);
-            rgb += 3;
+    const int rows = frame.fieldOrder ? 2 * (frame.height / 2) : frame.height;
+    for (int n = 0; n < rows; ++n) {
+        // Output rows in frame order, or all top-field rows then all bottom-field rows.
+        const int y = frame.fieldOrder ? (n < frame.height / 2 ? 2 * n : 2 * (n - frame.height / 2) + 1) : n;
+        const uint8_t* chroma[2];
+        for (int c = 0; c < 2; ++c) {
+            const uint8_t* plane = frame.planes[1 + c];
+            if (frame.chromaFormat == kChroma444) {
+                chroma[c] = plane + size_t(y) * codedWidth;
+                continue;
+            }
+            const uint8_t* half = plane + size_t(y) * chromaWidth;
+            if (frame.chromaFormat == kChroma420) {
+                const uint8_t* sources[6];
+                const Taps* taps;
+                verticalTaps(y, codedHeight / 2, frame.progressiveFrame, plane, chromaWidth, sources, taps);
+                sixTaps(sources, *taps, row422[c].data(), chromaWidth);
+                half = row422[c].data();
+            }
+            upsampleRow(half, row444[c].data(), chromaWidth, frame.mpeg2);
+            chroma[c] = row444[c].data();
         }
-    };
-    if (frame.fieldOrder) {
-        for (int field = 0; field < 2; ++field)
-            for (int row = 0; row < frame.height / 2; ++row)
-                convertRow(2 * row + field);
-    } else {
-        for (int row = 0; row < frame.height; ++row)
-            convertRow(row);
+        convertSamples(frame.planes[0] + size_t(y) * codedWidth, chroma[0], chroma[1], frame.width, factors,
+                       rgb + size_t(n) * frame.width * 3);
     }
 }
 

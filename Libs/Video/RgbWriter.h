@@ -32,12 +32,18 @@ public:
     static const int* conversionFactors(int matrixCoefficients);
 
 private:
-    void upsampleVertically(const uint8_t* in, uint8_t* out, int width, int height, bool progressiveFrame);
-    void upsampleHorizontally(const uint8_t* in, uint8_t* out, int width, int height, bool mpeg2);
+    void upsampleRow(const uint8_t* in, uint8_t* out, int width, bool mpeg2);
 
-    std::vector<uint8_t> chroma422[2];
-    std::vector<uint8_t> chroma444[2];
+    // One row at a time goes through the filters and the conversion, so the
+    // work stays in the cache.
+    std::vector<uint8_t> row422[2];
+    std::vector<uint8_t> row444[2];
     std::vector<uint8_t> paddedRow;
+    std::vector<uint8_t> evenSamples, oddSamples;
 };
+
+// Whether the writer may use the processor's vector extensions where it has
+// them (the default); the portable loops give the same bytes.
+void allowVectorExtensions(bool allowed);
 
 } // namespace Vostrel::Video

@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // Small pictures keep each input fast; larger sizes are refused.
-    const int largest = 256;
+    const int largest = 128;
     Vostrel::VideoDecoder decoder;
     decoder.setMessageStreams(nullptr, nullptr);
     decoder.setMaxPictureSize(largest, largest);
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<uint8_t> rgb(size_t(largest) * largest * 3);
     try {
         decoder.openMemory(data, size);
-        for (int call = 0; call < 1000 && decoder.decodeNextFrame(rgb.data()); ++call) {
+        for (int call = 0; call < 300 && decoder.decodeNextFrame(rgb.data()); ++call) {
         }
     } catch (const Vostrel::Exception&) {
     }
