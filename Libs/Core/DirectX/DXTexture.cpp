@@ -180,6 +180,22 @@ void DXTexture::bind(int stage)
                             static_cast<DWORD>(static_cast<int>(parameters.maxAnisotropy)));
 }
 
+void DXTexture::update(int face, const void* source)
+{
+    int pitch = 0;
+    void* destination = lock(face, pitch, LOCK_DISCARD);
+    copyRows(static_cast<unsigned char*>(destination), pitch, source, parameters.width, parameters.height);
+    unlock(face);
+}
+
+void DXTexture::updateRect(int face, const void* source, int x, int y, int width, int height)
+{
+    int pitch = 0;
+    void* destination = lockRect(face, pitch, x, y, width, height, LOCK_DISCARD);
+    copyRows(static_cast<unsigned char*>(destination), pitch, source, width, height);
+    unlock(face);
+}
+
 void DXTexture::copyRows(unsigned char* destination, int pitch, const void* source, int width, int height) const
 {
     size_t rowSize = static_cast<size_t>(width) * texelSize(parameters.format);
@@ -265,22 +281,6 @@ void* DXTexture2D::lockRect(int face, int& pitch, int x, int y, int width, int h
 void DXTexture2D::unlock(int face)
 {
     texture->UnlockRect(static_cast<UINT>(face));
-}
-
-void DXTexture2D::update(int face, const void* source)
-{
-    int pitch = 0;
-    void* destination = lock(face, pitch, LOCK_DISCARD);
-    copyRows(static_cast<unsigned char*>(destination), pitch, source, parameters.width, parameters.height);
-    unlock(face);
-}
-
-void DXTexture2D::updateRect(int face, const void* source, int x, int y, int width, int height)
-{
-    int pitch = 0;
-    void* destination = lockRect(face, pitch, x, y, width, height, LOCK_DISCARD);
-    copyRows(static_cast<unsigned char*>(destination), pitch, source, width, height);
-    unlock(face);
 }
 
 IDirect3DSurface9* DXTexture2D::getSurface(int index)
@@ -401,22 +401,6 @@ void* DXTextureCube::lockRect(int face, int& pitch, int x, int y, int width, int
 void DXTextureCube::unlock(int face)
 {
     texture->UnlockRect(static_cast<D3DCUBEMAP_FACES>(face), 0);
-}
-
-void DXTextureCube::update(int face, const void* source)
-{
-    int pitch = 0;
-    void* destination = lock(face, pitch, LOCK_DISCARD);
-    copyRows(static_cast<unsigned char*>(destination), pitch, source, parameters.width, parameters.height);
-    unlock(face);
-}
-
-void DXTextureCube::updateRect(int face, const void* source, int x, int y, int width, int height)
-{
-    int pitch = 0;
-    void* destination = lockRect(face, pitch, x, y, width, height, LOCK_DISCARD);
-    copyRows(static_cast<unsigned char*>(destination), pitch, source, width, height);
-    unlock(face);
 }
 
 IDirect3DSurface9* DXTextureCube::getSurface(int index)

@@ -25,6 +25,9 @@ public:
     void setFilter(MinFilter minFilter, MagFilter magFilter) override;
     void setWrap(TextureWrap u, TextureWrap v, TextureWrap w) override;
     void bind(int stage) override;
+    // Through a discard lock of the face's top level (2-D and cube).
+    void update(int face, const void* source) override;
+    void updateRect(int face, const void* source, int x, int y, int width, int height) override;
 
     // A surface of the texture (a 2-D texture's level, a cube's face at
     // level 0) with a reference the caller releases; null when there is none.
@@ -58,8 +61,6 @@ public:
     void* lock(int face, int& pitch, LockType lockType) override;
     void* lockRect(int face, int& pitch, int x, int y, int width, int height, LockType lockType) override;
     void unlock(int face) override;
-    void update(int face, const void* source) override;
-    void updateRect(int face, const void* source, int x, int y, int width, int height) override;
     IDirect3DSurface9* getSurface(int index) override;
     IDirect3DBaseTexture9* getBaseTexture() const override { return texture; }
 
@@ -93,8 +94,6 @@ public:
     void* lock(int face, int& pitch, LockType lockType) override;
     void* lockRect(int face, int& pitch, int x, int y, int width, int height, LockType lockType) override;
     void unlock(int face) override;
-    void update(int face, const void* source) override;
-    void updateRect(int face, const void* source, int x, int y, int width, int height) override;
     IDirect3DSurface9* getSurface(int index) override;
     IDirect3DBaseTexture9* getBaseTexture() const override { return texture; }
 
