@@ -246,13 +246,7 @@ TEST_F(GraphDraw, EveryOperationDrawsWhatTheGraphSays)
             // drawing, as red.
             for (bool laneW : {false, true}) {
                 ShaderGraph graph;
-                graph.setPosition(graph.vertexStream("location"));
-                ShaderValue a = graph.vertexStream("a"), b = graph.vertexStream("b");
-                if (stage == PIXEL) {
-                    a = vs2ps(a);
-                    b = vs2ps(b);
-                }
-                ShaderValue value = c.make(graph, a, b);
+                ShaderValue value = makeCase(graph, c, stage);
                 std::vector<Vec4> expected;
                 for (const auto& pixel : pixels)
                     expected.push_back(evaluate(value, pixel->inputs));

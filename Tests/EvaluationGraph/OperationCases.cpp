@@ -74,5 +74,16 @@ const std::vector<OperationCase>& operationCases()
     return cases;
 }
 
+ShaderValue makeCase(ShaderGraph& graph, const OperationCase& c, Stages stage)
+{
+    graph.setPosition(graph.vertexStream("location"));
+    ShaderValue a = graph.vertexStream("a"), b = graph.vertexStream("b");
+    if (stage == PIXEL) {
+        a = vs2ps(a);
+        b = vs2ps(b);
+    }
+    return c.make(graph, a, b);
+}
+
 } // namespace GraphTesting
 } // namespace Vostrel

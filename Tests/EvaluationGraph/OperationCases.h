@@ -23,6 +23,11 @@ struct OperationCase {
 
 const std::vector<OperationCase>& operationCases();
 
+// The case's value over the streams "a" and "b", computed in the given stage
+// (per pixel: the operands interpolated first), in a graph whose position is
+// the stream "location".
+ShaderValue makeCase(ShaderGraph& graph, const OperationCase& c, Stages stage);
+
 // The uniforms "u" (vector) and "m" (matrix), the streams "location", "a"
 // and "b" and the texture "t" the cases read.
 GraphInputs caseInputs();

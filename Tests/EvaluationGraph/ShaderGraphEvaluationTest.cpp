@@ -20,13 +20,7 @@ protected:
     {
         SCOPED_TRACE(std::string(c.name) + (stage == VERTEX ? " per vertex" : " per pixel"));
         ShaderGraph graph;
-        graph.setPosition(graph.vertexStream("location"));
-        ShaderValue a = graph.vertexStream("a"), b = graph.vertexStream("b");
-        if (stage == PIXEL) {
-            a = vs2ps(a);
-            b = vs2ps(b);
-        }
-        ShaderValue value = c.make(graph, a, b);
+        ShaderValue value = makeCase(graph, c, stage);
         graph.setColorResult(value);
         GraphInputs inputs = caseInputs();
         inputs.pointSpriteCoord = Vec4(0.25f, 0.75f, 0.0f, 1.0f);
