@@ -136,11 +136,11 @@ TEST_F(DXCoreTest, ModesOnlyAbove99HzGiveTheFirstOne)
 
 TEST_F(DXCoreTest, FailedConstructionGivesTheDesktopItsModeBack)
 {
-    WindowParameters parameters = windowed(640, 480);
+    // A mode too large for any back buffer: both devices refuse, after the
+    // window has switched the display mode.
+    Win32Host::setDisplayModesForTesting({{1024, 768, 60}, {9000, 9000, 60}}, {1024, 768, 60});
+    WindowParameters parameters = windowed(9000, 9000);
     parameters.fullscreen = true;
-    // More samples than any device here offers: both devices refuse, after
-    // the window has switched the display mode.
-    parameters.multisample = 16;
     try {
         createCore(parameters);
         FAIL() << "the device was made";
