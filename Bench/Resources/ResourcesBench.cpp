@@ -8,6 +8,7 @@
 // Prints the ratio of each pair of times. Run with SDL_VIDEODRIVER=offscreen
 // where there is no display. Direct3D runs come first: the OpenGL runs
 // change bindings the device does not know of.
+#include "Bench/Support/RatioReporter.h"
 #include "Platform/D3D9/d3d9.h"
 #include "Platform/D3DX9/d3dx9.h"
 #include "Platform/Shader/GlslTranslator.h"
@@ -19,7 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -373,32 +373,6 @@ void openGLPrograms(benchmark::State& state)
     glDeleteTextures(1, &target);
 }
 
-// The console report, then each Direct3D time over its OpenGL peer's.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            std::string name = run.benchmark_name();
-            std::string task = name.substr(name.find('/') + 1);
-            task = task.substr(0, task.find("/min_time"));
-            (name.rfind("Direct3D", 0) == 0 ? ours : peers)[task] = run.GetAdjustedRealTime();
-        }
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        for (const auto& entry : ours)
-            if (peers.count(entry.first))
-                std::printf("Direct3D / OpenGL time, %s: %.2f\n", entry.first.c_str(),
-                            entry.second / peers[entry.first]);
-    }
-
-private:
-    std::map<std::string, double> ours, peers;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -422,7 +396,7 @@ int main(int argc, char** argv)
             ->UseRealTime()
             ->MinTime(2.0);
     }
-    RatioReporter reporter;
+    VostrelBench::RatioReporter reporter("Direct3D", "OpenGL", "Direct3D / OpenGL time, %s: %.2f\n");
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;
