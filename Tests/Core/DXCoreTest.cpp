@@ -63,42 +63,38 @@ protected:
     }
 };
 
-TEST_F(DXCoreTest, WeakHardwareGetsTheReferenceDeviceAndThreeWarnings)
+TEST_F(DXCoreTest, ReferenceDeviceServesWeakOrUnwillingHardwareAndSaysSo)
 {
-    D3D9Testing::setHalShaderVersions(0x101, 0x200);
-    D3D9Testing::startLog();
-    testing::internal::CaptureStdout();
-    ASSERT_NE(createCore(windowed()), nullptr);
-    std::string output = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(output, "WARNING: HAL vertex shader version: 101\n"
-                      "WARNING: HAL pixel shader version: 200\n"
-                      "WARNING: Using Software Vertex Processing.\n");
-    auto devices = D3D9Testing::callsNamed(D3D9Testing::takeLog(), "CreateDevice");
-    ASSERT_EQ(devices.size(), 1u) << "the HAL is not even tried";
-    EXPECT_EQ(devices[0].arguments[0], D3DDEVTYPE_REF);
-    EXPECT_EQ(devices[0].arguments[1], D3DCREATE_SOFTWARE_VERTEXPROCESSING);
-}
-
-TEST_F(DXCoreTest, RefusingHalFallsBackToReference)
-{
-    D3D9Testing::setHalDeviceFails(true);
-    D3D9Testing::startLog();
-    testing::internal::CaptureStdout();
-    ASSERT_NE(createCore(windowed()), nullptr);
-    std::string output = testing::internal::GetCapturedStdout();
-    EXPECT_NE(output.find("WARNING: HAL vertex shader version: 200\n"), std::string::npos);
-    auto devices = D3D9Testing::callsNamed(D3D9Testing::takeLog(), "CreateDevice");
-    ASSERT_EQ(devices.size(), 2u);
-    EXPECT_EQ(devices[0].arguments[0], D3DDEVTYPE_HAL);
-    EXPECT_EQ(devices[0].arguments[1], D3DCREATE_HARDWARE_VERTEXPROCESSING);
-    EXPECT_EQ(devices[1].arguments[0], D3DDEVTYPE_REF);
-}
-
-TEST_F(DXCoreTest, GoodHardwareWarnsOfNothing)
-{
-    testing::internal::CaptureStdout();
-    ASSERT_NE(createCore(windowed()), nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    const std::string warnings = "WARNING: HAL vertex shader version: 101\n"
+                                 "WARNING: HAL pixel shader version: 200\n"
+                                 "WARNING: Using Software Vertex Processing.\n";
+    struct Case {
+        DWORD vertexVersion;
+        bool halFails;
+        std::vector<std::vector<int64_t>> devices; // type and behaviour of each CreateDevice
+        std::string output;
+    };
+    const Case cases[] = {
+        {0x200, false, {{D3DDEVTYPE_HAL, D3DCREATE_HARDWARE_VERTEXPROCESSING}}, ""},
+        // Vertex shaders 1.1: the HAL is not even tried.
+        {0x101, false, {{D3DDEVTYPE_REF, D3DCREATE_SOFTWARE_VERTEXPROCESSING}}, warnings},
+        {0x200, true,
+         {{D3DDEVTYPE_HAL, D3DCREATE_HARDWARE_VERTEXPROCESSING}, {D3DDEVTYPE_REF, D3DCREATE_SOFTWARE_VERTEXPROCESSING}},
+         "WARNING: HAL vertex shader version: 200\n" + warnings.substr(warnings.find('\n') + 1)},
+    };
+    for (const Case& c : cases) {
+        APICore::destroyInstance();
+        D3D9Testing::setHalShaderVersions(c.vertexVersion, 0x200);
+        D3D9Testing::setHalDeviceFails(c.halFails);
+        D3D9Testing::startLog();
+        testing::internal::CaptureStdout();
+        ASSERT_NE(createCore(windowed()), nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.output);
+        std::vector<std::vector<int64_t>> devices;
+        for (const auto& call : D3D9Testing::callsNamed(D3D9Testing::takeLog(), "CreateDevice"))
+            devices.push_back({call.arguments[0], call.arguments[1]});
+        EXPECT_EQ(devices, c.devices) << "vertex shaders " << c.vertexVersion << ", HAL fails " << c.halFails;
+    }
     EXPECT_EQ(createCore(windowed()), nullptr) << "a second core is refused";
     EXPECT_THROW(DXCore second(windowed()), Exception);
 }
@@ -136,11 +132,11 @@ TEST_F(DXCoreTest, ModesOnlyAbove99HzGiveTheFirstOne)
 
 TEST_F(DXCoreTest, FailedConstructionGivesTheDesktopItsModeBack)
 {
-    WindowParameters parameters = windowed(640, 480);
+    // A mode too large for any back buffer: both devices refuse, after the
+    // window has switched the display mode.
+    Win32Host::setDisplayModesForTesting({{1024, 768, 60}, {9000, 9000, 60}}, {1024, 768, 60});
+    WindowParameters parameters = windowed(9000, 9000);
     parameters.fullscreen = true;
-    // More samples than any device here offers: both devices refuse, after
-    // the window has switched the display mode.
-    parameters.multisample = 16;
     try {
         createCore(parameters);
         FAIL() << "the device was made";
