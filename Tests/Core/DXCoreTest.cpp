@@ -55,6 +55,18 @@ protected:
         return window;
     }
 
+    // A clip block with only the scissor on, as fractions of the viewport.
+    static ClipState scissorOf(float x, float y, float width, float height)
+    {
+        ClipState state;
+        state.scissorEnabled = true;
+        state.scissorX = x;
+        state.scissorY = y;
+        state.scissorWidth = width;
+        state.scissorHeight = height;
+        return state;
+    }
+
     std::vector<uint32_t> framebuffer(RenderWindow* window)
     {
         std::vector<uint32_t> pixels(static_cast<size_t>(window->getWidth()) * window->getHeight());
@@ -232,12 +244,7 @@ TEST_F(DXCoreTest, ScissorRectangleComesFromViewportFractions)
     RenderWindow* window = openWindow();
     window->begin();
     window->setViewport(0.5f, 0.0f, 0.5f, 1.0f);
-    ClipState state;
-    state.scissorEnabled = true;
-    state.scissorX = 0.25f;
-    state.scissorY = 0.5f;
-    state.scissorWidth = 0.5f;
-    state.scissorHeight = 0.5f;
+    ClipState state = scissorOf(0.25f, 0.5f, 0.5f, 0.5f);
     const float planes[8] = {1, 0, 0, 0, 0, 1, 0, 0};
     state.planesEnabled = true;
     state.planeCount = 2;
@@ -295,12 +302,7 @@ TEST_F(DXCoreTest, ClearsReadBackThroughTheFramebuffer)
     EXPECT_EQ(pixels[47 * 64 + 63], blue);
 
     window->begin();
-    ClipState scissor;
-    scissor.scissorEnabled = true;
-    scissor.scissorX = 0.5f;
-    scissor.scissorY = 0.5f;
-    scissor.scissorWidth = 0.5f;
-    scissor.scissorHeight = 0.5f;
+    ClipState scissor = scissorOf(0.5f, 0.5f, 0.5f, 0.5f);
     core->setClipState(&scissor);
     core->clearViewport(CLEAR_COLOR, Vec4(0, 1, 0, 1), 1.0f, 0);
     window->end();
