@@ -218,9 +218,10 @@ private:
         for (int i = 0; i < sourceCount; ++i)
             sources.push_back(source(ports, scalar));
         if (op == "sgn") {
-            // The two scratch registers of sgn are temporaries.
-            sources[1] = "r" + std::to_string(pick(12));
-            sources[2] = "r" + std::to_string(pick(12));
+            // The two scratch registers of sgn are different temporaries.
+            int first = pick(12), second = (first + 1 + pick(11)) % 12;
+            sources[1] = "r" + std::to_string(first);
+            sources[2] = "r" + std::to_string(second);
         }
         if (vertex && chance(15)) {
             static const char* OUTPUTS[] = {"oT1", "oT2", "oD1", "oFog"};

@@ -39,6 +39,9 @@ public:
             gen.mov(gen.vary(VARY_COLOR0), recent());
             gen.mov(gen.vary(VARY_TEXCOORD0 + 1), recent());
             gen.mov(gen.vary(VARY_POINT_SIZE), recent());
+            // Often an interpolator that an add wrote before.
+            if (chance(50))
+                gen.mov(gen.vary(VARY_TEXCOORD0 + 2 + pick(3)), recent());
         } else {
             gen.mov(gen.result(RESULT_COLOR), recent());
             if (chance(30))
@@ -134,7 +137,7 @@ private:
     {
         bool fresh;
         lastOpcodeTakesSaturate = true;
-        int choice = pick(vertex ? 24 : 20);
+        int choice = pick(vertex ? 25 : 20);
         switch (choice) {
         case 0: case 1: { // plain movs: the folding cases
             Register d = gen->temp();
@@ -277,6 +280,11 @@ private:
                 chance(50) ? gen->expp(d, s[0]) : gen->logp(d, s[0]);
                 return finish(d, fresh);
             }
+            case 22: { // two fresh scratch temporaries, never read
+                Register d = destination(fresh);
+                gen->sgn(d, sources(1)[0], gen->temp(), gen->temp());
+                return finish(d, fresh);
+            }
             default: {
                 // Relative reads stay inside the uniform array: a0.x is 0 or 1.
                 Register fraction = gen->temp();
@@ -389,6 +397,41 @@ std::string destinationRule(const ShaderProgram& program)
     return "";
 }
 
+bool readsBeforeWriting(const ShaderProgram& program, int from, const Register& reg)
+{
+    for (int i = from; i < program.instructionCount; ++i) {
+        const ShaderGen::Instruction& instruction = program.instructions[i];
+        int reads = instruction.opcode == SHADER_SGN ? 2 : instruction.operandCount;
+        for (int k = instruction.opcode == SHADER_TEXKILL ? 0 : 1; k < reads; ++k)
+            if (instruction.operands[k].sameRegister(reg))
+                return true;
+        if (instruction.opcode != SHADER_TEXKILL && instruction.operands[0].sameRegister(reg)
+            && !instruction.operands[0].hasSwizzle())
+            return false;
+    }
+    return false;
+}
+
+// sgn overwrites its two scratch registers: they must differ from each other
+// and from its other operands, and hold nothing read later.
+std::string scratchRule(const ShaderProgram& program)
+{
+    for (int i = 0; i < program.instructionCount; ++i) {
+        const ShaderGen::Instruction& instruction = program.instructions[i];
+        if (instruction.opcode != SHADER_SGN)
+            continue;
+        const Register* operands = instruction.operands;
+        for (int k = 2; k < 4; ++k) {
+            for (int other = 0; other < k; ++other)
+                if (operands[k].sameRegister(operands[other]))
+                    return "sgn at " + std::to_string(i) + " shares a scratch register";
+            if (readsBeforeWriting(program, i + 1, operands[k]))
+                return "sgn at " + std::to_string(i) + " overwrites a register read later";
+        }
+    }
+    return "";
+}
+
 void runDifferential(bool vertex, unsigned seed, int programs)
 {
     std::mt19937 random(seed);
@@ -406,6 +449,7 @@ void runDifferential(bool vertex, unsigned seed, int programs)
         folded += instructionsBefore - program.instructionCount;
         std::string after = DXShaderGen::generate(program, stage);
         ASSERT_EQ(destinationRule(program), "") << after;
+        ASSERT_EQ(scratchRule(program), "") << after;
         Shader::Program original = Shader::parseAssembly(before);
         Shader::Program optimised;
         try {
