@@ -14,9 +14,84 @@ namespace {
 const float SINCOS_CONSTANT1[4] = {-1.5500992e-006f, -2.1701389e-005f, 0.0026041667f, 0.00026041668f};
 const float SINCOS_CONSTANT2[4] = {-0.020833334f, -0.12500000f, 1.0f, 0.50000000f};
 
+typedef std::vector<Register> Sources;
+
+// The instructions that take sources from the generator's usual mix and
+// write one register.
+struct Operation {
+    enum Stages { BOTH, VERTEX, PIXEL } stages;
+    int sources;
+    bool replicate;        // scalar: reads one component
+    bool wholeDestination; // a new temporary, never part of one
+    bool saturates;        // ps_2_0 takes _sat on it
+    void (*emit)(ShaderGen&, const Register& d, const Sources& s);
+};
+
+const Operation OPERATIONS[] = {
+    {Operation::BOTH, 2, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.add(d, s[0], s[1]); }},
+    {Operation::BOTH, 2, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.sub(d, s[0], s[1]); }},
+    {Operation::BOTH, 2, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.mul(d, s[0], s[1]); }},
+    {Operation::BOTH, 3, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.mad(d, s[0], s[1], s[2]); }},
+    {Operation::BOTH, 2, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.dp3(d, s[0], s[1]); }},
+    {Operation::BOTH, 2, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.dp4(d, s[0], s[1]); }},
+    {Operation::BOTH, 2, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.max(d, s[0], s[1]); }},
+    {Operation::BOTH, 2, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.min(d, s[0], s[1]); }},
+    {Operation::BOTH, 1, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.abs(d, s[0]); }},
+    // Swizzled or negated copies.
+    {Operation::BOTH, 1, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.mov(d, s[0]); }},
+    {Operation::BOTH, 1, false, false, false,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.frc(d, s[0]); }},
+    {Operation::BOTH, 1, true, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.rcp(d, s[0]); }},
+    {Operation::BOTH, 1, true, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.rsq(d, s[0]); }},
+    {Operation::BOTH, 1, true, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.exp(d, s[0]); }},
+    {Operation::BOTH, 1, true, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.log(d, s[0]); }},
+    {Operation::BOTH, 2, true, true, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.pow(d, s[0], s[1]); }},
+    {Operation::BOTH, 3, false, true, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.lrp(d, s[0], s[1], s[2]); }},
+    {Operation::BOTH, 1, false, true, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.nrm(d, s[0]); }},
+    {Operation::PIXEL, 3, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.cmp(d, s[0], s[1], s[2]); }},
+    {Operation::VERTEX, 2, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.slt(d, s[0], s[1]); }},
+    {Operation::VERTEX, 2, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.sge(d, s[0], s[1]); }},
+    {Operation::VERTEX, 2, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.dst(d, s[0], s[1]); }},
+    {Operation::VERTEX, 1, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.lit(d, s[0]); }},
+    {Operation::VERTEX, 1, true, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.expp(d, s[0]); }},
+    {Operation::VERTEX, 1, true, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.logp(d, s[0]); }},
+    // Two fresh scratch temporaries, never read.
+    {Operation::VERTEX, 1, false, false, true,
+     [](ShaderGen& g, const Register& d, const Sources& s) { g.sgn(d, s[0], g.temp(), g.temp()); }},
+};
+
 class ProgramGenerator {
 public:
-    ProgramGenerator(bool vertex, std::mt19937& random) : vertex(vertex), random(random) {}
+    ProgramGenerator(bool vertex, std::mt19937& random) : vertex(vertex), random(random)
+    {
+        for (const Operation& operation : OPERATIONS)
+            if (operation.stages == Operation::BOTH || (operation.stages == Operation::VERTEX) == vertex)
+                operations.push_back(&operation);
+    }
 
     void build(ShaderGen& gen, int length)
     {
@@ -25,6 +100,11 @@ public:
         sincos2 = gen.constant(SINCOS_CONSTANT2);
         for (int i = 0; i < 3; ++i)
             defineWhole(gen.temp(), constantLike());
+        // Read only by the last move into an interpolator that later adds
+        // may write as well.
+        Register early = gen.temp();
+        if (vertex)
+            gen.add(early, recent(), constantLike());
         for (int i = 0; i < length; ++i)
             instruction();
         if (vertex) {
@@ -32,9 +112,7 @@ public:
             gen.mov(gen.vary(VARY_COLOR0), recent());
             gen.mov(gen.vary(VARY_TEXCOORD0 + 1), recent());
             gen.mov(gen.vary(VARY_POINT_SIZE), recent());
-            // Often an interpolator that an add wrote before.
-            if (chance(50))
-                gen.mov(gen.vary(VARY_TEXCOORD0 + 2 + pick(3)), recent());
+            gen.mov(gen.vary(VARY_TEXCOORD0 + 2 + pick(2)), early);
             if (chance(50))
                 gen.mov(gen.vary(VARY_COLOR1), recent());
             if (chance(50))
@@ -112,19 +190,15 @@ private:
         whole.push_back(reg);
     }
 
-    // A new temporary written whole, or part of one already whole.
-    Register destination(bool& fresh)
+    // One instruction of the table: its destination a new temporary written
+    // whole, or part of one already whole.
+    void emit(const Operation& operation)
     {
-        fresh = !chance(25);
-        if (fresh)
-            return gen->temp();
+        bool fresh = operation.wholeDestination || !chance(25);
         static const char* MASKS[] = {"x", "xy", "yz", "w", "xzw", "z"};
-        return recent().swizzle(MASKS[pick(6)]);
-    }
-
-    void finish(const Register& d, bool fresh)
-    {
-        if (!vertex && chance(15) && lastOpcodeTakesSaturate)
+        Register d = fresh ? gen->temp() : recent().swizzle(MASKS[pick(6)]);
+        operation.emit(*gen, d, sources(operation.sources, operation.replicate));
+        if (!vertex && operation.saturates && chance(15))
             gen->saturate();
         if (fresh)
             whole.push_back(d);
@@ -132,73 +206,19 @@ private:
 
     void instruction()
     {
-        bool fresh;
-        lastOpcodeTakesSaturate = true;
-        int choice = pick(vertex ? 25 : 20);
-        switch (choice) {
-        case 0: case 1: { // plain movs: the folding cases
+        const int specials = 7;
+        int choice = pick(static_cast<int>(operations.size()) + specials);
+        if (choice < static_cast<int>(operations.size()))
+            return emit(*operations[choice]);
+        switch (choice - static_cast<int>(operations.size())) {
+        case 0:
+        case 1: { // plain movs: the folding cases
             Register d = gen->temp();
-            if (chance(50))
-                gen->mov(d, constantLike());
-            else
-                gen->mov(d, recent());
+            gen->mov(d, chance(50) ? constantLike() : recent());
             whole.push_back(d);
             return;
         }
-        case 2: {
-            Register d = destination(fresh);
-            auto s = sources(2);
-            gen->add(d, s[0], s[1]);
-            return finish(d, fresh);
-        }
-        case 3: {
-            Register d = destination(fresh);
-            auto s = sources(2);
-            gen->mul(d, s[0], s[1]);
-            return finish(d, fresh);
-        }
-        case 4: {
-            Register d = destination(fresh);
-            auto s = sources(3);
-            gen->mad(d, s[0], s[1], s[2]);
-            return finish(d, fresh);
-        }
-        case 5: {
-            Register d = destination(fresh);
-            auto s = sources(2);
-            chance(50) ? gen->dp3(d, s[0], s[1]) : gen->dp4(d, s[0], s[1]);
-            return finish(d, fresh);
-        }
-        case 6: {
-            Register d = destination(fresh);
-            auto s = sources(2);
-            chance(50) ? gen->max(d, s[0], s[1]) : gen->min(d, s[0], s[1]);
-            return finish(d, fresh);
-        }
-        case 7: {
-            Register d = destination(fresh);
-            auto s = sources(1, true);
-            switch (pick(4)) {
-            case 0: gen->rcp(d, s[0]); break;
-            case 1: gen->rsq(d, s[0]); break;
-            case 2: gen->exp(d, s[0]); break;
-            default: gen->log(d, s[0]); break;
-            }
-            return finish(d, fresh);
-        }
-        case 8: {
-            Register d = gen->temp();
-            auto s = sources(2, true);
-            gen->pow(d, s[0], s[1]);
-            return finish(d, true);
-        }
-        case 9: {
-            Register d = gen->temp();
-            auto s = sources(3);
-            gen->lrp(d, s[0], s[1], s[2]);
-            return finish(d, true);
-        }
-        case 10: { // cross product into part of a whole temporary
+        case 2: { // cross product into part of a whole temporary
             static const char* MASKS[] = {"xyz", "x", "yz", "xz"};
             Register d = gen->temp();
             gen->mov(d, recent());
@@ -207,13 +227,7 @@ private:
             whole.push_back(d);
             return;
         }
-        case 11: {
-            Register d = gen->temp();
-            auto s = sources(1);
-            gen->nrm(d, s[0]);
-            return finish(d, true);
-        }
-        case 12: {
+        case 3: {
             static const char* MASKS[] = {"x", "y", "xy"};
             Register d = gen->temp();
             gen->mov(d, recent());
@@ -221,96 +235,26 @@ private:
             whole.push_back(d);
             return;
         }
-        case 13: {
-            lastOpcodeTakesSaturate = false;
-            Register d = destination(fresh);
-            gen->frc(d, sources(1)[0]);
-            return finish(d, fresh);
-        }
-        case 14: {
-            Register d = destination(fresh);
-            gen->abs(d, sources(1)[0]);
-            return finish(d, fresh);
-        }
-        case 15: {
-            Register d = destination(fresh);
+        case 4: { // straight into an output
             auto s = sources(2);
-            gen->sub(d, s[0], s[1]);
-            return finish(d, fresh);
-        }
-        case 16: { // swizzled or negated copies
-            Register d = destination(fresh);
-            gen->mov(d, sources(1)[0]);
-            return finish(d, fresh);
-        }
-        case 17: { // straight into an output
-            auto s = sources(2);
-            if (vertex)
-                gen->add(gen->vary(VARY_TEXCOORD0 + 2 + pick(3)), s[0], s[1]);
-            else
-                gen->add(recent().swizzle("w"), s[0], s[1]);
+            gen->add(vertex ? gen->vary(VARY_TEXCOORD0 + 2 + pick(2)) : recent().swizzle("w"), s[0], s[1]);
             return;
         }
         }
         if (vertex) {
-            switch (choice) {
-            case 18: {
-                Register d = destination(fresh);
-                auto s = sources(2);
-                chance(50) ? gen->slt(d, s[0], s[1]) : gen->sge(d, s[0], s[1]);
-                return finish(d, fresh);
-            }
-            case 19: {
-                Register d = destination(fresh);
-                auto s = sources(2);
-                gen->dst(d, s[0], s[1]);
-                return finish(d, fresh);
-            }
-            case 20: {
-                Register d = destination(fresh);
-                gen->lit(d, sources(1)[0]);
-                return finish(d, fresh);
-            }
-            case 21: {
-                Register d = destination(fresh);
-                auto s = sources(1, true);
-                chance(50) ? gen->expp(d, s[0]) : gen->logp(d, s[0]);
-                return finish(d, fresh);
-            }
-            case 22: { // two fresh scratch temporaries, never read
-                Register d = destination(fresh);
-                gen->sgn(d, sources(1)[0], gen->temp(), gen->temp());
-                return finish(d, fresh);
-            }
-            default: {
-                // Relative reads stay inside the uniform array: a0.x is 0 or 1.
-                Register fraction = gen->temp();
-                gen->frc(fraction, recent());
-                gen->mova(gen->addressRegister().swizzle("x"), fraction.swizzle(letter()));
-                addressSet = true;
-                return;
-            }
-            }
-        }
-        switch (choice) {
-        case 18: {
+            // Relative reads stay inside the uniform array: a0.x is 0 or 1.
+            Register fraction = gen->temp();
+            gen->frc(fraction, recent());
+            gen->mova(gen->addressRegister().swizzle("x"), fraction.swizzle(letter()));
+            addressSet = true;
+        } else if (chance(50)) {
             Register d = gen->temp();
             Register coordinate = chance(50) ? gen->vary(VARY_TEXCOORD0 + pick(2)) : recent();
             int sampler = pick(3);
             gen->texld(d, coordinate, gen->sampler(sampler, static_cast<TextureType>(sampler)));
             whole.push_back(d);
-            return;
-        }
-        default: {
-            if (chance(50)) {
-                gen->texkill(chance(50) ? gen->vary(VARY_TEXCOORD0) : recent());
-                return;
-            }
-            Register d = destination(fresh);
-            auto s = sources(3);
-            gen->cmp(d, s[0], s[1], s[2]);
-            return finish(d, fresh);
-        }
+        } else {
+            gen->texkill(chance(50) ? gen->vary(VARY_TEXCOORD0) : recent());
         }
     }
 
@@ -320,7 +264,7 @@ private:
     Register sincos1, sincos2;
     std::vector<Register> whole;
     bool addressSet = false;
-    bool lastOpcodeTakesSaturate = true;
+    std::vector<const Operation*> operations;
 };
 
 } // namespace
