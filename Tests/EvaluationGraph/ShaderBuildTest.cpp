@@ -157,6 +157,34 @@ TEST_F(ShaderBuildBinding, TextureBindsToItsSamplerAndNullUnbinds)
     EXPECT_EQ(context.getTexture(static_cast<int>(second)), nullptr);
 }
 
+TEST_F(ShaderBuildBinding, TextureOfAnotherTypeThanDeclaredFailsTheAssertion)
+{
+    class CubeTexture : public TestSupport::FakeTexture {
+    public:
+        CubeTexture() : FakeTexture("cube") { cube.type = Core::TEXTURE_TYPE_CUBE; }
+        const Core::TextureParameters& getParameters() const override { return cube; }
+
+    private:
+        Core::TextureParameters cube;
+    };
+    ShaderGraph graph;
+    graph.setPosition(graph.vertexStream("location"));
+    ShaderValue uv = graph.vertexStream("uv");
+    graph.setColorResult(texld(uv, graph.texture("flat", 0)) + texld(uv, graph.texture("sky", 2)));
+    ShaderContext context(graph);
+    const ShaderBuild& build = context.getShaderBuild();
+    CubeTexture cube;
+    build.setTexture(context, "sky", &cube);
+    EXPECT_EQ(context.getTexture(static_cast<int>(build.getTextureMap().at("sky").sampler)), &cube);
+    try {
+        build.setTexture(context, "flat", &cube);
+        ADD_FAILURE() << "no assertion";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.message, "tex.type == texture->getPrototype().type does not hold.");
+        EXPECT_STREQ(e.file, "Libs\\EvaluationGraph\\ShaderBuild");
+    }
+}
+
 TEST_F(ShaderBuildBinding, CopiesShareTheShadersAndKeepTheTables)
 {
     ShaderBuild original = makeGraph().build();

@@ -276,13 +276,7 @@ void DXCore::createNewTarget(HWND window, const WindowParameters& parameters, ID
         if (FAILED(result))
             VOSTREL_THROW("DXCore: Failed to get additional swap chain from D3D device, result = " << result);
     }
-    IDirect3DSurface9* backBuffer = nullptr;
-    D3DSURFACE_DESC description;
-    std::memset(&description, 0, sizeof(description));
-    if (SUCCEEDED(swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer))) {
-        backBuffer->GetDesc(&description);
-        backBuffer->Release();
-    }
+    D3DSURFACE_DESC description = describeBackBuffer(swapChain);
     if (FAILED(device->CreateDepthStencilSurface(description.Width, description.Height, D3DFMT_D24S8, multisample, 0,
                                                  FALSE, &depthStencil, nullptr))) {
         if (!parameters.fullscreen)
