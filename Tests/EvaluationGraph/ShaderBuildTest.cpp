@@ -45,16 +45,6 @@ protected:
 
 } // namespace
 
-TEST_F(ShaderBuildBinding, DefaultBuildIsEmpty)
-{
-    ShaderBuild build;
-    EXPECT_EQ(build.getVertexShader(), nullptr);
-    EXPECT_EQ(build.getPixelShader(), nullptr);
-    EXPECT_EQ(build.getVertexUniformCount(), 0u);
-    EXPECT_EQ(build.getPixelUniformCount(), 0u);
-    EXPECT_TRUE(build.getStreamNames().empty() && build.getUniformMap().empty() && build.getTextureMap().empty());
-}
-
 TEST_F(ShaderBuildBinding, ShaderContextCarriesItsBuildAppliedAndUnsetUniformsReadZero)
 {
     ShaderContext context(makeGraph());
@@ -183,17 +173,4 @@ TEST_F(ShaderBuildBinding, TextureOfAnotherTypeThanDeclaredFailsTheAssertion)
         EXPECT_EQ(e.message, "tex.type == texture->getPrototype().type does not hold.");
         EXPECT_STREQ(e.file, "Libs\\EvaluationGraph\\ShaderBuild");
     }
-}
-
-TEST_F(ShaderBuildBinding, CopiesShareTheShadersAndKeepTheTables)
-{
-    ShaderBuild original = makeGraph().build();
-    ShaderBuild copy;
-    copy = original;
-    EXPECT_EQ(copy.getVertexShader(), original.getVertexShader());
-    EXPECT_EQ(copy.getPixelShader(), original.getPixelShader());
-    EXPECT_EQ(copy.getStreamNames(), original.getStreamNames());
-    EXPECT_EQ(copy.getUniformMap(), original.getUniformMap());
-    EXPECT_EQ(copy.getTextureMap().size(), original.getTextureMap().size());
-    EXPECT_EQ(copy.getVertexUniformCount(), original.getVertexUniformCount());
 }
