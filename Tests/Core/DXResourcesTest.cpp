@@ -9,6 +9,7 @@
 #include "Libs/Core/DirectX/DXVertexFormat.h"
 #include "Libs/Core/DirectX/DXVertexShader.h"
 #include "Libs/Core/DirectX/DXVertexStream.h"
+#include "Libs/Core/ShaderGen.h"
 #include "Libs/Core/StateBlocks.h"
 #include "Tests/Support/HeadlessCore.h"
 
@@ -461,6 +462,31 @@ TEST_F(DXResourcesTest, ShaderTextThatDoesNotAssembleIsReportedWithTheAssemblers
     DXPixelShader pixel("ps_2_0\nmov oC0, c0\n");
     EXPECT_EQ(callsOf("SetVertexShader", [&] { vertex.bind(); }).size(), 1u);
     EXPECT_EQ(callsOf("SetPixelShader", [&] { pixel.bind(); }).size(), 1u);
+}
+
+TEST_F(DXResourcesTest, ShaderProgramsBecomeDeviceShadersThroughTheCore)
+{
+    typedef ShaderGen::Register Register;
+    ShaderGen vertexGen;
+    Register matrix = vertexGen.uniform(0, 4), position = vertexGen.vary(VARY_POSITION);
+    const char* rows[] = {"x", "y", "z", "w"};
+    for (int row = 0; row < 4; ++row)
+        vertexGen.dp4(position.swizzle(rows[row]), vertexGen.attrib(0), matrix.offset(row));
+    ShaderProgram vertexProgram;
+    vertexGen.getProgram(vertexProgram);
+    ShaderGen pixelGen;
+    Register sample = pixelGen.temp();
+    pixelGen.texld(sample, pixelGen.vary(VARY_TEXCOORD0), pixelGen.sampler(0, TEXTURE_TYPE_2D));
+    pixelGen.mov(pixelGen.result(RESULT_COLOR), sample);
+    ShaderProgram pixelProgram;
+    pixelGen.getProgram(pixelProgram);
+    std::unique_ptr<VertexShader> vertex;
+    std::unique_ptr<PixelShader> pixel;
+    EXPECT_EQ(callsOf("CreateVertexShader", [&] { vertex.reset(vertexGen.createVertexShader(vertexProgram)); }).size(),
+              1u);
+    EXPECT_EQ(callsOf("CreatePixelShader", [&] { pixel.reset(pixelGen.createPixelShader(pixelProgram)); }).size(), 1u);
+    EXPECT_NE(dynamic_cast<DXVertexShader*>(vertex.get()), nullptr);
+    EXPECT_NE(dynamic_cast<DXPixelShader*>(pixel.get()), nullptr);
 }
 
 TEST_F(DXResourcesTest, ResourcesDrawThroughTheCore)
