@@ -2,16 +2,15 @@
 // Delaunay_triangulation_3 with exact predicates (filtered, inexact
 // constructions) on the same points. Prints the ratio of the two times.
 
+#include "Bench/Support/RatioReporter.h"
 #include "Libs/Math/Delaunay3d.h"
 
 #include <CGAL/Delaunay_triangulation_3.h>
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <map>
 #include <random>
-#include <string>
 #include <vector>
 
 namespace {
@@ -61,37 +60,14 @@ void CgalDelaunayTriangulation3(benchmark::State& state)
 BENCHMARK(Delaunay3dTetrahedralize)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(CgalDelaunayTriangulation3)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
-// The console report, then one line per size with our time over CGAL's.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            std::string name = run.benchmark_name();
-            std::string size = name.substr(name.find('/') + 1);
-            (name.rfind("Delaunay3d", 0) == 0 ? ours : cgal)[size] = run.GetAdjustedRealTime();
-        }
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        for (const auto& entry : ours)
-            if (cgal.count(entry.first))
-                std::printf("Delaunay3d / CGAL time at %s points: %.2f\n", entry.first.c_str(),
-                            entry.second / cgal[entry.first]);
-    }
-
-private:
-    std::map<std::string, double> ours, cgal;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    // One line per number of points.
+    Vostrel::Bench::RatioReporter reporter(
+        {{"Delaunay3d / CGAL time", "Delaunay3dTetrahedralize", "CgalDelaunayTriangulation3"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -4,15 +4,13 @@
 // temporary folder when the benchmark starts. Prints the ratio of the times,
 // and the ratio with ffmpeg's fixed cost of starting (the same command for
 // one frame) taken off its time.
+#include "Bench/Support/RatioReporter.h"
 #include "Libs/Video/VideoDecoder.h"
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -109,39 +107,6 @@ void ffmpegStarting(benchmark::State& state, const Stream& stream)
     runFfmpeg(state, stream, " -frames:v 1", 1);
 }
 
-// The console report, then one line per stream with our time over ffmpeg's.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            std::string name = run.benchmark_name();
-            std::string stream = name.substr(name.find('/') + 1);
-            stream = stream.substr(0, stream.find('/'));
-            std::map<std::string, double>& times =
-                name.rfind("Vostrel", 0) == 0 ? ours : name.rfind("ffmpeg-start", 0) == 0 ? starting : ffmpeg;
-            times[stream] = run.GetAdjustedRealTime();
-        }
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        for (const auto& entry : ours) {
-            if (!ffmpeg.count(entry.first))
-                continue;
-            std::printf("Vostrel / ffmpeg time, %s to RGB: %.2f\n", entry.first.c_str(),
-                        entry.second / ffmpeg[entry.first]);
-            if (starting.count(entry.first))
-                std::printf("Vostrel / ffmpeg time without ffmpeg's start, %s to RGB: %.2f\n", entry.first.c_str(),
-                            entry.second / (ffmpeg[entry.first] - starting[entry.first]));
-        }
-    }
-
-private:
-    std::map<std::string, double> ours, ffmpeg, starting;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -161,7 +126,10 @@ int main(int argc, char** argv)
             ->UseRealTime()
             ->MinTime(3.0);
     }
-    RatioReporter reporter;
+    Vostrel::Bench::RatioReporter reporter({
+        {"Vostrel / ffmpeg time to RGB", "Vostrel", "ffmpeg"},
+        {"Vostrel / ffmpeg time to RGB without ffmpeg's start", "Vostrel", "ffmpeg", "ffmpeg-start"},
+    });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;
