@@ -575,3 +575,111 @@ TEST(HandBuiltStreamTest, SizeChangeWithoutSequenceEndReallocatesTheStores)
     EXPECT_EQ(maxDifference(decoded.frames[1], pictures[2].yuv()), 0);
     EXPECT_EQ(maxDifference(decoded.frames[2], pictures[3].yuv()), 0);
 }
+
+// Mismatch control makes the sum of a block's coefficients odd through its
+// last one. With DC 0, a last coefficient of 2 (an even sum) becomes 3: both
+// macroblocks decode alike, and not flat.
+TEST(HandBuiltStreamTest, MismatchControlMakesEvenSumsOdd)
+{
+    int intraMatrix[64];
+    std::fill(intraMatrix, intraMatrix + 64, 16);
+    intraMatrix[63] = 1; // at quantiser_scale 16 the coefficient is the level
+    SequenceOptions sequence(32, 16, true, 1);
+    sequence.intraMatrix = intraMatrix;
+    StreamWriter w(sequence);
+    w.sequenceHeader();
+    PictureOptions options;
+    options.progressiveFrame = 1;
+    w.picture(options);
+    w.intraMacroblock(0, 0, std::vector<int>(6, 0), 2);
+    w.intraMacroblock(1, 0, std::vector<int>(6, 0), 3);
+    w.sequenceEnd();
+    DecodedStream decoded = decodeBytes(w.bytes(), 32, 16);
+    ASSERT_EQ(decoded.frames.size(), 1u);
+    bool flat = true;
+    for (int p = 0; p < 3; ++p) {
+        const std::vector<uint8_t>& plane = decoded.frames[0].planes[p];
+        const int size = p ? 8 : 16, stride = 2 * size;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                ASSERT_EQ(plane[size_t(y * stride + x)], plane[size_t(y * stride + x + size)]) << p;
+                flat = flat && plane[size_t(y * stride + x)] == 128;
+            }
+    }
+    EXPECT_FALSE(flat);
+}
+
+// 4:4:4: twelve blocks a macroblock, Cb blocks laid out 4 8 / 6 10 and Cr
+// blocks 5 9 / 7 11; the chroma goes to RGB without filtering.
+TEST(HandBuiltStreamTest, Chroma444BlocksAndRgb)
+{
+    const int width = 32, height = 16;
+    HandBuilt built({width, height, true, 1, 3, 1}, 13);
+    StreamWriter& w = built.writer;
+    w.sequenceHeader();
+    PictureOptions options;
+    options.progressiveFrame = 1;
+    w.picture(options);
+    YuvFrame expected;
+    expected.width = expected.chromaWidth = width;
+    expected.height = expected.chromaHeight = height;
+    for (std::vector<uint8_t>& plane : expected.planes)
+        plane.assign(size_t(width) * height, 0);
+    for (int mbx = 0; mbx < 2; ++mbx) {
+        std::vector<int> dc(12);
+        for (int& v : dc)
+            v = built.uniform(-100, 100);
+        w.intraMacroblock(mbx, 0, dc);
+        for (int b = 0; b < 12; ++b) {
+            const int p = b < 4 ? 0 : 1 + (b & 1);
+            const int x = 16 * mbx + (b < 4 ? 8 * (b & 1) : (b & 8));
+            const int y = b < 4 ? 8 * (b >> 1) : 4 * (b & 2);
+            for (int j = 0; j < 8; ++j)
+                for (int i = 0; i < 8; ++i)
+                    expected.planes[p][size_t(y + j) * width + x + i] = static_cast<uint8_t>(128 + dc[size_t(b)]);
+        }
+    }
+    w.sequenceEnd();
+    std::string stream = writeFile("chroma444.m2v", w.bytes());
+    DecodedStream decoded = decodeFile(stream, width, height);
+    ASSERT_EQ(decoded.frames.size(), 1u);
+    EXPECT_EQ(maxDifference(decoded.frames[0], expected), 0);
+    EXPECT_EQ(decoded.rgb[0], referenceRgb(expected, true, true, false, 1));
+    std::vector<YuvFrame> ffmpeg = ffmpegFrames(stream, "yuv444p", width, height);
+    ASSERT_EQ(ffmpeg.size(), 1u);
+    EXPECT_EQ(maxDifference(ffmpeg[0], expected), 0);
+}
+
+// A motion code beyond the range of its f_code wraps around: +16 at f_code 1
+// is -16.
+TEST(HandBuiltStreamTest, MotionVectorsWrapIntoTheirRange)
+{
+    const int width = 64, height = 32;
+    HandBuilt built({width, height, true, 1, 1, -1}, 21);
+    StreamWriter& w = built.writer;
+    w.sequenceHeader();
+    PictureOptions options;
+    options.progressiveFrame = 1;
+    w.picture(options);
+    Frame intra(width, height), predicted(width, height);
+    for (int mby = 0; mby < 2; ++mby)
+        for (int mbx = 0; mbx < 4; ++mbx) {
+            std::vector<int> dc = built.randomDc();
+            w.intraMacroblock(mbx, mby, dc);
+            fillIntra(intra, -1, mbx, mby, dc);
+        }
+    options.type = 2;
+    options.fCode[0][0] = options.fCode[0][1] = 1;
+    w.picture(options);
+    for (int mby = 0; mby < 2; ++mby)
+        for (int mbx = 0; mbx < 4; ++mbx) {
+            Motion motion;
+            const int written = mbx == 2 && mby == 1 ? 16 : 0;
+            motion.vector[0][0][0] = motion.vector[0][0][1] = written;
+            w.predictedMacroblock(mbx, mby, motion);
+            predict(predicted, -1, intra, -1, 16 * mbx, 16 * mby, 16, -written, -written, false);
+        }
+    w.sequenceEnd();
+    std::string stream = writeFile("vector-wrap.m2v", w.bytes());
+    expectFrames(decodeFile(stream, width, height), {intra, predicted}, stream);
+}

@@ -1,6 +1,7 @@
 // The entry points: delivery order, the written flag, the output capacity and
 // the errors of opening.
 
+#include "Tests/Video/StreamWriter.h"
 #include "Tests/Video/VideoTestSupport.h"
 
 #include "Libs/Common/Exception.h"
@@ -29,7 +30,73 @@ std::string intraStream(int frames)
                             " -c:v mpeg2video -g 1");
 }
 
+struct Delivery {
+    int pictures = 0;             // calls that returned 1
+    std::vector<bool> fieldOrder; // of each written frame
+    std::string notices;
+};
+
+Delivery deliver(const std::vector<uint8_t>& bytes)
+{
+    Delivery result;
+    std::FILE* notices = std::tmpfile();
+    VideoDecoder decoder;
+    decoder.setMessageStreams(notices, nullptr);
+    decoder.setOutputSize(32, 32);
+    decoder.setFrameObserver([&](const Vostrel::VideoFrameView& view) { result.fieldOrder.push_back(view.fieldOrder); });
+    decoder.openMemory(bytes.data(), bytes.size());
+    std::vector<uint8_t> rgb(32 * 32 * 3);
+    while (decoder.decodeNextFrame(rgb.data()))
+        ++result.pictures;
+    std::rewind(notices);
+    char line[128];
+    while (std::fgets(line, sizeof line, notices))
+        result.notices += line;
+    std::fclose(notices);
+    return result;
+}
+
+// I pictures of an interlaced 32 x 32 sequence, one macroblock each, as
+// (picture_structure, progressive_frame).
+std::vector<uint8_t> intraPictures(const std::vector<std::pair<int, int>>& pictures)
+{
+    VideoTest::StreamWriter writer({32, 32, true, 0});
+    writer.sequenceHeader();
+    for (auto [structure, progressiveFrame] : pictures) {
+        VideoTest::PictureOptions options;
+        options.structure = structure;
+        options.progressiveFrame = progressiveFrame;
+        writer.picture(options);
+        writer.intraMacroblock(0, 0, std::vector<int>(6, 0));
+    }
+    writer.sequenceEnd();
+    return writer.bytes();
+}
+
 } // namespace
+
+// A reference frame is written, one picture late, with its own
+// progressive_frame; the last one with that of the last decoded picture.
+TEST(StreamInterfaceTest, ReferencesAreWrittenWithTheirOwnProgressiveFlag)
+{
+    Delivery delivery = deliver(intraPictures({{3, 1}, {3, 0}, {3, 1}}));
+    EXPECT_EQ(delivery.pictures, 3);
+    EXPECT_EQ(delivery.fieldOrder, (std::vector<bool>{false, true, false}));
+}
+
+TEST(StreamInterfaceTest, FieldPairsLeftOpenAreReported)
+{
+    // A frame picture while a pair is open: the lone field is given up.
+    Delivery lone = deliver(intraPictures({{1, 0}, {3, 0}}));
+    EXPECT_EQ(lone.notices, "odd number of field pictures\n");
+    EXPECT_EQ(lone.pictures, 2);
+    EXPECT_EQ(lone.fieldOrder.size(), 1u);
+    // The stream ends inside a pair: the frame waiting is not written either.
+    Delivery open = deliver(intraPictures({{3, 0}, {1, 0}}));
+    EXPECT_EQ(open.notices, "last frame incomplete, not stored\n");
+    EXPECT_EQ(open.pictures, 2);
+    EXPECT_TRUE(open.fieldOrder.empty());
+}
 
 // The first call decodes the only picture and writes nothing; the call that
 // finds the end writes it.
