@@ -145,6 +145,31 @@ public:
         return dc;
     }
 
+    // A picture (or field) of intra macroblocks with random DC values,
+    // recorded in `out`.
+    void intraMacroblocks(Frame& out, int field, int mbWidth, int mbHeight)
+    {
+        for (int mby = 0; mby < mbHeight; ++mby)
+            for (int mbx = 0; mbx < mbWidth; ++mbx) {
+                std::vector<int> dc = randomDc();
+                writer.intraMacroblock(mbx, mby, dc);
+                fillIntra(out, field, mbx, mby, dc);
+            }
+    }
+
+    // A random vector r of direction s whose prediction stays inside the
+    // reference field (or frame: -1), set in `motion` with its field select;
+    // the prediction is made in `out`.
+    void randomPrediction(Motion& motion, int r, int s, Frame& out, int outField, const Frame& reference,
+                          int referenceField, int bx, int by, int lumaHeight, bool average)
+    {
+        auto [mvx, mvy] = vector(reference, referenceField, bx, by, lumaHeight);
+        motion.fieldSelect[r][s] = std::max(referenceField, 0);
+        motion.vector[r][s][0] = mvx;
+        motion.vector[r][s][1] = mvy;
+        predict(out, outField, reference, referenceField, bx, by, lumaHeight, mvx, mvy, average);
+    }
+
     // A random vector whose prediction stays inside the reference.
     std::pair<int, int> vector(const Frame& ref, int refField, int bx, int by, int lumaHeight)
     {
@@ -190,12 +215,7 @@ TEST(HandBuiltStreamTest, FieldPicturesWithFieldAnd16x8AndDualPrimePrediction)
         options.type = 1;
         options.structure = field ? 2 : 1;
         w.picture(options);
-        for (int mby = 0; mby < 2; ++mby)
-            for (int mbx = 0; mbx < 4; ++mbx) {
-                std::vector<int> dc = built.randomDc();
-                w.intraMacroblock(mbx, mby, dc);
-                fillIntra(intra, field, mbx, mby, dc);
-            }
+        built.intraMacroblocks(intra, field, 4, 2);
     }
 
     for (int field = 0; field < 2; ++field) {
@@ -218,22 +238,16 @@ TEST(HandBuiltStreamTest, FieldPicturesWithFieldAnd16x8AndDualPrimePrediction)
                 case 1: {
                     motion.motionType = 1;
                     int select = (mbx + mby) % 2;
-                    auto [mvx, mvy] = built.vector(reference(select), select, bx, by, 16);
-                    motion.fieldSelect[0][0] = select;
-                    motion.vector[0][0][0] = mvx;
-                    motion.vector[0][0][1] = mvy;
-                    predict(predicted, field, reference(select), select, bx, by, 16, mvx, mvy, false);
+                    built.randomPrediction(motion, 0, 0, predicted, field, reference(select), select, bx, by, 16,
+                                           false);
                     break;
                 }
                 case 2: {
                     motion.motionType = 2;
                     for (int half = 0; half < 2; ++half) {
                         int select = built.uniform(0, 1);
-                        auto [mvx, mvy] = built.vector(reference(select), select, bx, by + 8 * half, 8);
-                        motion.fieldSelect[half][0] = select;
-                        motion.vector[half][0][0] = mvx;
-                        motion.vector[half][0][1] = mvy;
-                        predict(predicted, field, reference(select), select, bx, by + 8 * half, 8, mvx, mvy, false);
+                        built.randomPrediction(motion, half, 0, predicted, field, reference(select), select, bx,
+                                               by + 8 * half, 8, false);
                     }
                     break;
                 }
@@ -285,12 +299,8 @@ TEST(HandBuiltStreamTest, FieldPicturesWithFieldAnd16x8AndDualPrimePrediction)
                     for (int part = 0; part < parts; ++part) {
                         int select = built.uniform(0, 1);
                         int partHeight = parts == 2 ? 8 : 16;
-                        auto [mvx, mvy] = built.vector(reference, select, bx, by + 8 * part, partHeight);
-                        motion.fieldSelect[part][s] = select;
-                        motion.vector[part][s][0] = mvx;
-                        motion.vector[part][s][1] = mvy;
-                        predict(bidirectional, field, reference, select, bx, by + 8 * part, partHeight, mvx, mvy,
-                                average);
+                        built.randomPrediction(motion, part, s, bidirectional, field, reference, select, bx,
+                                               by + 8 * part, partHeight, average);
                     }
                 }
                 w.predictedMacroblock(mbx, mby, motion);
@@ -320,12 +330,7 @@ void framePicturesWithFieldPrediction(int topFieldFirst)
     Frame intra(width, height), predicted(width, height), bidirectional(width, height);
     options.type = 1;
     w.picture(options);
-    for (int mby = 0; mby < 4; ++mby)
-        for (int mbx = 0; mbx < 4; ++mbx) {
-            std::vector<int> dc = built.randomDc();
-            w.intraMacroblock(mbx, mby, dc);
-            fillIntra(intra, -1, mbx, mby, dc);
-        }
+    built.intraMacroblocks(intra, -1, 4, 4);
 
     options.type = 2;
     w.picture(options);
@@ -336,21 +341,14 @@ void framePicturesWithFieldPrediction(int topFieldFirst)
             switch ((mbx + mby) % 3) {
             case 0: {
                 motion.motionType = 2;
-                auto [mvx, mvy] = built.vector(intra, -1, bx, by, 16);
-                motion.vector[0][0][0] = mvx;
-                motion.vector[0][0][1] = mvy;
-                predict(predicted, -1, intra, -1, bx, by, 16, mvx, mvy, false);
+                built.randomPrediction(motion, 0, 0, predicted, -1, intra, -1, bx, by, 16, false);
                 break;
             }
             case 1: {
                 motion.motionType = 1;
                 for (int field = 0; field < 2; ++field) {
                     int select = built.uniform(0, 1);
-                    auto [mvx, mvy] = built.vector(intra, select, bx, by / 2, 8);
-                    motion.fieldSelect[field][0] = select;
-                    motion.vector[field][0][0] = mvx;
-                    motion.vector[field][0][1] = mvy;
-                    predict(predicted, field, intra, select, bx, by / 2, 8, mvx, mvy, false);
+                    built.randomPrediction(motion, field, 0, predicted, field, intra, select, bx, by / 2, 8, false);
                 }
                 break;
             }
@@ -397,19 +395,13 @@ void framePicturesWithFieldPrediction(int topFieldFirst)
             for (int s = 0; s < 2; ++s) {
                 const Frame& reference = s == 0 ? intra : predicted;
                 if (motion.motionType == 2) {
-                    auto [mvx, mvy] = built.vector(reference, -1, bx, by, 16);
-                    motion.vector[0][s][0] = mvx;
-                    motion.vector[0][s][1] = mvy;
-                    predict(bidirectional, -1, reference, -1, bx, by, 16, mvx, mvy, s == 1);
+                    built.randomPrediction(motion, 0, s, bidirectional, -1, reference, -1, bx, by, 16, s == 1);
                     continue;
                 }
                 for (int field = 0; field < 2; ++field) {
                     int select = built.uniform(0, 1);
-                    auto [mvx, mvy] = built.vector(reference, select, bx, by / 2, 8);
-                    motion.fieldSelect[field][s] = select;
-                    motion.vector[field][s][0] = mvx;
-                    motion.vector[field][s][1] = mvy;
-                    predict(bidirectional, field, reference, select, bx, by / 2, 8, mvx, mvy, s == 1);
+                    built.randomPrediction(
+                        motion, field, s, bidirectional, field, reference, select, bx, by / 2, 8, s == 1);
                 }
             }
             w.predictedMacroblock(mbx, mby, motion);
@@ -449,12 +441,7 @@ TEST(HandBuiltStreamTest, DcOnlyPicturesOfMpeg1)
         options.type = type;
         w.picture(options);
         Frame frame(width, height);
-        for (int mby = 0; mby < 2; ++mby)
-            for (int mbx = 0; mbx < 2; ++mbx) {
-                std::vector<int> dc = built.randomDc();
-                w.intraMacroblock(mbx, mby, dc);
-                fillIntra(frame, -1, mbx, mby, dc);
-            }
+        built.intraMacroblocks(frame, -1, 2, 2);
         expected.push_back(frame);
     }
     w.sequenceEnd();
@@ -502,12 +489,7 @@ TEST(HandBuiltStreamTest, VectorsOutsideThePictureReadTheNearestInsideBlock)
     options.type = 1;
     w.picture(options);
     Frame intra(width, height);
-    for (int mby = 0; mby < 2; ++mby)
-        for (int mbx = 0; mbx < 2; ++mbx) {
-            std::vector<int> dc = built.randomDc();
-            w.intraMacroblock(mbx, mby, dc);
-            fillIntra(intra, -1, mbx, mby, dc);
-        }
+    built.intraMacroblocks(intra, -1, 2, 2);
     options.type = 2;
     options.fCode[0][0] = options.fCode[0][1] = 9;
     w.picture(options);
@@ -555,12 +537,7 @@ TEST(HandBuiltStreamTest, SizeChangeWithoutSequenceEndReallocatesTheStores)
             options.progressiveFrame = 1;
             w.picture(options);
             Frame frame(width, 32);
-            for (int mby = 0; mby < 2; ++mby)
-                for (int mbx = 0; mbx < width / 16; ++mbx) {
-                    std::vector<int> dc = built.randomDc();
-                    w.intraMacroblock(mbx, mby, dc);
-                    fillIntra(frame, -1, mbx, mby, dc);
-                }
+            built.intraMacroblocks(frame, -1, width / 16, 2);
             pictures.push_back(frame);
         }
         if (width == 48)
@@ -662,12 +639,7 @@ TEST(HandBuiltStreamTest, MotionVectorsWrapIntoTheirRange)
     options.progressiveFrame = 1;
     w.picture(options);
     Frame intra(width, height), predicted(width, height);
-    for (int mby = 0; mby < 2; ++mby)
-        for (int mbx = 0; mbx < 4; ++mbx) {
-            std::vector<int> dc = built.randomDc();
-            w.intraMacroblock(mbx, mby, dc);
-            fillIntra(intra, -1, mbx, mby, dc);
-        }
+    built.intraMacroblocks(intra, -1, 4, 2);
     options.type = 2;
     options.fCode[0][0] = options.fCode[0][1] = 1;
     w.picture(options);
