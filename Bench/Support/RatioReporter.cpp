@@ -24,19 +24,10 @@ void RatioReporter::Finalize()
     ConsoleReporter::Finalize();
     for (const Ratio& ratio : ratios) {
         const std::map<std::string, double>& peer = times[ratio.peer];
-        const std::map<std::string, double>& fixedCost = times[ratio.peerFixedCost];
         for (const auto& [name, time] : times[ratio.ours]) {
             auto peerTime = peer.find(name);
-            if (peerTime == peer.end())
-                continue;
-            double denominator = peerTime->second;
-            if (!ratio.peerFixedCost.empty()) {
-                auto cost = fixedCost.find(name);
-                if (cost == fixedCost.end())
-                    continue;
-                denominator -= cost->second;
-            }
-            std::printf("%s, %s: %.2f\n", ratio.label.c_str(), name.c_str(), time / denominator);
+            if (peerTime != peer.end())
+                std::printf("%s, %s: %.2f\n", ratio.label.c_str(), name.c_str(), time / peerTime->second);
         }
     }
 }

@@ -17,9 +17,6 @@ struct Ratio {
     std::string label; // printed before the case
     std::string ours;  // group of the numerator
     std::string peer;  // group of the denominator
-    // Optional: a group whose time is taken off the peer's (its fixed cost,
-    // such as starting a process).
-    std::string peerFixedCost = {};
 };
 
 class RatioReporter : public benchmark::ConsoleReporter {
