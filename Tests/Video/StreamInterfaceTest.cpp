@@ -121,40 +121,19 @@ TEST(StreamInterfaceTest, SinglePictureIsWrittenByTheCallThatEnds)
     EXPECT_EQ(Vostrel::Video_Frame_Written(decoder), 0);
 }
 
-// Coded order I P B B: each call after the first writes one frame in display
-// order, the reference one picture late; the end writes the last reference.
-TEST(StreamInterfaceTest, FramesComeInDisplayOrderOneReferenceLate)
+// Coded order I P B B: each call after the first writes one frame, the
+// reference one picture late; the end writes the last reference. (Which
+// frames, in which order, the comparisons with ffmpeg check.)
+TEST(StreamInterfaceTest, EveryCallAfterTheFirstWritesOneFrame)
 {
-    std::string raw = writeFile("ipbb.yuv", blockyFrames(48, 32, 4, false, 11));
-    std::string stream = ffmpegStream("ipbb.m2v", "-f rawvideo -pix_fmt yuv420p -s 48x32 -r 25 -i " + raw +
-                                                      " -c:v mpeg2video -g 10 -bf 2 -q:v 2");
-    std::vector<YuvFrame> display = ffmpegFrames(stream, "yuv420p", 48, 32);
-    ASSERT_EQ(display.size(), 4u);
-
+    std::string stream = ffmpegStream("ipbb.m2v", "-f lavfi -i testsrc2=size=48x32:rate=25 -frames:v 4 "
+                                                  "-c:v mpeg2video -g 10 -bf 2");
     VideoDecoder decoder;
     decoder.setMessageStreams(nullptr, nullptr);
     decoder.setOutputSize(48, 32);
-    std::vector<int> writtenFrames;
-    decoder.setFrameObserver([&](const Vostrel::VideoFrameView& view) {
-        YuvFrame frame;
-        frame.width = 48;
-        frame.height = 32;
-        for (int p = 0; p < 3; ++p) {
-            int w = p ? 24 : 48, h = p ? 16 : 32;
-            for (int y = 0; y < h; ++y)
-                frame.planes[p].insert(frame.planes[p].end(), view.planes[p] + y * view.strides[p],
-                                       view.planes[p] + y * view.strides[p] + w);
-        }
-        int best = 0;
-        for (int i = 1; i < 4; ++i)
-            if (psnr(frame, display[size_t(i)]) > psnr(frame, display[size_t(best)]))
-                best = i;
-        EXPECT_GT(psnr(frame, display[size_t(best)]), 45);
-        writtenFrames.push_back(best);
-    });
     decoder.open(stream.c_str());
     std::vector<uint8_t> rgb(48 * 32 * 3);
-    std::vector<std::pair<int, int>> calls; // result, frames written so far
+    std::vector<std::pair<int, int>> calls; // result, whether a frame was written
     for (;;) {
         int result = decoder.decodeNextFrame(rgb.data());
         calls.emplace_back(result, int(decoder.frameWritten()));
@@ -162,7 +141,6 @@ TEST(StreamInterfaceTest, FramesComeInDisplayOrderOneReferenceLate)
             break;
     }
     EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{1, 0}, {1, 1}, {1, 1}, {1, 1}, {0, 1}}));
-    EXPECT_EQ(writtenFrames, (std::vector<int>{0, 1, 2, 3}));
 }
 
 TEST(StreamInterfaceTest, FrameLargerThanTheStatedOutputIsRefused)
