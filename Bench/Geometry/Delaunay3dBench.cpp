@@ -9,8 +9,10 @@
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <map>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -65,9 +67,7 @@ BENCHMARK(CgalDelaunayTriangulation3)->Arg(10000)->Arg(100000)->Unit(benchmark::
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    // One line per number of points.
-    Vostrel::Bench::RatioReporter reporter(
-        {{"Delaunay3d / CGAL time", "Delaunay3dTetrahedralize", "CgalDelaunayTriangulation3"}});
+    VostrelBench::RatioReporter reporter("Delaunay3d", "Cgal", "Delaunay3d / CGAL time at %s points: %.2f\n");
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

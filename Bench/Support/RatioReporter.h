@@ -1,34 +1,57 @@
 #pragma once
 
-// The console report, then one line per case with our time over a peer's,
-// for the cases both were run on. Benchmarks are named
-// "<group>/<case>[/...]", e.g. "Vostrel/mpeg2-720x576".
+// The console report of a benchmark run, then one line per task with our
+// time over a peer's measured in the same run (the mean, with repetitions).
+// A benchmark's name and arguments are its side's prefix, then "/" and the
+// task: "Direct3D/copy-640x480" and "OpenGL/copy-640x480" compare.
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-namespace Vostrel::Bench {
-
-struct Ratio {
-    std::string label; // printed before the case
-    std::string ours;  // group of the numerator
-    std::string peer;  // group of the denominator
-};
+namespace VostrelBench {
 
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
-    explicit RatioReporter(std::vector<Ratio> ratios) : ratios(std::move(ratios)) {}
+    // format takes the task (%s) and the ratio (%f).
+    RatioReporter(std::string oursPrefix, std::string peerPrefix, std::string format)
+        : oursPrefix(std::move(oursPrefix)), peerPrefix(std::move(peerPrefix)), format(std::move(format))
+    {
+    }
 
-    void ReportRuns(const std::vector<Run>& runs) override;
-    void Finalize() override;
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            // With repetitions, the mean stands for them all.
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean")
+                continue;
+            std::string name = run.run_name.function_name;
+            if (!run.run_name.args.empty())
+                name += "/" + run.run_name.args;
+            std::string task = name.substr(name.find('/') + 1);
+            if (name.rfind(oursPrefix, 0) == 0)
+                ours[task] = run.GetAdjustedRealTime();
+            else if (name.rfind(peerPrefix, 0) == 0)
+                peers[task] = run.GetAdjustedRealTime();
+        }
+    }
+
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        for (const auto& entry : ours)
+            if (peers.count(entry.first))
+                std::printf(format.c_str(), entry.first.c_str(), entry.second / peers[entry.first]);
+    }
 
 private:
-    std::vector<Ratio> ratios;
-    std::map<std::string, std::map<std::string, double>> times; // [group][case]
+    std::string oursPrefix, peerPrefix, format;
+    std::map<std::string, double> ours, peers;
 };
 
-} // namespace Vostrel::Bench
+} // namespace VostrelBench

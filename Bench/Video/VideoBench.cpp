@@ -147,7 +147,7 @@ int main(int argc, char** argv)
             ->UseManualTime()
             ->MinTime(3.0);
     }
-    Vostrel::Bench::RatioReporter reporter({{"Vostrel / ffmpeg CPU time to RGB", "Vostrel", "ffmpeg"}});
+    VostrelBench::RatioReporter reporter("Vostrel", "ffmpeg", "Vostrel / ffmpeg CPU time, %s to RGB: %.2f\n");
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

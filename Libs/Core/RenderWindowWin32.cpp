@@ -104,6 +104,18 @@ RenderWindowWin32::RenderWindowWin32(const WindowParameters& parameters)
     ShowCursor(parameters.showCursor ? TRUE : FALSE);
     cursorShown = parameters.showCursor;
 
+    // From here on a failure undoes what was done so far: the cursor, the
+    // display mode and the window.
+    try {
+        create(parameters, sizeGiven);
+    } catch (...) {
+        tearDown();
+        throw;
+    }
+}
+
+void RenderWindowWin32::create(const WindowParameters& parameters, bool sizeGiven)
+{
     DWORD exStyle;
     DWORD style;
     int left = CW_USEDEFAULT;
@@ -145,85 +157,79 @@ RenderWindowWin32::RenderWindowWin32(const WindowParameters& parameters)
     }
     handle = CreateWindowExA(exStyle, windowClassName, "Quintrel Window", style, left, top, outerWidth, outerHeight,
                              nullptr, nullptr, instance, nullptr);
-    if (!handle) {
-        if (fullscreen)
-            ChangeDisplaySettingsA(nullptr, 0);
+    if (!handle)
         VOSTREL_THROW("RenderWindowWin32: failed to create window.");
+
+    if (!fullscreen) {
+        RECT client;
+        RECT outer;
+        GetClientRect(handle, &client);
+        GetWindowRect(handle, &outer);
+        width = client.right - client.left;
+        height = client.bottom - client.top;
+        borderWidth = (outer.right - outer.left) - width;
+        borderHeight = (outer.bottom - outer.top) - height;
+        x = outer.left;
+        y = outer.top;
     }
-
-    // From here on the destructor's work is needed if a later step fails.
-    try {
-        if (!fullscreen) {
-            RECT client;
-            RECT outer;
-            GetClientRect(handle, &client);
-            GetWindowRect(handle, &outer);
-            width = client.right - client.left;
-            height = client.bottom - client.top;
-            borderWidth = (outer.right - outer.left) - width;
-            borderHeight = (outer.bottom - outer.top) - height;
-            x = outer.left;
-            y = outer.top;
-        }
-        if (resizable) {
-            minimumWidth = parameters.minWidth;
-            minimumHeight = parameters.minHeight;
-            maximumWidth = parameters.maxWidth;
-            maximumHeight = parameters.maxHeight;
-        } else {
-            minimumWidth = maximumWidth = width;
-            minimumHeight = maximumHeight = height;
-        }
-        setTitle(parameters.title);
-        SetWindowLongA(handle, GWL_USERDATA, reinterpret_cast<LONG_PTR>(this));
-
-        deviceContext = GetDC(handle);
-        if (!deviceContext)
-            VOSTREL_THROW("RenderWindowWin32: failed to get device context.");
-        PIXELFORMATDESCRIPTOR descriptor;
-        std::memset(&descriptor, 0, sizeof(descriptor));
-        descriptor.nSize = sizeof(PIXELFORMATDESCRIPTOR);
-        descriptor.nVersion = 1;
-        descriptor.dwFlags = PFD_DRAW_TO_WINDOW | (parameters.doubleBuffered ? PFD_DOUBLEBUFFER : 0);
-        descriptor.iPixelType = PFD_TYPE_RGBA;
-        descriptor.cColorBits = 24;
-        descriptor.cDepthBits = static_cast<BYTE>(parameters.depthBits & 0xFF);
-        descriptor.cStencilBits = static_cast<BYTE>(parameters.stencilBits & 0xFF);
-        int format = ChoosePixelFormat(deviceContext, &descriptor);
-        if (!format)
-            VOSTREL_THROW("RenderWindowWin32: failed to find suitable pixel format .");
-        if (!SetPixelFormat(deviceContext, format, &descriptor))
-            VOSTREL_THROW("RenderWindowWin32: unable to set the requested pixel format.");
-
-        if (fullscreen) {
-            ShowWindow(handle, SW_SHOWNORMAL);
-            BringWindowToTop(handle);
-            SetForegroundWindow(handle);
-        }
-        setTitle(parameters.title);
-    } catch (...) {
-        SetWindowLongA(handle, GWL_USERDATA, 0);
-        if (deviceContext)
-            ReleaseDC(handle, deviceContext);
-        DestroyWindow(handle);
-        if (fullscreen)
-            ChangeDisplaySettingsA(nullptr, 0);
-        if (!cursorShown)
-            ShowCursor(TRUE);
-        throw;
+    if (resizable) {
+        minimumWidth = parameters.minWidth;
+        minimumHeight = parameters.minHeight;
+        maximumWidth = parameters.maxWidth;
+        maximumHeight = parameters.maxHeight;
+    } else {
+        minimumWidth = maximumWidth = width;
+        minimumHeight = maximumHeight = height;
     }
+    setTitle(parameters.title);
+    SetWindowLongA(handle, GWL_USERDATA, reinterpret_cast<LONG_PTR>(this));
+
+    deviceContext = GetDC(handle);
+    if (!deviceContext)
+        VOSTREL_THROW("RenderWindowWin32: failed to get device context.");
+    PIXELFORMATDESCRIPTOR descriptor;
+    std::memset(&descriptor, 0, sizeof(descriptor));
+    descriptor.nSize = sizeof(PIXELFORMATDESCRIPTOR);
+    descriptor.nVersion = 1;
+    descriptor.dwFlags = PFD_DRAW_TO_WINDOW | (parameters.doubleBuffered ? PFD_DOUBLEBUFFER : 0);
+    descriptor.iPixelType = PFD_TYPE_RGBA;
+    descriptor.cColorBits = 24;
+    descriptor.cDepthBits = static_cast<BYTE>(parameters.depthBits & 0xFF);
+    descriptor.cStencilBits = static_cast<BYTE>(parameters.stencilBits & 0xFF);
+    int format = ChoosePixelFormat(deviceContext, &descriptor);
+    if (!format)
+        VOSTREL_THROW("RenderWindowWin32: failed to find suitable pixel format .");
+    if (!SetPixelFormat(deviceContext, format, &descriptor))
+        VOSTREL_THROW("RenderWindowWin32: unable to set the requested pixel format.");
+
+    if (fullscreen) {
+        ShowWindow(handle, SW_SHOWNORMAL);
+        BringWindowToTop(handle);
+        SetForegroundWindow(handle);
+    }
+    setTitle(parameters.title);
 }
 
 RenderWindowWin32::~RenderWindowWin32()
 {
+    tearDown();
+}
+
+void RenderWindowWin32::tearDown()
+{
+    // The messages of the window's end (giving the desktop its mode back
+    // moves and resizes it) find no object behind it.
+    if (handle)
+        SetWindowLongA(handle, GWL_USERDATA, 0);
     if (fullscreen)
         ChangeDisplaySettingsA(nullptr, 0);
     if (!cursorShown)
         ShowCursor(TRUE);
-    // The messages of the window's end find no object behind it.
-    SetWindowLongA(handle, GWL_USERDATA, 0);
-    ReleaseDC(handle, deviceContext);
-    DestroyWindow(handle);
+    if (handle) {
+        if (deviceContext)
+            ReleaseDC(handle, deviceContext);
+        DestroyWindow(handle);
+    }
 }
 
 int RenderWindowWin32::processMessages()

@@ -30,6 +30,8 @@ public:
     static void registerWindowClass(WNDPROC procedure);
 
 private:
+    void create(const WindowParameters& parameters, bool sizeGiven);
+    void tearDown();
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void minMaxInfo(MINMAXINFO& info);

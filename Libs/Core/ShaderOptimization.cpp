@@ -40,7 +40,8 @@ bool isPlainMov(const ShaderGen::Instruction& instruction)
 }
 
 // The assembler demands a destination different from these sources, so
-// their live range reaches past the instruction.
+// their live range reaches past the instruction. sgn's source also stays
+// apart from the scratch registers the instruction overwrites.
 bool mustDifferFromDestination(int32_t opcode, int operand)
 {
     switch (opcode) {
@@ -48,9 +49,22 @@ bool mustDifferFromDestination(int32_t opcode, int operand)
     case SHADER_LRP:
     case SHADER_SINCOS:
     case SHADER_CRS:
-    case SHADER_NRM: return true;
+    case SHADER_NRM:
+    case SHADER_SGN: return true;
     default: return false;
     }
+}
+
+// sgn's last two operands are scratch temporaries that it overwrites and
+// leaves undefined: written, not read.
+bool isScratch(const ShaderGen::Instruction& instruction, int operand)
+{
+    return instruction.opcode == SHADER_SGN && operand >= 2;
+}
+
+int readOperandEnd(const ShaderGen::Instruction& instruction)
+{
+    return instruction.opcode == SHADER_SGN ? std::min(instruction.operandCount, 2) : instruction.operandCount;
 }
 
 // Instructions whose destination must be a temporary register.
@@ -99,6 +113,10 @@ void ShaderOptimization::findLiveness()
             const Register& reg = instruction.operands[operand];
             if (!isTemporary(reg))
                 continue;
+            if (isScratch(instruction, operand)) {
+                recordScratch(at, keyOf(reg));
+                continue;
+            }
             if (operand > 0 || texkill) {
                 recordRead(at, operand);
                 continue;
@@ -117,6 +135,19 @@ void ShaderOptimization::findLiveness()
         if (live[at] && isPlainMov(instruction))
             movs.push_back(at);
     }
+}
+
+// A scratch register is defined by the instruction and busy until just after
+// it, so that it shares a register with nothing the instruction reads or
+// writes and with nothing live across it.
+void ShaderOptimization::recordScratch(int at, const Key& key)
+{
+    Record& record = records[key];
+    record.lastUse = std::max(record.lastUse, at + 1);
+    if (record.lastDefinition == -1)
+        record.lastDefinition = at;
+    record.firstDefinition = at;
+    ++record.definitions;
 }
 
 void ShaderOptimization::recordRead(int at, int operand)
@@ -144,7 +175,7 @@ void ShaderOptimization::recordRead(int at, int operand)
         return;
     // Every other source of the instruction counts, whichever side it is on.
     int firstSource = instruction.opcode == SHADER_TEXKILL ? 0 : 1;
-    for (int other = firstSource; other < instruction.operandCount; ++other) {
+    for (int other = firstSource; other < readOperandEnd(instruction); ++other) {
         if (other == operand)
             continue;
         const Register& otherReg = instruction.operands[other];
@@ -215,7 +246,7 @@ bool ShaderOptimization::foldMov(int at)
         if (destination.param.type == REGISTER_VARY && destination.param.index == VARY_POINT_SIZE)
             return false;
         const Record& record = records.at(sourceKey);
-        if (record.movReads != 1 || record.otherReads != 0 || hasTemporaryOnlyDefinition(sourceKey))
+        if (record.movReads != 1 || record.otherReads != 0 || !canRenameInto(sourceKey, destination, at))
             return false;
         replace(sourceKey, destination);
         records.erase(sourceKey);
@@ -224,15 +255,33 @@ bool ShaderOptimization::foldMov(int at)
     return false;
 }
 
-bool ShaderOptimization::hasTemporaryOnlyDefinition(const Key& key) const
+// Whether every definition of the temporary `key` may write `destination`
+// instead, and nothing before the mov at `movAt` writes `destination` (the
+// renamed definitions would then run before that write, not after it).
+bool ShaderOptimization::canRenameInto(const Key& key, const Register& destination, int movAt) const
 {
+    bool fog = destination.param.type == REGISTER_VARY && destination.param.index == VARY_FOG;
     for (int at = 0; at < program.instructionCount; ++at) {
         const ShaderGen::Instruction& instruction = program.instructions[at];
-        if (live[at] && instruction.operandCount > 0 && instruction.opcode != SHADER_TEXKILL
-            && keyOf(instruction.operands[0]) == key && writesTemporaryOnly(instruction.opcode))
-            return true;
+        if (!live[at] || at == movAt)
+            continue;
+        for (int operand = 0; operand < instruction.operandCount; ++operand) {
+            bool definition = (operand == 0 && instruction.opcode != SHADER_TEXKILL) || isScratch(instruction, operand);
+            if (!definition)
+                continue;
+            const Register& reg = instruction.operands[operand];
+            if (at < movAt && reg.sameRegister(destination))
+                return false;
+            if (keyOf(reg) != key)
+                continue;
+            if (isScratch(instruction, operand) || writesTemporaryOnly(instruction.opcode))
+                return false;
+            // The fog is one component: only .x may be written.
+            if (fog && reg.hasSwizzle() && (reg.param.swizzle[0] != 0 || reg.param.swizzle[1] != SWIZZLE_END))
+                return false;
+        }
     }
-    return false;
+    return true;
 }
 
 // Kind and index change; swizzles, negation, relative addressing and masks

@@ -40,13 +40,14 @@ private:
 
     void findLiveness();
     void recordRead(int at, int operand);
+    void recordScratch(int at, const Key& key);
     void foldMovs();
     bool foldMov(int at);
     void replace(const Key& from, const ShaderGen::Register& to);
     void mergeInto(const Key& replaced, const Key& replacement);
     // The temporary a folded one now lives on as.
     Key resolve(Key key) const;
-    bool hasTemporaryOnlyDefinition(const Key& key) const;
+    bool canRenameInto(const Key& key, const ShaderGen::Register& destination, int movAt) const;
     void allocate();
     void compact();
 

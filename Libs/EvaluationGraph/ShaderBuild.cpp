@@ -2,6 +2,7 @@
 
 #include "Libs/Common/Exception.h"
 #include "Libs/Core/RenderContext.h"
+#include "Libs/Core/Texture.h"
 
 namespace Vostrel {
 
@@ -76,6 +77,10 @@ void ShaderBuild::setTexture(Core::RenderContext& context, const std::string& na
     if (it == textureMap.end())
         return;
     const TextureBinding& tex = it->second;
+    // The report names the texture's record as it has always been called,
+    // its prototype.
+    if (texture && tex.type != static_cast<uint32_t>(texture->getParameters().type))
+        VOSTREL_THROW("tex.type == texture->getPrototype().type does not hold.");
     context.setTexture(static_cast<int>(tex.sampler), texture);
 }
 

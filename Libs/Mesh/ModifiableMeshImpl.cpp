@@ -45,7 +45,7 @@ void ModifiableMeshImpl::reserveVertices(int capacity, bool discard)
         ModifiableMeshStream& stream = *entry.second;
         VertexBuffer& old = stream.getBuffer();
         const size_t wanted = streamBytes(capacity, stream.getDimension());
-        if (wanted <= old.getSize())
+        if (wanted <= static_cast<size_t>(old.getSize()))
             continue;
         if (old.isLocked())
             VOSTREL_THROW("ModifiableMesh::reserveVertices: stream " << entry.first << " is locked");

@@ -92,7 +92,7 @@ void ModifiableMeshTopology::reserveIndices(int indexCount, bool discard)
     VOSTREL_ASSERT(indexStream);
     VOSTREL_ASSERT(indexCount >= 0);
     const size_t wanted = static_cast<size_t>(indexCount) * indexBytes(indexStream->getType());
-    if (wanted <= indexStream->getSize())
+    if (wanted <= static_cast<size_t>(indexStream->getSize()))
         return;
     VOSTREL_ASSERT(!indexStream->isLocked());
     std::unique_ptr<IndexBuffer> grown = createIndexBuffer(wanted, indexStream->getType(), indexStream->getUsage());

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <iostream>
 
 namespace Vostrel {
@@ -35,7 +36,21 @@ bool parseSize(const char* text, int& value)
 
 void reportException(const Exception& exception)
 {
-    std::cerr << exception.file << "(" << exception.line << "): " << exception.message << std::endl;
+    std::cerr << exception.report() << std::endl;
+}
+
+int runReported(const std::function<int()>& body)
+{
+    try {
+        return body();
+    } catch (const Exception& exception) {
+        reportException(exception);
+    } catch (const std::exception& exception) {
+        reportException(Exception(exception.what(), sourceName(__FILE__), __LINE__));
+    } catch (...) {
+        reportException(Exception("unknown exception", sourceName(__FILE__), __LINE__));
+    }
+    return 1;
 }
 
 DemoBed::DemoBed()

@@ -5,6 +5,8 @@
 #include "Libs/Core/RenderWindow.h"
 #include "Libs/Core/WindowParameters.h"
 
+#include <functional>
+
 namespace Vostrel {
 
 // The frame-loop owner the show derives from: turns the properties, the
@@ -50,5 +52,10 @@ protected:
 
 // "file(line): message" and a newline on the standard error stream.
 void reportException(const Exception& exception);
+
+// Runs the program's body and returns its status. A failure of any kind is
+// reported on the standard error stream and gives 1: a failed run never
+// ends with success.
+int runReported(const std::function<int()>& body);
 
 } // namespace Vostrel

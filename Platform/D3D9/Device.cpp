@@ -2,6 +2,7 @@
 
 #include "Platform/D3D9/Internal.h"
 #include "Platform/D3D9/Pipeline.h"
+#include "Platform/D3D9/TextureFormat.h"
 #include "Platform/Win32/Host.h"
 
 #include <algorithm>
@@ -252,13 +253,14 @@ HRESULT Device::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT f
                                             IDirect3DSurface9** surface, HANDLE* sharedHandle)
 {
     logCall("CreateOffscreenPlainSurface", {argument(width), argument(height), argument(format), argument(pool)});
-    if (!surface || sharedHandle || width == 0 || height == 0 || pool == D3DPOOL_MANAGED ||
-        (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8))
+    // Any format a texture may have, and 24-bit colour for image files.
+    int bytesPerPixel = memoryPixelBytes(format);
+    if (!surface || sharedHandle || width == 0 || height == 0 || pool == D3DPOOL_MANAGED || bytesPerPixel == 0)
         return D3DERR_INVALIDCALL;
-    if (width > 16384 || height > 16384)
+    if (width > 16384 || height > 16384 || uint64_t(width) * height * bytesPerPixel > (uint64_t(512) << 20))
         return E_OUTOFMEMORY;
     D3DSURFACE_DESC description = {format, D3DRTYPE_SURFACE, 0, pool, D3DMULTISAMPLE_NONE, 0, width, height};
-    *surface = new MemorySurface(*this, description, 4);
+    *surface = new MemorySurface(*this, description, bytesPerPixel);
     return D3D_OK;
 }
 

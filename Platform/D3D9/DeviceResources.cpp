@@ -147,11 +147,13 @@ HRESULT Device::ColorFill(IDirect3DSurface9* target, const RECT* rect, D3DCOLOR 
     if (area.empty())
         return D3DERR_INVALIDCALL;
     if (auto* memory = dynamic_cast<MemorySurface*>(surface)) {
-        uint32_t value = description.Format == D3DFMT_X8R8G8B8 ? (color | 0xFF000000u) : color;
+        size_t size = static_cast<size_t>(memoryPixelBytes(description.Format));
+        uint8_t texel[16];
+        encodeTexel(description.Format, colorToFloats(color), texel);
         for (LONG y = area.top; y < area.bottom; ++y) {
             uint8_t* row = memory->bytes() + static_cast<size_t>(y) * memory->pitch();
             for (LONG x = area.left; x < area.right; ++x)
-                std::memcpy(row + x * 4, &value, 4);
+                std::memcpy(row + x * size, texel, size);
         }
         return D3D_OK;
     }

@@ -35,6 +35,14 @@ std::optional<TextureFormat> textureFormat(D3DFORMAT format)
     }
 }
 
+int memoryPixelBytes(D3DFORMAT format)
+{
+    if (format == D3DFMT_R8G8B8)
+        return 3;
+    std::optional<TextureFormat> texture = textureFormat(format);
+    return texture ? texture->bytesPerTexel : 0;
+}
+
 UINT rowPitch(const TextureFormat& format, UINT width)
 {
     return (width * static_cast<UINT>(format.bytesPerTexel) + 3u) & ~3u;
@@ -139,8 +147,15 @@ float luminanceOf(const std::array<float, 4>& rgba)
 void encodeTexel(D3DFORMAT format, const std::array<float, 4>& rgba, uint8_t* texel)
 {
     switch (format) {
+    case D3DFMT_R8G8B8:
     case D3DFMT_A8R8G8B8:
     case D3DFMT_X8R8G8B8:
+        if (format == D3DFMT_R8G8B8) {
+            texel[0] = unorm<uint8_t>(rgba[2]);
+            texel[1] = unorm<uint8_t>(rgba[1]);
+            texel[2] = unorm<uint8_t>(rgba[0]);
+            break;
+        }
         texel[0] = unorm<uint8_t>(rgba[2]);
         texel[1] = unorm<uint8_t>(rgba[1]);
         texel[2] = unorm<uint8_t>(rgba[0]);
@@ -179,6 +194,7 @@ void encodeTexel(D3DFORMAT format, const std::array<float, 4>& rgba, uint8_t* te
 std::array<float, 4> decodeTexel(D3DFORMAT format, const uint8_t* texel)
 {
     switch (format) {
+    case D3DFMT_R8G8B8: return {fromUnorm(texel[2]), fromUnorm(texel[1]), fromUnorm(texel[0]), 1.0f};
     case D3DFMT_A8R8G8B8:
     case D3DFMT_X8R8G8B8:
         return {fromUnorm(texel[2]), fromUnorm(texel[1]), fromUnorm(texel[0]),

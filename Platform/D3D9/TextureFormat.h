@@ -28,10 +28,15 @@ struct TextureFormat {
 // refuses 24-bit textures).
 std::optional<TextureFormat> textureFormat(D3DFORMAT format);
 
+// Bytes per pixel of a format in memory: the texture formats and R8G8B8
+// (bytes B, G, R), which image files have and textures do not; 0 for others.
+int memoryPixelBytes(D3DFORMAT format);
+
 // Row pitch of a level: rows start on four-byte boundaries, as drivers lay
 // them out, so callers meet pitches wider than width x texel size.
 UINT rowPitch(const TextureFormat& format, UINT width);
 
+// (Both also take R8G8B8.)
 // One texel of the format from a colour in 0..1 (red, green, blue, alpha),
 // rounded to the nearest step; channels the format lacks are dropped and
 // luminance is weighted from red, green and blue. Writes bytesPerTexel bytes.

@@ -17,27 +17,8 @@ UINT chainLength(UINT width, UINT height)
     return levels;
 }
 
-// Texels as floats, red first, rows top first.
-using Level = std::vector<std::array<float, 4>>;
-
-Level resampled(const Image& image, UINT width, UINT height, D3DCOLOR colorKey)
-{
-    Level level(static_cast<size_t>(width) * height);
-    for (UINT y = 0; y < height; ++y) {
-        UINT sourceY = static_cast<UINT>(static_cast<uint64_t>(y) * image.height / height);
-        for (UINT x = 0; x < width; ++x) {
-            UINT sourceX = static_cast<UINT>(static_cast<uint64_t>(x) * image.width / width);
-            const uint8_t* texel = &image.rgba[(static_cast<size_t>(sourceY) * image.width + sourceX) * 4];
-            D3DCOLOR argb = D3DCOLOR_ARGB(texel[3], texel[0], texel[1], texel[2]);
-            std::array<float, 4>& out = level[static_cast<size_t>(y) * width + x];
-            if (colorKey != 0 && argb == colorKey)
-                out = {0.0f, 0.0f, 0.0f, 0.0f};
-            else
-                out = {texel[0] / 255.0f, texel[1] / 255.0f, texel[2] / 255.0f, texel[3] / 255.0f};
-        }
-    }
-    return level;
-}
+using D3DX9::Texels;
+using Level = Texels;
 
 // The next level: each texel the average of the (up to) 2 x 2 above it.
 Level halved(const Level& level, UINT width, UINT height, UINT& newWidth, UINT& newHeight)
@@ -72,12 +53,7 @@ HRESULT writeLevel(IDirect3DTexture9* texture, UINT index, D3DFORMAT format, con
     HRESULT status = texture->LockRect(index, &locked, nullptr, 0);
     if (FAILED(status))
         return status;
-    int bytes = D3D9::textureFormat(format)->bytesPerTexel;
-    for (UINT y = 0; y < height; ++y) {
-        uint8_t* row = static_cast<uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch;
-        for (UINT x = 0; x < width; ++x)
-            D3D9::encodeTexel(format, level[static_cast<size_t>(y) * width + x], row + static_cast<size_t>(x) * bytes);
-    }
+    D3DX9::storeTexels(level, width, height, format, static_cast<uint8_t*>(locked.pBits), locked.Pitch);
     return texture->UnlockRect(index);
 }
 
@@ -131,7 +107,7 @@ HRESULT WINAPI D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, const char
     HRESULT status = device->CreateTexture(width, height, automatic ? 0 : levels, usage, format, pool, &made, nullptr);
     if (FAILED(status))
         return status;
-    Level level = resampled(image, width, height, colorKey);
+    Level level = D3DX9::resampleImage(image, nullptr, width, height, colorKey);
     UINT levelWidth = width;
     UINT levelHeight = height;
     UINT written = automatic ? 1 : levels;

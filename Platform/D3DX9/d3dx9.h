@@ -95,3 +95,17 @@ HRESULT WINAPI D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, const char
                                             UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
                                             DWORD mipFilter, D3DCOLOR colorKey, D3DXIMAGE_INFO* sourceInfo,
                                             PALETTEENTRY* palette, IDirect3DTexture9** texture);
+
+// Loads a rectangle of an image file (null: all) into a rectangle of a
+// lockable surface (null: all), each pixel the nearest, converted to the
+// surface's format; a non-zero colour key turns pixels of that A8R8G8B8
+// value transparent black.
+HRESULT WINAPI D3DXLoadSurfaceFromFileA(IDirect3DSurface9* destSurface, const PALETTEENTRY* destPalette,
+                                        const RECT* destRect, const char* sourceFile, const RECT* sourceRect,
+                                        DWORD filter, D3DCOLOR colorKey, D3DXIMAGE_INFO* sourceInfo);
+
+// Writes a rectangle of a lockable surface (null: all) as a PNG, JPEG or
+// BMP file; a surface with alpha keeps it in PNG.
+HRESULT WINAPI D3DXSaveSurfaceToFileA(const char* destFile, D3DXIMAGE_FILEFORMAT destFormat,
+                                      IDirect3DSurface9* sourceSurface, const PALETTEENTRY* sourcePalette,
+                                      const RECT* sourceRect);

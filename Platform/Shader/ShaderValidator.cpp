@@ -288,6 +288,13 @@ private:
             if (sources[0].hasSwizzle && sources[0].swizzle != IDENTITY_SWIZZLE)
                 error(line, "texld reads its coordinate without swizzle");
             break;
+        case Opcode::Sgn:
+            // The two registers sgn overwrites as scratch.
+            if (sources[1].file != RegisterFile::Temp || sources[2].file != RegisterFile::Temp)
+                error(line, "sgn takes two temporary registers after its source");
+            else if (sources[1].index == sources[2].index)
+                error(line, "sgn takes two different temporary registers after its source");
+            break;
         case Opcode::Texkill:
             if (sources[0].file != RegisterFile::Temp && sources[0].file != RegisterFile::Texture)
                 error(line, "texkill tests a t# or r# register");

@@ -55,6 +55,18 @@ protected:
         return window;
     }
 
+    // A clip block with only the scissor on, as fractions of the viewport.
+    static ClipState scissorOf(float x, float y, float width, float height)
+    {
+        ClipState state;
+        state.scissorEnabled = true;
+        state.scissorX = x;
+        state.scissorY = y;
+        state.scissorWidth = width;
+        state.scissorHeight = height;
+        return state;
+    }
+
     std::vector<uint32_t> framebuffer(RenderWindow* window)
     {
         std::vector<uint32_t> pixels(static_cast<size_t>(window->getWidth()) * window->getHeight());
@@ -63,42 +75,38 @@ protected:
     }
 };
 
-TEST_F(DXCoreTest, WeakHardwareGetsTheReferenceDeviceAndThreeWarnings)
+TEST_F(DXCoreTest, ReferenceDeviceServesWeakOrUnwillingHardwareAndSaysSo)
 {
-    D3D9Testing::setHalShaderVersions(0x101, 0x200);
-    D3D9Testing::startLog();
-    testing::internal::CaptureStdout();
-    ASSERT_NE(createCore(windowed()), nullptr);
-    std::string output = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(output, "WARNING: HAL vertex shader version: 101\n"
-                      "WARNING: HAL pixel shader version: 200\n"
-                      "WARNING: Using Software Vertex Processing.\n");
-    auto devices = D3D9Testing::callsNamed(D3D9Testing::takeLog(), "CreateDevice");
-    ASSERT_EQ(devices.size(), 1u) << "the HAL is not even tried";
-    EXPECT_EQ(devices[0].arguments[0], D3DDEVTYPE_REF);
-    EXPECT_EQ(devices[0].arguments[1], D3DCREATE_SOFTWARE_VERTEXPROCESSING);
-}
-
-TEST_F(DXCoreTest, RefusingHalFallsBackToReference)
-{
-    D3D9Testing::setHalDeviceFails(true);
-    D3D9Testing::startLog();
-    testing::internal::CaptureStdout();
-    ASSERT_NE(createCore(windowed()), nullptr);
-    std::string output = testing::internal::GetCapturedStdout();
-    EXPECT_NE(output.find("WARNING: HAL vertex shader version: 200\n"), std::string::npos);
-    auto devices = D3D9Testing::callsNamed(D3D9Testing::takeLog(), "CreateDevice");
-    ASSERT_EQ(devices.size(), 2u);
-    EXPECT_EQ(devices[0].arguments[0], D3DDEVTYPE_HAL);
-    EXPECT_EQ(devices[0].arguments[1], D3DCREATE_HARDWARE_VERTEXPROCESSING);
-    EXPECT_EQ(devices[1].arguments[0], D3DDEVTYPE_REF);
-}
-
-TEST_F(DXCoreTest, GoodHardwareWarnsOfNothing)
-{
-    testing::internal::CaptureStdout();
-    ASSERT_NE(createCore(windowed()), nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    const std::string warnings = "WARNING: HAL vertex shader version: 101\n"
+                                 "WARNING: HAL pixel shader version: 200\n"
+                                 "WARNING: Using Software Vertex Processing.\n";
+    struct Case {
+        DWORD vertexVersion;
+        bool halFails;
+        std::vector<std::vector<int64_t>> devices; // type and behaviour of each CreateDevice
+        std::string output;
+    };
+    const Case cases[] = {
+        {0x200, false, {{D3DDEVTYPE_HAL, D3DCREATE_HARDWARE_VERTEXPROCESSING}}, ""},
+        // Vertex shaders 1.1: the HAL is not even tried.
+        {0x101, false, {{D3DDEVTYPE_REF, D3DCREATE_SOFTWARE_VERTEXPROCESSING}}, warnings},
+        {0x200, true,
+         {{D3DDEVTYPE_HAL, D3DCREATE_HARDWARE_VERTEXPROCESSING}, {D3DDEVTYPE_REF, D3DCREATE_SOFTWARE_VERTEXPROCESSING}},
+         "WARNING: HAL vertex shader version: 200\n" + warnings.substr(warnings.find('\n') + 1)},
+    };
+    for (const Case& c : cases) {
+        APICore::destroyInstance();
+        D3D9Testing::setHalShaderVersions(c.vertexVersion, 0x200);
+        D3D9Testing::setHalDeviceFails(c.halFails);
+        D3D9Testing::startLog();
+        testing::internal::CaptureStdout();
+        ASSERT_NE(createCore(windowed()), nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.output);
+        std::vector<std::vector<int64_t>> devices;
+        for (const auto& call : D3D9Testing::callsNamed(D3D9Testing::takeLog(), "CreateDevice"))
+            devices.push_back({call.arguments[0], call.arguments[1]});
+        EXPECT_EQ(devices, c.devices) << "vertex shaders " << c.vertexVersion << ", HAL fails " << c.halFails;
+    }
     EXPECT_EQ(createCore(windowed()), nullptr) << "a second core is refused";
     EXPECT_THROW(DXCore second(windowed()), Exception);
 }
@@ -136,11 +144,11 @@ TEST_F(DXCoreTest, ModesOnlyAbove99HzGiveTheFirstOne)
 
 TEST_F(DXCoreTest, FailedConstructionGivesTheDesktopItsModeBack)
 {
-    WindowParameters parameters = windowed(640, 480);
+    // A mode too large for any back buffer: both devices refuse, after the
+    // window has switched the display mode.
+    Win32Host::setDisplayModesForTesting({{1024, 768, 60}, {9000, 9000, 60}}, {1024, 768, 60});
+    WindowParameters parameters = windowed(9000, 9000);
     parameters.fullscreen = true;
-    // More samples than any device here offers: both devices refuse, after
-    // the window has switched the display mode.
-    parameters.multisample = 16;
     try {
         createCore(parameters);
         FAIL() << "the device was made";
@@ -236,12 +244,7 @@ TEST_F(DXCoreTest, ScissorRectangleComesFromViewportFractions)
     RenderWindow* window = openWindow();
     window->begin();
     window->setViewport(0.5f, 0.0f, 0.5f, 1.0f);
-    ClipState state;
-    state.scissorEnabled = true;
-    state.scissorX = 0.25f;
-    state.scissorY = 0.5f;
-    state.scissorWidth = 0.5f;
-    state.scissorHeight = 0.5f;
+    ClipState state = scissorOf(0.25f, 0.5f, 0.5f, 0.5f);
     const float planes[8] = {1, 0, 0, 0, 0, 1, 0, 0};
     state.planesEnabled = true;
     state.planeCount = 2;
@@ -299,12 +302,7 @@ TEST_F(DXCoreTest, ClearsReadBackThroughTheFramebuffer)
     EXPECT_EQ(pixels[47 * 64 + 63], blue);
 
     window->begin();
-    ClipState scissor;
-    scissor.scissorEnabled = true;
-    scissor.scissorX = 0.5f;
-    scissor.scissorY = 0.5f;
-    scissor.scissorWidth = 0.5f;
-    scissor.scissorHeight = 0.5f;
+    ClipState scissor = scissorOf(0.5f, 0.5f, 0.5f, 0.5f);
     core->setClipState(&scissor);
     core->clearViewport(CLEAR_COLOR, Vec4(0, 1, 0, 1), 1.0f, 0);
     window->end();

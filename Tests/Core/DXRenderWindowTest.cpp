@@ -3,7 +3,7 @@
 #include "Libs/Core/DirectX/DXRenderCanvas.h"
 #include "Libs/Core/DirectX/DXRenderWindow.h"
 #include "Platform/D3D9/D3D9Testing.h"
-#include "Tests/Core/WindowTestSupport.h"
+#include "Platform/Win32/Host.h"
 
 #include <gtest/gtest.h>
 
@@ -71,7 +71,7 @@ TEST_F(DXRenderWindowTest, MinimisingKeepsTheSwapChain)
     EXPECT_EQ(window->getWidth(), 80);
 }
 
-TEST_F(DXRenderWindowTest, BeginningTwiceBindsOnceAndBeginsTwoScenes)
+TEST_F(DXRenderWindowTest, BeginningTwiceBindsOnceAndEndPresentsWithoutWaiting)
 {
     window->setVisible(true);
     D3D9Testing::startLog();
@@ -81,14 +81,6 @@ TEST_F(DXRenderWindowTest, BeginningTwiceBindsOnceAndBeginsTwoScenes)
     EXPECT_EQ(D3D9Testing::callsNamed(log, "SetRenderTarget").size(), 1u);
     EXPECT_EQ(D3D9Testing::callsNamed(log, "BeginScene").size(), 2u);
     EXPECT_EQ(D3D9Testing::callsNamed(log, "EndScene").size(), 1u);
-    window->end();
-}
-
-TEST_F(DXRenderWindowTest, EndPresentsWithoutWaiting)
-{
-    window->setVisible(true);
-    D3D9Testing::startLog();
-    window->begin();
     window->end();
     auto presents = D3D9Testing::callsNamed(D3D9Testing::takeLog(), "Present");
     ASSERT_EQ(presents.size(), 1u);
@@ -125,8 +117,8 @@ TEST_F(DXRenderWindowTest, WindowWithoutDeviceSaysSoAndDrawsNothing)
     EXPECT_EQ(RenderTarget::getCurrentTarget(), bare);
     bare->endScene();
     EXPECT_THROW(bare->update(), Exception);
-    bare->setVisible(true);
-    EXPECT_EQ(bare->getWidth(), bare->getWidth()) << "showing it resizes nothing it does not have";
+    bare->resize(100, 80);
+    EXPECT_EQ(bare->getWidth(), 100) << "without a chain to rebuild it only takes the size";
 }
 
 TEST_F(DXRenderWindowTest, CanvasFollowsItsWindowsSize)
@@ -152,8 +144,38 @@ TEST_F(DXRenderWindowTest, CanvasFollowsItsWindowsSize)
     std::vector<uint32_t> pixels(50 * 20);
     canvas->getFramebuffer(pixels.data());
     EXPECT_EQ(pixels[49 * 1 + 19 * 50], 0xFF00FF00u);
+
+    // A chain the device cannot make leaves the old one, and the failure is
+    // the canvas's own.
+    try {
+        static_cast<DXRenderCanvas*>(canvas)->resizeResources(9000, 9000);
+        FAIL() << "a 9000 x 9000 chain was made";
+    } catch (const Exception& exception) {
+        EXPECT_EQ(exception.message, "DXCore: Failed to create an additional swap chain");
+        EXPECT_STREQ(exception.file, "Libs\\Core\\DirectX\\DXRenderCanvas");
+    }
+    testing::internal::CaptureStdout();
+    canvas->begin();
+    testing::internal::GetCapturedStdout();
+    canvas->end();
     delete canvas;
     DestroyWindow(host);
+}
+
+TEST_F(DXRenderWindowTest, FailedResizeKeepsTheChainAndNamesTheWindow)
+{
+    window->setVisible(true);
+    IDirect3DSwapChain9* before = window->getSwapChain();
+    RECT outer = {0, 0, 9000, 9000};
+    AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, FALSE, 0);
+    try {
+        MoveWindow(window->getHandle(), 0, 0, outer.right - outer.left, outer.bottom - outer.top, TRUE);
+        FAIL() << "a 9000 x 9000 chain was made";
+    } catch (const Exception& exception) {
+        EXPECT_EQ(exception.message, "DXCore: Failed to create an additional swap chain");
+        EXPECT_STREQ(exception.file, "Libs\\Core\\DirectX\\DXRenderWindow");
+    }
+    EXPECT_EQ(window->getSwapChain(), before);
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 #include "Libs/Common/Exception.h"
 #include "Tests/Core/WindowTestSupport.h"
+#include "Tests/Support/SdlEvents.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace {
 
@@ -56,18 +59,21 @@ TEST(RenderWindowWin32Test, KeyTableMapsVirtualKeysToEngineCodes)
 TEST(RenderWindowWin32Test, ModifierBitsFollowTheKeyTable)
 {
     PlainWindow window(sized(32, 32));
+    // Left shift stays down throughout: the other keys add to its bit and
+    // take only their own away.
     window.setKeyState(304, true);
-    window.setKeyState(308, true);
-    EXPECT_EQ(window.getModifiers(), 0x0101);
-    window.setKeyState(301, true);
-    EXPECT_EQ(window.getModifiers() & 0x2000, 0x2000);
-    window.setKeyState(301, false);
-    EXPECT_EQ(window.getModifiers() & 0x2000, 0);
-    window.setKeyState(302, true);
-    window.setKeyState(0, true);
-    window.setKeyState(311, true);
-    EXPECT_EQ(window.getModifiers(), 0x0101) << "scroll lock, unknown keys and the windows keys set no bit";
-    EXPECT_TRUE(window.isKeyPressed(311));
+    ASSERT_EQ(window.getModifiers(), 0x0001);
+    const int bits[][2] = {{300, 0x1000}, {301, 0x2000}, {302, 0},      {303, 0x0002}, {305, 0x0080},
+                           {306, 0x0040}, {307, 0x0200}, {308, 0x0100}, {309, 0x0400}, {310, 0x0800},
+                           {311, 0},      {314, 0},      {299, 0},      {315, 0},      {0, 0}};
+    for (const auto& entry : bits) {
+        window.setKeyState(entry[0], true);
+        EXPECT_EQ(window.getModifiers(), 0x0001 | entry[1]) << "key " << entry[0];
+        EXPECT_TRUE(window.isKeyPressed(entry[0]));
+        window.setKeyState(entry[0], false);
+        EXPECT_EQ(window.getModifiers(), 0x0001) << "key " << entry[0];
+        EXPECT_FALSE(window.isKeyPressed(entry[0]));
+    }
 }
 
 TEST(RenderWindowWin32Test, EscapeArrivesAs27OnPressAndRelease)
@@ -76,9 +82,9 @@ TEST(RenderWindowWin32Test, EscapeArrivesAs27OnPressAndRelease)
     RecordingListener listener;
     window.addListener(&listener);
     window.setVisible(true);
-    WindowTestSupport::pushKey(window.getHandle(), SDLK_ESCAPE, true);
-    WindowTestSupport::pushKey(window.getHandle(), SDLK_ESCAPE, false);
-    WindowTestSupport::pushKey(window.getHandle(), SDLK_LSHIFT, true);
+    SdlEvents::pushKey(window.getHandle(), SDLK_ESCAPE, true);
+    SdlEvents::pushKey(window.getHandle(), SDLK_ESCAPE, false);
+    SdlEvents::pushKey(window.getHandle(), SDLK_LSHIFT, true);
     window.processMessages();
     EXPECT_TRUE(listener.saw("key down 27"));
     EXPECT_TRUE(listener.saw("key up 27"));
@@ -93,8 +99,8 @@ TEST(RenderWindowWin32Test, FirstMouseMoveHasNoDelta)
     RecordingListener listener;
     window.addListener(&listener);
     window.setVisible(true);
-    WindowTestSupport::pushMouseMove(window.getHandle(), 10, 12);
-    WindowTestSupport::pushMouseMove(window.getHandle(), 13, 8);
+    SdlEvents::pushMouseMove(window.getHandle(), 10, 12);
+    SdlEvents::pushMouseMove(window.getHandle(), 13, 8);
     window.processMessages();
     ASSERT_EQ(listener.mouse.size(), 2u);
     EXPECT_EQ(listener.mouse[0].dx, 0);
@@ -109,18 +115,31 @@ TEST(RenderWindowWin32Test, ButtonsAndWheelReportTheirMasks)
     PlainWindow window(sized(64, 48));
     RecordingListener listener;
     window.addListener(&listener);
-    SendMessageA(window.getHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 6));
-    SendMessageA(window.getHandle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 6));
-    SendMessageA(window.getHandle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 6));
-    SendMessageA(window.getHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -120), MAKELPARAM(100, 200));
-    ASSERT_EQ(listener.buttons.size(), 4u);
-    EXPECT_EQ(listener.buttons[0].buttons, 1);
-    EXPECT_EQ(listener.buttons[1].previousButtons, 1);
-    EXPECT_EQ(listener.buttons[1].buttons, 3);
-    EXPECT_EQ(listener.buttons[2].buttons, 2);
-    EXPECT_EQ(listener.buttons[3].buttons, 2 | 16);
-    EXPECT_EQ(listener.buttons[3].x, 100);
-    EXPECT_EQ(window.getMouseButtons(), 2) << "the wheel leaves the stored mask alone";
+    struct Step {
+        UINT message;
+        WPARAM wParam;
+        int previous;
+        int buttons;
+    };
+    const Step steps[] = {
+        {WM_LBUTTONDOWN, 0, 0, 1},   {WM_MBUTTONDOWN, 0, 1, 5},   {WM_RBUTTONDOWN, 0, 5, 7},
+        {WM_LBUTTONUP, 0, 7, 6},     {WM_LBUTTONDBLCLK, 0, 6, 6}, {WM_RBUTTONDBLCLK, 0, 6, 6},
+        {WM_MBUTTONDBLCLK, 0, 6, 6}, {WM_MBUTTONUP, 0, 6, 2},
+        // The wheel adds 8 for a turn forward, 16 for one back, to what it reports only.
+        {WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 2, 2 | 8}, {WM_MOUSEWHEEL, MAKEWPARAM(0, -120), 2, 2 | 16},
+    };
+    for (const Step& step : steps) {
+        SendMessageA(window.getHandle(), step.message, step.wParam, MAKELPARAM(5, 6));
+        ASSERT_FALSE(listener.buttons.empty());
+        const MouseEvent& event = listener.buttons.back();
+        EXPECT_EQ(event.previousButtons, step.previous) << "message " << step.message;
+        EXPECT_EQ(event.buttons, step.buttons) << "message " << step.message;
+        EXPECT_EQ(event.x, 5);
+        EXPECT_EQ(event.y, 6);
+        EXPECT_EQ(event.dx, 0);
+        listener.buttons.clear();
+    }
+    EXPECT_EQ(window.getMouseButtons(), 2);
 }
 
 TEST(RenderWindowWin32Test, SetRectOnAFixedWindowOnlyMovesIt)
@@ -178,6 +197,42 @@ TEST(RenderWindowWin32Test, FullScreenWithoutASizeIsRefusedBeforeAnythingChanges
     EXPECT_EQ(Win32Host::currentDisplayMode(), before);
 }
 
+// ShowCursor's display count, left as it was.
+int cursorCount()
+{
+    ShowCursor(TRUE);
+    return ShowCursor(FALSE);
+}
+
+TEST(RenderWindowWin32Test, FullScreenWindowTakesItsModeAndGivesItBackUnheard)
+{
+    Win32Host::setDisplayModesForTesting({{640, 480, 60}}, {1024, 768, 60});
+    WindowParameters parameters = sized(640, 480);
+    parameters.fullscreen = true;
+    parameters.showCursor = false;
+    int cursor = cursorCount();
+    RecordingListener listener;
+    auto window = std::make_unique<PlainWindow>(parameters);
+    EXPECT_EQ(Win32Host::currentDisplayMode().width, 640);
+    EXPECT_TRUE(Win32Host::isFullscreen(window->getHandle()));
+    EXPECT_EQ(cursorCount(), cursor - 1);
+    window->addListener(&listener);
+    window.reset();
+    EXPECT_TRUE(listener.lines.empty()) << "a window on its way out tells nobody";
+    EXPECT_EQ(Win32Host::currentDisplayMode().width, 1024);
+    EXPECT_EQ(cursorCount(), cursor);
+
+    parameters.width = 700;
+    try {
+        PlainWindow refused(parameters);
+        FAIL() << "no such mode";
+    } catch (const Vostrel::Exception& exception) {
+        EXPECT_EQ(exception.message, "failed to change to fullscreen mode 700x480x32");
+    }
+    EXPECT_EQ(cursorCount(), cursor) << "a failed window shows the cursor again";
+    Win32Host::setDisplayModesForTesting({}, {0, 0, 0});
+}
+
 TEST(RenderWindowWin32Test, SecondWindowRegistersNoSecondClass)
 {
     PlainWindow first(sized(16, 16));
@@ -199,7 +254,7 @@ TEST(RenderWindowWin32Test, ShowingTellsTheSizeAndClosingOnlyNotifies)
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(listener.saw("resize 64x48"));
     EXPECT_TRUE(listener.saw("show"));
-    WindowTestSupport::pushClose(window.getHandle());
+    SdlEvents::pushWindowEvent(window.getHandle(), SDL_WINDOWEVENT_CLOSE);
     window.processMessages();
     EXPECT_TRUE(listener.saw("close"));
     EXPECT_TRUE(IsWindow(window.getHandle())) << "the window stays";

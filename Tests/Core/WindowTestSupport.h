@@ -3,8 +3,6 @@
 #include "Libs/Core/RenderWindowWin32.h"
 #include "Platform/Win32/Host.h"
 
-#include <SDL.h>
-
 #include <string>
 #include <vector>
 
@@ -42,38 +40,5 @@ public:
     std::vector<Vostrel::Core::MouseEvent> mouse;
     std::vector<Vostrel::Core::MouseEvent> buttons;
 };
-
-inline uint32_t sdlId(HWND window)
-{
-    return SDL_GetWindowID(Win32Host::sdlWindow(window));
-}
-
-inline void pushKey(HWND window, SDL_Keycode key, bool down)
-{
-    SDL_Event event = {};
-    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    event.key.windowID = sdlId(window);
-    event.key.keysym.sym = key;
-    SDL_PushEvent(&event);
-}
-
-inline void pushMouseMove(HWND window, int x, int y)
-{
-    SDL_Event event = {};
-    event.type = SDL_MOUSEMOTION;
-    event.motion.windowID = sdlId(window);
-    event.motion.x = x;
-    event.motion.y = y;
-    SDL_PushEvent(&event);
-}
-
-inline void pushClose(HWND window)
-{
-    SDL_Event event = {};
-    event.type = SDL_WINDOWEVENT;
-    event.window.event = SDL_WINDOWEVENT_CLOSE;
-    event.window.windowID = sdlId(window);
-    SDL_PushEvent(&event);
-}
 
 } // namespace WindowTestSupport

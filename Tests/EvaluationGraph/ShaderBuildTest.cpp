@@ -45,16 +45,6 @@ protected:
 
 } // namespace
 
-TEST_F(ShaderBuildBinding, DefaultBuildIsEmpty)
-{
-    ShaderBuild build;
-    EXPECT_EQ(build.getVertexShader(), nullptr);
-    EXPECT_EQ(build.getPixelShader(), nullptr);
-    EXPECT_EQ(build.getVertexUniformCount(), 0u);
-    EXPECT_EQ(build.getPixelUniformCount(), 0u);
-    EXPECT_TRUE(build.getStreamNames().empty() && build.getUniformMap().empty() && build.getTextureMap().empty());
-}
-
 TEST_F(ShaderBuildBinding, ShaderContextCarriesItsBuildAppliedAndUnsetUniformsReadZero)
 {
     ShaderContext context(makeGraph());
@@ -157,15 +147,30 @@ TEST_F(ShaderBuildBinding, TextureBindsToItsSamplerAndNullUnbinds)
     EXPECT_EQ(context.getTexture(static_cast<int>(second)), nullptr);
 }
 
-TEST_F(ShaderBuildBinding, CopiesShareTheShadersAndKeepTheTables)
+TEST_F(ShaderBuildBinding, TextureOfAnotherTypeThanDeclaredFailsTheAssertion)
 {
-    ShaderBuild original = makeGraph().build();
-    ShaderBuild copy;
-    copy = original;
-    EXPECT_EQ(copy.getVertexShader(), original.getVertexShader());
-    EXPECT_EQ(copy.getPixelShader(), original.getPixelShader());
-    EXPECT_EQ(copy.getStreamNames(), original.getStreamNames());
-    EXPECT_EQ(copy.getUniformMap(), original.getUniformMap());
-    EXPECT_EQ(copy.getTextureMap().size(), original.getTextureMap().size());
-    EXPECT_EQ(copy.getVertexUniformCount(), original.getVertexUniformCount());
+    class CubeTexture : public TestSupport::FakeTexture {
+    public:
+        CubeTexture() : FakeTexture("cube") { cube.type = Core::TEXTURE_TYPE_CUBE; }
+        const Core::TextureParameters& getParameters() const override { return cube; }
+
+    private:
+        Core::TextureParameters cube;
+    };
+    ShaderGraph graph;
+    graph.setPosition(graph.vertexStream("location"));
+    ShaderValue uv = graph.vertexStream("uv");
+    graph.setColorResult(texld(uv, graph.texture("flat", 0)) + texld(uv, graph.texture("sky", 2)));
+    ShaderContext context(graph);
+    const ShaderBuild& build = context.getShaderBuild();
+    CubeTexture cube;
+    build.setTexture(context, "sky", &cube);
+    EXPECT_EQ(context.getTexture(static_cast<int>(build.getTextureMap().at("sky").sampler)), &cube);
+    try {
+        build.setTexture(context, "flat", &cube);
+        ADD_FAILURE() << "no assertion";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.message, "tex.type == texture->getPrototype().type does not hold.");
+        EXPECT_STREQ(e.file, "Libs\\EvaluationGraph\\ShaderBuild");
+    }
 }

@@ -151,7 +151,8 @@ TEST_F(ShaderGraphBuild, DuplicatesOfTheSameInputMergeIntoOne)
     ShaderGraph graph;
     ShaderValue first = graph.uniform("fullTransform", 4);
     ShaderValue second = graph.uniform("fullTransform", 4);
-    graph.setPosition(matrixProduct4(first, graph.vertexStream("location")) + matrixProduct4(second, graph.vertexStream("location")));
+    ShaderValue location = graph.vertexStream("location");
+    graph.setPosition(matrixProduct4(first, location) + matrixProduct4(second, graph.vertexStream("location")));
     graph.setColorResult(graph.constantScalar(1.0f));
     ShaderBuild build = graph.build();
     EXPECT_EQ(build.getVertexUniformCount(), 4u);
@@ -273,7 +274,8 @@ TEST_F(ShaderGraphBuild, OneNameWithTwoMeaningsIsRefused)
     ShaderValue vector = uniforms.uniform("tint", 1);
     ShaderValue matrix = uniforms.uniform("tint", 4);
     uniforms.setColorResult(vector + matrixProduct4(matrix, uniforms.constantScalar(1.0f)));
-    EXPECT_EQ(messageOf([&] { uniforms.build(); }), "ShaderGraph::build: uniform 'tint' is declared with 1 and 4 registers");
+    EXPECT_EQ(messageOf([&] { uniforms.build(); }),
+              "ShaderGraph::build: uniform 'tint' is declared with 1 and 4 registers");
 
     ShaderGraph textures;
     passPosition(textures);
@@ -290,7 +292,8 @@ TEST_F(ShaderGraphBuild, GraphIsBuiltOnce)
     passPosition(graph);
     graph.setColorResult(graph.constantScalar(1.0f));
     graph.build();
-    EXPECT_EQ(messageOf([&] { graph.build(); }), "ShaderGraph::build: the graph was built already; a graph is built once");
+    EXPECT_EQ(messageOf([&] { graph.build(); }),
+              "ShaderGraph::build: the graph was built already; a graph is built once");
 }
 
 // A uniform read through a swizzle by both stages, and directly by the

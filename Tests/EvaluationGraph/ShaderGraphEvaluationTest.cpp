@@ -4,6 +4,7 @@
 #include "Libs/Core/APICore.h"
 #include "Libs/EvaluationGraph/ShaderGraph.h"
 #include "Tests/EvaluationGraph/GraphTesting.h"
+#include "Tests/EvaluationGraph/OperationCases.h"
 
 #include <cmath>
 
@@ -12,93 +13,14 @@ using namespace Vostrel::GraphTesting;
 
 namespace {
 
-// The operands every case reads: two streams, a vector and a matrix uniform
-// and a texture; all positive where a logarithm or a root needs it.
-GraphInputs caseInputs()
-{
-    GraphInputs inputs;
-    inputs.streams["location"] = Vec4(0.25f, -0.5f, 0.5f, 1.0f);
-    inputs.streams["a"] = Vec4(0.75f, 1.5f, -0.5f, 2.0f);
-    inputs.streams["b"] = Vec4(1.25f, -0.25f, 0.5f, 0.5f);
-    inputs.setUniform("u", Vec4(0.5f, 2.0f, -1.5f, 0.25f));
-    inputs.uniforms["m"] = {Vec4(1.0f, 0.5f, -0.25f, 0.0f), Vec4(0.0f, 2.0f, 1.0f, 0.5f),
-                            Vec4(-1.0f, 0.0f, 0.5f, 1.0f), Vec4(0.25f, 0.25f, 0.25f, 1.0f)};
-    inputs.textures["t"] = [](const Vec4& c) { return Vec4(c[0] * 0.5f, c[1] + 0.25f, c[0] * c[1], 1.0f); };
-    return inputs;
-}
-
-enum Stages { VERTEX = 1, PIXEL = 2, BOTH = 3 };
-
-struct Case {
-    const char* name;
-    Stages stages; // where shader model 2.0 has the instruction
-    std::function<ShaderValue(ShaderGraph& g, const ShaderValue& a, const ShaderValue& b)> make;
-};
-
-const Case CASES[] = {
-    {"sum", BOTH, [](ShaderGraph&, const ShaderValue& a, const ShaderValue& b) { return a + b; }},
-    {"difference", BOTH, [](ShaderGraph&, const ShaderValue& a, const ShaderValue& b) { return a - b; }},
-    {"product", BOTH, [](ShaderGraph&, const ShaderValue& a, const ShaderValue& b) { return a * b; }},
-    {"quotient by b.x", BOTH, [](ShaderGraph&, const ShaderValue& a, const ShaderValue& b) { return a / b; }},
-    {"with floats", BOTH,
-     [](ShaderGraph&, const ShaderValue& a, const ShaderValue& b) { return (2.0f - a) * 3.0f + (b - 1.0f) + 0.5f * b; }},
-    {"max and min", BOTH,
-     [](ShaderGraph&, const ShaderValue& a, const ShaderValue& b) { return max(a, b) + min(a, 0.5f) * min(b, a); }},
-    {"dp3 and dp4", BOTH,
-     [](ShaderGraph&, const ShaderValue& a, const ShaderValue& b) { return dp3(a, b) + dp4(a, b) * a; }},
-    {"matrixProduct3", BOTH,
-     [](ShaderGraph& g, const ShaderValue& a, const ShaderValue&) { return matrixProduct3(g.uniform("m", 4), a); }},
-    {"matrixProduct4", BOTH,
-     [](ShaderGraph& g, const ShaderValue& a, const ShaderValue&) { return matrixProduct4(g.uniform("m", 4), a); }},
-    {"pow", BOTH, [](ShaderGraph&, const ShaderValue& a, const ShaderValue& b) { return pow(a, b); }},
-    {"exp and log", BOTH, [](ShaderGraph&, const ShaderValue& a, const ShaderValue& b) { return exp(a) + log(b); }},
-    {"rcp and rsq", BOTH, [](ShaderGraph&, const ShaderValue& a, const ShaderValue& b) { return rcp(a) * rsq(b); }},
-    {"frac and abs", BOTH, [](ShaderGraph&, const ShaderValue& a, const ShaderValue& b) { return frac(a) + abs(b); }},
-    {"lit", VERTEX, [](ShaderGraph&, const ShaderValue& a, const ShaderValue&) { return lit(a); }},
-    {"sincos", BOTH, [](ShaderGraph&, const ShaderValue& a, const ShaderValue&) { return sincos(a); }},
-    {"cross", BOTH, [](ShaderGraph&, const ShaderValue& a, const ShaderValue& b) { return cross(a, b); }},
-    {"dst", VERTEX, [](ShaderGraph&, const ShaderValue& a, const ShaderValue& b) { return dst(a, b); }},
-    {"slt and sge", VERTEX,
-     [](ShaderGraph&, const ShaderValue& a, const ShaderValue& b) { return slt(a, b) + sge(a, b) * 2.0f; }},
-    {"sqrt", BOTH, [](ShaderGraph&, const ShaderValue& a, const ShaderValue&) { return sqrt(a); }},
-    {"lengthSquared", BOTH, [](ShaderGraph&, const ShaderValue& a, const ShaderValue&) { return lengthSquared(a); }},
-    {"normalize", BOTH, [](ShaderGraph&, const ShaderValue& a, const ShaderValue&) { return normalize(a); }},
-    {"negate and swizzle", BOTH,
-     [](ShaderGraph&, const ShaderValue& a, const ShaderValue& b) { return -a[2] + b[3] * a[1]; }},
-    {"compose3", BOTH,
-     [](ShaderGraph& g, const ShaderValue& a, const ShaderValue& b) { return compose3(a, b, a + b); }},
-    {"compose4 of whole values", BOTH,
-     [](ShaderGraph& g, const ShaderValue& a, const ShaderValue& b) { return compose4(b, a, -b, a * b); }},
-    {"compose4 of first components", BOTH,
-     [](ShaderGraph& g, const ShaderValue& a, const ShaderValue& b) { return compose4(a[0], b[0], a[3], b[1]); }},
-    {"compose4 with one value in two lanes", BOTH,
-     [](ShaderGraph& g, const ShaderValue& a, const ShaderValue& b) { return compose4(a[2], a[2], b, a); }},
-    {"uniform and constants", BOTH,
-     [](ShaderGraph& g, const ShaderValue& a, const ShaderValue&) {
-         return a * g.uniform("u", 1) + g.constant4(1.0f, 2.0f, 3.0f, 4.0f) + a.constantScalar(-0.5f);
-     }},
-    {"texture read", PIXEL,
-     [](ShaderGraph& g, const ShaderValue& a, const ShaderValue& b) { return texld(a, g.texture("t", 0)) * b; }},
-    {"texture read at a swizzled coordinate", PIXEL,
-     [](ShaderGraph& g, const ShaderValue& a, const ShaderValue& b) { return texld(-b[1], g.texture("t", 0)); }},
-    {"point-sprite coordinate", PIXEL,
-     [](ShaderGraph& g, const ShaderValue& a, const ShaderValue&) { return g.pointSpriteCoord() * a; }},
-};
-
 class ShaderGraphEvaluation : public GraphTest {
 protected:
     // Colour = the value, computed in the stage asked for.
-    void check(const Case& c, Stages stage)
+    void check(const OperationCase& c, Stages stage)
     {
         SCOPED_TRACE(std::string(c.name) + (stage == VERTEX ? " per vertex" : " per pixel"));
         ShaderGraph graph;
-        graph.setPosition(graph.vertexStream("location"));
-        ShaderValue a = graph.vertexStream("a"), b = graph.vertexStream("b");
-        if (stage == PIXEL) {
-            a = vs2ps(a);
-            b = vs2ps(b);
-        }
-        ShaderValue value = c.make(graph, a, b);
+        ShaderValue value = makeCase(graph, c, stage);
         graph.setColorResult(value);
         GraphInputs inputs = caseInputs();
         inputs.pointSpriteCoord = Vec4(0.25f, 0.75f, 0.0f, 1.0f);
@@ -120,14 +42,14 @@ protected:
 
 TEST_F(ShaderGraphEvaluation, EveryOperationComputesWhatTheInterpreterRunsPerVertex)
 {
-    for (const Case& c : CASES)
+    for (const OperationCase& c : operationCases())
         if (c.stages & VERTEX)
             check(c, VERTEX);
 }
 
 TEST_F(ShaderGraphEvaluation, EveryOperationComputesWhatTheInterpreterRunsPerPixel)
 {
-    for (const Case& c : CASES)
+    for (const OperationCase& c : operationCases())
         if (c.stages & PIXEL)
             check(c, PIXEL);
 }

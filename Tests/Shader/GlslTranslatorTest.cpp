@@ -1,53 +1,11 @@
 #include "Platform/Shader/GlslTranslator.h"
 #include "Platform/Shader/ShaderParser.h"
-#include "Tests/Shader/RandomProgram.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <random>
-#include <unistd.h>
 
 using namespace Shader;
 
 namespace {
-
-// A scratch folder for the shader files glslangValidator reads.
-class GlslangFiles {
-public:
-    GlslangFiles()
-    {
-        char pattern[] = "/tmp/vostrel-glsl-XXXXXX";
-        folder = ::mkdtemp(pattern) ? pattern : "";
-    }
-    ~GlslangFiles()
-    {
-        if (!folder.empty())
-            std::system(("rm -rf '" + folder + "'").c_str());
-    }
-
-    std::string write(const std::string& name, const std::string& source) const
-    {
-        std::string path = folder + "/" + name;
-        std::ofstream(path) << source;
-        return path;
-    }
-
-    // Runs glslangValidator; returns its output when it refuses, "" otherwise.
-    std::string refusal(const std::string& arguments) const
-    {
-        std::string log = folder + "/log.txt";
-        int status = std::system(("glslangValidator " + arguments + " > '" + log + "' 2>&1").c_str());
-        if (status == 0)
-            return "";
-        std::ifstream in(log);
-        std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        return output.empty() ? "glslangValidator failed to run" : output;
-    }
-
-    std::string folder;
-};
 
 std::string vertexText()
 {
@@ -106,27 +64,4 @@ TEST(GlslTranslator, VariantsAddTheirHooks)
     EXPECT_NE(p.find("if (!(vostrel_alpha > vostrel_alphaRef)) discard;"), std::string::npos);
     EXPECT_NE(p.find("vec4 t0 = vec4(gl_PointCoord, 0.0, 1.0);"), std::string::npos);
     EXPECT_EQ(p.find("in vec4 t0;"), std::string::npos);
-}
-
-TEST(GlslTranslator, GlslangAcceptsAndLinksRandomPrograms)
-{
-    GlslangFiles files;
-    ASSERT_FALSE(files.folder.empty());
-    std::mt19937 random(20240611);
-    for (int round = 0; round < 24; ++round) {
-        std::string vertexAssembly = ShaderTesting::randomAssembly(Stage::Vertex, random, 4 + round * 2);
-        std::string pixelAssembly = ShaderTesting::randomAssembly(Stage::Pixel, random, 4 + round);
-        Program vertex = assemble(vertexAssembly);
-        Program pixel = assemble(pixelAssembly);
-        ProgramVariant variant;
-        variant.clipPlanes = round % 3 == 0 ? 0x3f & (round * 7) : 0;
-        variant.pointSprites = round % 4 == 1;
-        variant.alphaFunction = round % 9;
-        std::string vertexPath = files.write("shader.vert", translateToGlsl(vertex, variant).source);
-        std::string pixelPath = files.write("shader.frag", translateToGlsl(pixel, variant).source);
-        std::string refusal = files.refusal("-l '" + vertexPath + "' '" + pixelPath + "'");
-        ASSERT_EQ(refusal, "") << vertexAssembly << "\n" << pixelAssembly << "\n"
-                               << translateToGlsl(vertex, variant).source << "\n"
-                               << translateToGlsl(pixel, variant).source;
-    }
 }

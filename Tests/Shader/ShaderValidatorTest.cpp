@@ -116,6 +116,8 @@ TEST(ShaderValidator, RefusesWhatTheModelForbids)
         {vs + "crs r0.xyz, v0.yzxw, r1\n", "crs takes its sources without swizzle"},
         {vs + "crs oT0.xyz, v0, r1\n", "crs writes a temporary register"},
         {vs + "nrm r0, r0\n", "nrm cannot write the register it reads"},
+        {vs + "sgn r0, v0, r1, r1\n", "sgn takes two different temporary registers"},
+        {vs + "sgn r0, v0, c1, r1\n", "sgn takes two temporary registers after its source"},
         {vs + "nrm oT0, v0\n", "nrm writes a temporary register"},
         {vs + "pow oT0, v0.x, v0.y\n", "pow writes a temporary register"},
         {vs + "rcp r0, v0.xy\n", "rcp reads one component: 'v0.xyyy' needs a replicate swizzle"},

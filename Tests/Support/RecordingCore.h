@@ -124,21 +124,59 @@ template <typename Resource> std::string nameOf(const Resource* resource)
 }
 
 // Resources that draw nothing, for filling render contexts in tests.
+// Resources with a name and nothing else: bound, they do nothing; they hold
+// no data.
 class FakeTexture : public Core::Texture, public Named {
 public:
     explicit FakeTexture(std::string name) : Named(std::move(name)) {}
+    const Core::TextureParameters& getParameters() const override { return parameters; }
+    void setPriority(float) override {}
+    void* lock(int, int&, Core::LockType) override { return nullptr; }
+    void* lockRect(int, int&, int, int, int, int, Core::LockType) override { return nullptr; }
+    void unlock(int) override {}
+    void update(int, const void*) override {}
+    void updateRect(int, const void*, int, int, int, int) override {}
+    Core::RenderTarget* getTarget(int) override { return nullptr; }
+    Core::RenderTarget* getRenderTarget() override { return nullptr; }
+    void fill(const Vec4&) override {}
+    void setFilter(Core::MinFilter, Core::MagFilter) override {}
+    void setWrap(Core::TextureWrap, Core::TextureWrap, Core::TextureWrap) override {}
+
+private:
+    Core::TextureParameters parameters;
 };
 
 class FakeVertexStream : public Core::VertexStream, public Named {
 public:
     explicit FakeVertexStream(std::string name) : Named(std::move(name)) {}
+    int getSize() const override { return 0; }
+    int getStride() const override { return 0; }
+    void setSize(int) override {}
+    void setPriority(float) override {}
+    void* lockRange(int, int, Core::LockType) override { return nullptr; }
+    void* lock(Core::LockType) override { return nullptr; }
+    void unlock() override {}
+    bool isLocked() const override { return false; }
     void bind(int) override {}
+    Core::StreamUsage getUsage() const override { return 0; }
+    void setUsage(Core::StreamUsage) override {}
+    void copyFrom(Core::VertexStream&, int, int, int) override {}
 };
 
 class FakeIndexStream : public Core::IndexStream, public Named {
 public:
     explicit FakeIndexStream(std::string name) : Named(std::move(name)) {}
+    int getSize() const override { return 0; }
+    Core::IndexStreamType getType() const override { return Core::INDEX_16BIT; }
+    void setPriority(float) override {}
+    void* lockRange(int, int, Core::LockType) override { return nullptr; }
+    void* lock(Core::LockType) override { return nullptr; }
+    void unlock() override {}
+    bool isLocked() const override { return false; }
     void bind() override {}
+    Core::StreamUsage getUsage() const override { return 0; }
+    void setUsage(Core::StreamUsage) override {}
+    void copyFrom(Core::IndexStream&, int, int, int) override {}
 };
 
 class FakeVertexFormat : public Core::VertexFormat, public Named {

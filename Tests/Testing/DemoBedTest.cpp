@@ -4,14 +4,16 @@
 #include "Libs/Testing/DemoBed.h"
 #include "Libs/Testing/Properties.h"
 #include "Platform/Win32/Host.h"
+#include "Tests/Support/SdlEvents.h"
 #include "Tests/Support/TempDir.h"
 
-#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 namespace {
 
@@ -107,41 +109,53 @@ TEST_F(DemoBedParametersTest, LaterSwitchesWinAndOnlyExactOnesCount)
     EXPECT_FALSE(parametersFor({"-Fullscreen", "-fullscreen2", "fullscreen", "-nosound"}).fullscreen);
 }
 
-// A bed that presses Escape or closes its window after a few frames, as a
-// person would.
+// A bed that ends its run after three frames as a person would: Escape
+// pressed or released, or the window closed. The paused one clears its
+// frames white, pauses at the third and asks for a paint before the close.
 class ScriptedBed : public DemoBed {
 public:
-    enum class Ending { escape, close, failure };
+    enum class Ending { escapePressed, escapeReleased, close, paused, failure };
     explicit ScriptedBed(Ending ending) : ending(ending) {}
 
-    void init() override { initialised = true; }
+    void init() override
+    {
+        initialised = true;
+        if (ending == Ending::paused)
+            clearColor = Vec4(1.0f, 1.0f, 1.0f, 1.0f);
+    }
     void deinit() override { deinitialised = true; }
     void renderFrame(float seconds) override
     {
-        EXPECT_GE(seconds, 0.0f);
-        if (++frames != 3)
+        HWND handle = dynamic_cast<Core::RenderWindowWin32&>(*window).getHandle();
+        if (paused) {
+            pausedSeconds = seconds;
             return;
-        if (ending == Ending::failure)
-            VOSTREL_THROW("frame " << frames << " failed");
-        auto* win32 = dynamic_cast<Core::RenderWindowWin32*>(window);
-        SDL_Event event = {};
-        uint32_t id = SDL_GetWindowID(Win32Host::sdlWindow(win32->getHandle()));
-        if (ending == Ending::escape) {
-            event.type = SDL_KEYDOWN;
-            event.key.windowID = id;
-            event.key.keysym.sym = SDLK_ESCAPE;
-        } else {
-            event.type = SDL_WINDOWEVENT;
-            event.window.windowID = id;
-            event.window.event = SDL_WINDOWEVENT_CLOSE;
         }
-        SDL_PushEvent(&event);
+        EXPECT_GE(seconds, 0.0f);
+        // A bed whose ending went unheard stops rather than running on.
+        if (++frames == 20)
+            running = false;
+        if (frames != 3)
+            return;
+        switch (ending) {
+        case Ending::escapePressed: SdlEvents::pushKey(handle, SDLK_ESCAPE, true); break;
+        case Ending::escapeReleased: SdlEvents::pushKey(handle, SDLK_ESCAPE, false); break;
+        case Ending::close: SdlEvents::pushWindowEvent(handle, SDL_WINDOWEVENT_CLOSE); break;
+        case Ending::paused:
+            paused = true;
+            pauseTick = loopStartTick + 1500;
+            InvalidateRect(handle, nullptr, TRUE);
+            SdlEvents::pushWindowEvent(handle, SDL_WINDOWEVENT_CLOSE);
+            break;
+        case Ending::failure: VOSTREL_THROW("frame " << frames << " failed");
+        }
     }
 
     Core::RenderWindow* mainWindow() const { return window; }
 
     Ending ending;
     int frames = 0;
+    float pausedSeconds = -1.0f;
     bool initialised = false;
     bool deinitialised = false;
 };
@@ -166,34 +180,46 @@ protected:
         Properties::clear();
         Win32Host::setDisplayModesForTesting({}, {0, 0, 0});
     }
+
+    std::vector<uint32_t> framebuffer(Core::RenderWindow* window)
+    {
+        std::vector<uint32_t> pixels(static_cast<size_t>(window->getWidth()) * window->getHeight(), 0x12345678u);
+        window->getFramebuffer(pixels.data());
+        return pixels;
+    }
 };
 
-TEST_F(DemoBedRunTest, EscapeEndsTheLoopAfterTheFrameInProgress)
+TEST_F(DemoBedRunTest, EscapeOrCloseEndsTheLoopAfterTheFrameInProgress)
 {
-    ScriptedBed bed(ScriptedBed::Ending::escape);
-    char* argv[] = {program};
-    EXPECT_TRUE(bed.run(1, argv));
-    EXPECT_EQ(bed.frames, 3);
-    EXPECT_TRUE(bed.initialised);
-    EXPECT_TRUE(bed.deinitialised);
-    ASSERT_NE(bed.mainWindow(), nullptr);
-    EXPECT_EQ(bed.mainWindow()->getTitle(), "Bed");
-    EXPECT_EQ(bed.mainWindow()->getWidth(), 96);
-    EXPECT_TRUE(bed.mainWindow()->isVisible());
-    // Every frame was cleared to the clear colour and shown.
-    std::vector<uint32_t> pixels(96 * 64, 0x12345678u);
-    bed.mainWindow()->getFramebuffer(pixels.data());
-    EXPECT_EQ(pixels[0], 0xFF000000u);
-    EXPECT_EQ(pixels[96 * 64 - 1], 0xFF000000u);
+    for (ScriptedBed::Ending ending :
+         {ScriptedBed::Ending::escapePressed, ScriptedBed::Ending::escapeReleased, ScriptedBed::Ending::close}) {
+        Core::APICore::destroyInstance();
+        ScriptedBed bed(ending);
+        char* argv[] = {program};
+        EXPECT_TRUE(bed.run(1, argv));
+        EXPECT_EQ(bed.frames, 3) << static_cast<int>(ending);
+        EXPECT_TRUE(bed.initialised);
+        EXPECT_TRUE(bed.deinitialised);
+        ASSERT_NE(bed.mainWindow(), nullptr);
+        EXPECT_EQ(bed.mainWindow()->getTitle(), "Bed");
+        EXPECT_EQ(bed.mainWindow()->getWidth(), 96);
+        EXPECT_TRUE(bed.mainWindow()->isVisible());
+        // Every frame was cleared to the clear colour and shown.
+        std::vector<uint32_t> pixels = framebuffer(bed.mainWindow());
+        EXPECT_EQ(pixels[0], 0xFF000000u);
+        EXPECT_EQ(pixels[96 * 64 - 1], 0xFF000000u);
+    }
 }
 
-TEST_F(DemoBedRunTest, ClosingTheWindowEndsTheLoop)
+TEST_F(DemoBedRunTest, PaintWhilePausedRedrawsTheMomentOfPausing)
 {
-    ScriptedBed bed(ScriptedBed::Ending::close);
+    ScriptedBed bed(ScriptedBed::Ending::paused);
     char* argv[] = {program};
     EXPECT_TRUE(bed.run(1, argv));
     EXPECT_EQ(bed.frames, 3);
-    EXPECT_TRUE(bed.deinitialised);
+    EXPECT_FLOAT_EQ(bed.pausedSeconds, 1.5f);
+    std::vector<uint32_t> pixels = framebuffer(bed.mainWindow());
+    EXPECT_EQ(pixels[0], 0xFF000000u) << "the paint clears to black, not to the clear colour, and presents";
 }
 
 TEST_F(DemoBedRunTest, FailingFrameIsReportedAndSkipsDeinit)
@@ -210,13 +236,40 @@ TEST_F(DemoBedRunTest, FailingFrameIsReportedAndSkipsDeinit)
 
 TEST_F(DemoBedRunTest, SecondRunFindsTheCoreTakenAndReportsIt)
 {
-    ScriptedBed first(ScriptedBed::Ending::escape);
+    ScriptedBed first(ScriptedBed::Ending::escapePressed);
     char* argv[] = {program};
     ASSERT_TRUE(first.run(1, argv));
-    ScriptedBed second(ScriptedBed::Ending::escape);
+    ScriptedBed second(ScriptedBed::Ending::escapePressed);
     testing::internal::CaptureStderr();
     EXPECT_FALSE(second.run(1, argv));
     EXPECT_NE(testing::internal::GetCapturedStderr().find("a render core exists already"), std::string::npos);
+}
+
+TEST(ReportTest, EveryFailureIsReportedAndEndsWithStatusOne)
+{
+    struct Case {
+        std::function<int()> body;
+        int status;
+        const char* file;
+        const char* message;
+    };
+    const Case cases[] = {
+        {[] { return 0; }, 0, nullptr, nullptr},
+        {[]() -> int { VOSTREL_THROW("bad " << 7); }, 1, "Tests\\Testing\\DemoBedTest(", "): bad 7\n"},
+        {[]() -> int { throw std::runtime_error("boom"); }, 1, "Libs\\Testing\\DemoBed(", "): boom\n"},
+        {[]() -> int { throw 42; }, 1, "Libs\\Testing\\DemoBed(", "): unknown exception\n"},
+    };
+    for (const Case& c : cases) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(runReported(c.body), c.status);
+        std::string report = testing::internal::GetCapturedStderr();
+        if (!c.file) {
+            EXPECT_EQ(report, "");
+            continue;
+        }
+        EXPECT_EQ(report.rfind(c.file, 0), 0u) << report;
+        EXPECT_EQ(report.substr(report.size() - std::strlen(c.message)), c.message) << report;
+    }
 }
 
 TEST(ProgramTest, MissingPropertyFileEndsWithTheReportAndFailure)

@@ -22,14 +22,14 @@ protected:
         DestroyWindow(window);
         pumpMessages();
     }
-    uint32_t sdlId() const { return SDL_GetWindowID(Win32Host::sdlWindow(window)); }
+    uint32_t sdlId() const { return SdlEvents::windowId(window); }
     HWND window = nullptr;
 };
 
 TEST_F(MessageTest, EscapeArrivesAsKeyDownCharacterAndKeyUp)
 {
-    pushKey(window, SDLK_ESCAPE, true, 0, SDL_SCANCODE_ESCAPE);
-    pushKey(window, SDLK_ESCAPE, false, 0, SDL_SCANCODE_ESCAPE);
+    SdlEvents::pushKey(window, SDLK_ESCAPE, true, 0, SDL_SCANCODE_ESCAPE);
+    SdlEvents::pushKey(window, SDLK_ESCAPE, false, 0, SDL_SCANCODE_ESCAPE);
     pumpMessages();
     std::vector<Received> keys;
     for (const Received& entry : received())
@@ -47,8 +47,8 @@ TEST_F(MessageTest, EscapeArrivesAsKeyDownCharacterAndKeyUp)
 
 TEST_F(MessageTest, AltTurnsKeysIntoSystemKeys)
 {
-    pushKey(window, SDLK_LALT, true, KMOD_LALT);
-    pushKey(window, SDLK_x, true, KMOD_LALT);
+    SdlEvents::pushKey(window, SDLK_LALT, true, KMOD_LALT);
+    SdlEvents::pushKey(window, SDLK_x, true, KMOD_LALT);
     pumpMessages();
     auto system = receivedOf(WM_SYSKEYDOWN);
     ASSERT_EQ(system.size(), 2u);
@@ -73,12 +73,7 @@ TEST_F(MessageTest, TextInputBecomesCharacters)
 
 TEST_F(MessageTest, MouseMovesAndButtonsCarryClientCoordinatesAndButtonState)
 {
-    SDL_Event motion = {};
-    motion.type = SDL_MOUSEMOTION;
-    motion.motion.windowID = sdlId();
-    motion.motion.x = 7;
-    motion.motion.y = 9;
-    SDL_PushEvent(&motion);
+    SdlEvents::pushMouseMove(window, 7, 9);
     SDL_Event button = {};
     button.type = SDL_MOUSEBUTTONDOWN;
     button.button.windowID = sdlId();
@@ -117,11 +112,7 @@ TEST_F(MessageTest, WheelCarriesMultiplesOfTheWheelDelta)
 
 TEST_F(MessageTest, ClosingTheWindowAsksThroughSysCommandAndClose)
 {
-    SDL_Event close = {};
-    close.type = SDL_WINDOWEVENT;
-    close.window.event = SDL_WINDOWEVENT_CLOSE;
-    close.window.windowID = sdlId();
-    SDL_PushEvent(&close);
+    SdlEvents::pushWindowEvent(window, SDL_WINDOWEVENT_CLOSE);
     pumpMessages();
     ASSERT_EQ(receivedOf(WM_SYSCOMMAND).size(), 1u);
     ASSERT_EQ(receivedOf(WM_CLOSE).size(), 1u);
@@ -132,15 +123,8 @@ TEST_F(MessageTest, ClosingTheWindowAsksThroughSysCommandAndClose)
 
 TEST_F(MessageTest, DesktopResizeArrivesAsSizeMessage)
 {
-    SDL_Event resize = {};
-    resize.type = SDL_WINDOWEVENT;
-    resize.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
-    resize.window.windowID = sdlId();
-    resize.window.data1 = 300;
-    resize.window.data2 = 200;
-    SDL_PushEvent(&resize);
-    resize.window.event = SDL_WINDOWEVENT_MINIMIZED;
-    SDL_PushEvent(&resize);
+    SdlEvents::pushWindowEvent(window, SDL_WINDOWEVENT_SIZE_CHANGED, 300, 200);
+    SdlEvents::pushWindowEvent(window, SDL_WINDOWEVENT_MINIMIZED);
     pumpMessages();
     auto sizes = receivedOf(WM_SIZE);
     ASSERT_EQ(sizes.size(), 2u);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Win32/Host.h"
+#include "Tests/Support/SdlEvents.h"
 
 #include <SDL.h>
 
@@ -72,17 +73,4 @@ inline int pumpMessages()
         ++count;
     }
     return count;
-}
-
-inline void pushKey(HWND window, SDL_Keycode key, bool down, Uint16 modifiers = 0,
-                    SDL_Scancode scancode = SDL_SCANCODE_UNKNOWN)
-{
-    SDL_Event event = {};
-    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    event.key.windowID = SDL_GetWindowID(Win32Host::sdlWindow(window));
-    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    event.key.keysym.sym = key;
-    event.key.keysym.scancode = scancode;
-    event.key.keysym.mod = modifiers;
-    SDL_PushEvent(&event);
 }

@@ -1,9 +1,16 @@
 #include "Libs/Core/DirectX/DXCore.h"
 
 #include "Libs/Common/Exception.h"
+#include "Libs/Core/DirectX/DXIndexStream.h"
+#include "Libs/Core/DirectX/DXPixelShader.h"
 #include "Libs/Core/DirectX/DXRenderCanvas.h"
 #include "Libs/Core/DirectX/DXRenderWindow.h"
+#include "Libs/Core/DirectX/DXShaderGen.h"
 #include "Libs/Core/DirectX/DXStateValues.h"
+#include "Libs/Core/DirectX/DXTexture.h"
+#include "Libs/Core/DirectX/DXVertexFormat.h"
+#include "Libs/Core/DirectX/DXVertexShader.h"
+#include "Libs/Core/DirectX/DXVertexStream.h"
 #include "Libs/Core/IndexStream.h"
 #include "Libs/Core/PixelShader.h"
 #include "Libs/Core/StateBlocks.h"
@@ -269,13 +276,7 @@ void DXCore::createNewTarget(HWND window, const WindowParameters& parameters, ID
         if (FAILED(result))
             VOSTREL_THROW("DXCore: Failed to get additional swap chain from D3D device, result = " << result);
     }
-    IDirect3DSurface9* backBuffer = nullptr;
-    D3DSURFACE_DESC description;
-    std::memset(&description, 0, sizeof(description));
-    if (SUCCEEDED(swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer))) {
-        backBuffer->GetDesc(&description);
-        backBuffer->Release();
-    }
+    D3DSURFACE_DESC description = describeBackBuffer(swapChain);
     if (FAILED(device->CreateDepthStencilSurface(description.Width, description.Height, D3DFMT_D24S8, multisample, 0,
                                                  FALSE, &depthStencil, nullptr))) {
         if (!parameters.fullscreen)
@@ -541,32 +542,32 @@ void DXCore::clearViewport(int flags, const Vec4& color, float depth, int stenci
 
 VertexFormat* DXCore::createVertexFormat(int elementCount, const VertexElement* elements)
 {
-    VOSTREL_THROW("DXCore: vertex formats are not available in this build.");
+    return new DXVertexFormat(elementCount, elements);
 }
 
 VertexStream* DXCore::createVertexStream(int size, int stride, int usage)
 {
-    VOSTREL_THROW("DXCore: vertex streams are not available in this build.");
+    return new DXVertexStream(size, stride, usage);
 }
 
 IndexStream* DXCore::createIndexStream(int size, IndexStreamType type, int usage)
 {
-    VOSTREL_THROW("DXCore: index streams are not available in this build.");
+    return new DXIndexStream(size, type, usage);
 }
 
 VertexShader* DXCore::createVertexShader(const ShaderProgram& program)
 {
-    VOSTREL_THROW("DXCore: vertex shaders are not available in this build.");
+    return new DXVertexShader(DXShaderGen::generate(program, DXShaderGen::VERTEX_STAGE));
 }
 
 PixelShader* DXCore::createPixelShader(const ShaderProgram& program)
 {
-    VOSTREL_THROW("DXCore: pixel shaders are not available in this build.");
+    return new DXPixelShader(DXShaderGen::generate(program, DXShaderGen::PIXEL_STAGE));
 }
 
 Texture* DXCore::createTexture(const TextureParameters& parameters)
 {
-    VOSTREL_THROW("DXCore: textures are not available in this build.");
+    return DXTextureFactory::getInstance()->createTexture(parameters);
 }
 
 RenderWindow* DXCore::createRenderWindow(const WindowParameters& parameters)

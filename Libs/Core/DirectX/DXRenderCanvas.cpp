@@ -74,7 +74,7 @@ void DXRenderCanvas::beginScene()
             writeRect(client);
             resizeResources(clientWidth, clientHeight);
         }
-        bindSurfaces(device, swapChain, 0, depthStencil);
+        bindSurfaces(device, swapChain, 0, depthStencil, sourceName(__FILE__));
         becomeCurrent();
     }
     if (device)
@@ -103,7 +103,7 @@ void DXRenderCanvas::update()
 
 void DXRenderCanvas::getFramebuffer(std::uint32_t* destination)
 {
-    readScreen(window, width, height, destination);
+    readScreen(window, width, height, destination, sourceName(__FILE__));
 }
 
 void DXRenderCanvas::resizeResources(int newWidth, int newHeight)
@@ -122,27 +122,9 @@ void DXRenderCanvas::resizeResources(int newWidth, int newHeight)
     presentation.BackBufferHeight = static_cast<UINT>(newHeight);
     std::cout << "backbuffer size: " << sizeVector(presentation.BackBufferWidth, presentation.BackBufferHeight)
               << std::endl;
-    IDirect3DSwapChain9* newSwapChain = nullptr;
-    if (FAILED(device->CreateAdditionalSwapChain(&presentation, &newSwapChain)))
-        VOSTREL_THROW("DXCore: Failed to create an additional swap chain");
-    IDirect3DSurface9* backBuffer = nullptr;
-    D3DSURFACE_DESC description;
-    std::memset(&description, 0, sizeof(description));
-    if (SUCCEEDED(newSwapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer))) {
-        backBuffer->GetDesc(&description);
-        backBuffer->Release();
-    }
+    D3DSURFACE_DESC description =
+        replaceChain(device, presentation, D3DMULTISAMPLE_NONE, swapChain, depthStencil, sourceName(__FILE__));
     std::cout << "backbuffer size: " << sizeVector(description.Width, description.Height) << std::endl;
-    IDirect3DSurface9* newDepthStencil = nullptr;
-    if (FAILED(device->CreateDepthStencilSurface(description.Width, description.Height, D3DFMT_D24S8,
-                                                 D3DMULTISAMPLE_NONE, 0, FALSE, &newDepthStencil, nullptr))) {
-        newSwapChain->Release();
-        VOSTREL_THROW("DXCore: Failed to create depth/stencil surface.");
-    }
-    swapChain->Release();
-    depthStencil->Release();
-    swapChain = newSwapChain;
-    depthStencil = newDepthStencil;
 }
 
 } // namespace Core

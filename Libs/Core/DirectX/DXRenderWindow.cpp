@@ -6,29 +6,73 @@
 #include <algorithm>
 #include <cstring>
 #include <iostream>
+#include <string>
 
 namespace Vostrel {
 namespace Core {
 
+namespace {
+
+// The shared helpers report failures in their caller's name.
+[[noreturn]] void failAs(const char* file, int line, const std::string& message)
+{
+    throw Exception(message, file, line);
+}
+
+} // namespace
+
 void bindSurfaces(IDirect3DDevice9* device, IDirect3DSwapChain9* swapChain, UINT backBuffer,
-                  IDirect3DSurface9* depthStencil)
+                  IDirect3DSurface9* depthStencil, const char* file)
 {
     IDirect3DSurface9* surface = nullptr;
     HRESULT result = swapChain->GetBackBuffer(backBuffer, D3DBACKBUFFER_TYPE_MONO, &surface);
     if (FAILED(result))
-        VOSTREL_THROW("IDirect3DSwapChain9::GetBackBuffer failed: " << result);
+        failAs(file, __LINE__, "IDirect3DSwapChain9::GetBackBuffer failed: " + std::to_string(result));
     result = device->SetDepthStencilSurface(depthStencil);
     if (FAILED(result)) {
         surface->Release();
-        VOSTREL_THROW("IDirect3DDevice9::SetDepthStencilSurface failed: " << result);
+        failAs(file, __LINE__, "IDirect3DDevice9::SetDepthStencilSurface failed: " + std::to_string(result));
     }
     result = device->SetRenderTarget(0, surface);
     surface->Release();
     if (FAILED(result))
-        VOSTREL_THROW("IDirect3DDevice9::SetRenderTarget failed: " << result);
+        failAs(file, __LINE__, "IDirect3DDevice9::SetRenderTarget failed: " + std::to_string(result));
 }
 
-void readScreen(HWND window, int width, int height, std::uint32_t* destination)
+D3DSURFACE_DESC describeBackBuffer(IDirect3DSwapChain9* swapChain)
+{
+    D3DSURFACE_DESC description;
+    std::memset(&description, 0, sizeof(description));
+    IDirect3DSurface9* backBuffer = nullptr;
+    if (SUCCEEDED(swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer))) {
+        backBuffer->GetDesc(&description);
+        backBuffer->Release();
+    }
+    return description;
+}
+
+D3DSURFACE_DESC replaceChain(IDirect3DDevice9* device, D3DPRESENT_PARAMETERS& presentation,
+                             D3DMULTISAMPLE_TYPE multisample, IDirect3DSwapChain9*& swapChain,
+                             IDirect3DSurface9*& depthStencil, const char* file)
+{
+    IDirect3DSwapChain9* newSwapChain = nullptr;
+    if (FAILED(device->CreateAdditionalSwapChain(&presentation, &newSwapChain)))
+        failAs(file, __LINE__, "DXCore: Failed to create an additional swap chain");
+    D3DSURFACE_DESC description = describeBackBuffer(newSwapChain);
+    IDirect3DSurface9* newDepthStencil = nullptr;
+    if (FAILED(device->CreateDepthStencilSurface(description.Width, description.Height, D3DFMT_D24S8, multisample, 0,
+                                                 FALSE, &newDepthStencil, nullptr))) {
+        newSwapChain->Release();
+        failAs(file, __LINE__, "DXCore: Failed to create depth/stencil surface.");
+    }
+    swapChain->Release();
+    depthStencil->Release();
+    swapChain = newSwapChain;
+    depthStencil = newDepthStencil;
+    return description;
+}
+
+void readScreen(HWND window, int width, int height, std::uint32_t* destination, const char* file)
 {
     IDirect3DDevice9* device = DXCore::getDevice();
     D3DDISPLAYMODE mode;
@@ -36,15 +80,15 @@ void readScreen(HWND window, int width, int height, std::uint32_t* destination)
     IDirect3DSurface9* screen = nullptr;
     if (FAILED(device->CreateOffscreenPlainSurface(mode.Width, mode.Height, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
                                                    &screen, nullptr)))
-        VOSTREL_THROW("DXRenderWindow::getFramebuffer(): Failed to create temporary offscreen surface.");
+        failAs(file, __LINE__, "DXRenderWindow::getFramebuffer(): Failed to create temporary offscreen surface.");
     if (FAILED(device->GetFrontBufferData(0, screen))) {
         screen->Release();
-        VOSTREL_THROW("DXRenderWindow::getFramebuffer(): GetFrontBufferData failed.");
+        failAs(file, __LINE__, "DXRenderWindow::getFramebuffer(): GetFrontBufferData failed.");
     }
     D3DLOCKED_RECT locked;
     if (FAILED(screen->LockRect(&locked, nullptr, D3DLOCK_DISCARD))) {
         screen->Release();
-        VOSTREL_THROW("DXRenderWindow::getFramebuffer(): LockRect failed.");
+        failAs(file, __LINE__, "DXRenderWindow::getFramebuffer(): LockRect failed.");
     }
     WINDOWINFO info;
     std::memset(&info, 0, sizeof(info));
@@ -112,7 +156,7 @@ void DXRenderWindow::beginScene()
         if (!device || !swapChain)
             std::cerr << "DXRenderWindow::begin(): device or chain is null ??" << std::endl;
         else
-            bindSurfaces(device, swapChain, backBufferCount - 1, depthStencil);
+            bindSurfaces(device, swapChain, backBufferCount - 1, depthStencil, sourceName(__FILE__));
         becomeCurrent();
     }
     if (device)
@@ -136,7 +180,7 @@ void DXRenderWindow::update()
 
 void DXRenderWindow::getFramebuffer(std::uint32_t* destination)
 {
-    readScreen(getHandle(), width, height, destination);
+    readScreen(getHandle(), width, height, destination, sourceName(__FILE__));
 }
 
 void DXRenderWindow::resize(int newWidth, int newHeight)
@@ -154,27 +198,8 @@ void DXRenderWindow::resize(int newWidth, int newHeight)
     swapChain->GetPresentParameters(&presentation);
     presentation.BackBufferWidth = 0;
     presentation.BackBufferHeight = 0;
-    IDirect3DSwapChain9* newSwapChain = nullptr;
-    if (FAILED(device->CreateAdditionalSwapChain(&presentation, &newSwapChain)))
-        VOSTREL_THROW("DXCore: Failed to create an additional swap chain");
-    IDirect3DSurface9* backBuffer = nullptr;
-    D3DSURFACE_DESC description;
-    std::memset(&description, 0, sizeof(description));
-    if (SUCCEEDED(newSwapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer))) {
-        backBuffer->GetDesc(&description);
-        backBuffer->Release();
-    }
-    IDirect3DSurface9* newDepthStencil = nullptr;
-    if (FAILED(device->CreateDepthStencilSurface(description.Width, description.Height, D3DFMT_D24S8,
-                                                 DXCore::multisampleType(parameters.multisample), 0, FALSE,
-                                                 &newDepthStencil, nullptr))) {
-        newSwapChain->Release();
-        VOSTREL_THROW("DXCore: Failed to create depth/stencil surface.");
-    }
-    swapChain->Release();
-    depthStencil->Release();
-    swapChain = newSwapChain;
-    depthStencil = newDepthStencil;
+    replaceChain(device, presentation, DXCore::multisampleType(parameters.multisample), swapChain, depthStencil,
+                 sourceName(__FILE__));
 }
 
 } // namespace Core

@@ -31,12 +31,22 @@ private:
     UINT backBufferCount;
 };
 
+// What the Direct3D window and canvas share. Their failures are reported
+// as the calling class's own: `file` is its source name.
 // Binds a back buffer and a depth/stencil surface as the device's targets.
 void bindSurfaces(IDirect3DDevice9* device, IDirect3DSwapChain9* swapChain, UINT backBuffer,
-                  IDirect3DSurface9* depthStencil);
+                  IDirect3DSurface9* depthStencil, const char* file);
+// The description of a chain's back buffer 0 (zeroed when there is none).
+D3DSURFACE_DESC describeBackBuffer(IDirect3DSwapChain9* swapChain);
+// Makes a new additional chain from the present parameters and a D24S8
+// depth/stencil surface of its back buffer's size, and releases the old pair
+// only once both exist. Returns the new back buffer's description.
+D3DSURFACE_DESC replaceChain(IDirect3DDevice9* device, D3DPRESENT_PARAMETERS& presentation,
+                             D3DMULTISAMPLE_TYPE multisample, IDirect3DSwapChain9*& swapChain,
+                             IDirect3DSurface9*& depthStencil, const char* file);
 // Reads width x height pixels of what the screen shows at a window's client
 // area; what lies off the screen reads as black.
-void readScreen(HWND window, int width, int height, std::uint32_t* destination);
+void readScreen(HWND window, int width, int height, std::uint32_t* destination, const char* file);
 
 } // namespace Core
 } // namespace Vostrel

@@ -148,6 +148,9 @@ TEST(ShaderOptimization, DestinationsStayApartWhereTheAssemblerDemands)
         {"crs", [](ShaderGen& g, Register d, Register a, Register b) { g.crs(d.swizzle("xyz"), a, b); },
          DXShaderGen::VERTEX_STAGE},
         {"nrm", [](ShaderGen& g, Register d, Register a, Register) { g.nrm(d, a); }, DXShaderGen::VERTEX_STAGE},
+        // Two fresh scratch temporaries: written by sgn, never read.
+        {"sgn", [](ShaderGen& g, Register d, Register a, Register) { g.sgn(d, a, g.temp(), g.temp()); },
+         DXShaderGen::VERTEX_STAGE},
     };
     for (const Case& c : cases) {
         ShaderGen gen;
@@ -164,31 +167,52 @@ TEST(ShaderOptimization, DestinationsStayApartWhereTheAssemblerDemands)
     }
 }
 
-TEST(ShaderOptimization, TemporaryOnlyResultsAreNotFoldedIntoOutputs)
+// A temporary moved into an output is renamed to that output only where the
+// result still assembles and computes the same.
+TEST(ShaderOptimization, MovesIntoOutputsStayWhereFoldingWouldChangeTheProgram)
 {
-    ShaderGen gen;
-    Register a = gen.temp(), p = gen.temp(), n = gen.temp(), s = gen.temp();
-    gen.mov(a, gen.attrib(0));
-    gen.pow(p, a.swizzle("x"), a.swizzle("y"));
-    gen.mov(gen.vary(VARY_TEXCOORD0), p);
-    gen.nrm(n, a);
-    gen.mov(gen.vary(VARY_TEXCOORD0 + 1), n);
-    gen.mov(s, a);
-    gen.sincos(s.swizzle("xy"), a.swizzle("z"), gen.constant(Vec<float, 4>(1.0f)), gen.constant(Vec<float, 4>(2.0f)));
-    gen.mov(gen.vary(VARY_TEXCOORD0 + 2), s);
-    std::string text = optimised(gen);
-    EXPECT_NE(text.find("mov oT0,r"), std::string::npos) << text;
-    EXPECT_NE(text.find("mov oT1,r"), std::string::npos) << text;
-    EXPECT_NE(text.find("mov oT2,r"), std::string::npos) << text;
-}
-
-TEST(ShaderOptimization, PointSizeIsWrittenByAMov)
-{
-    ShaderGen gen;
-    Register t = gen.temp();
-    gen.dp3(t, gen.attrib(0), gen.uniform(0, 1));
-    gen.mov(gen.vary(VARY_POINT_SIZE), t);
-    EXPECT_EQ(body(optimised(gen)), "dp3 r0,v0,c0\nmov oPts,r0.x\n");
+    struct Case {
+        const char* name;
+        std::function<void(ShaderGen&, Register)> define; // writes the temporary
+        int output;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"pow writes a temporary",
+         [](ShaderGen& g, Register t) { g.pow(t, g.attrib(0).swizzle("x"), g.attrib(0).swizzle("y")); },
+         VARY_TEXCOORD0, "pow r0,v0.x,v0.y\nmov oT0,r0\n"},
+        {"nrm writes a temporary", [](ShaderGen& g, Register t) { g.nrm(t, g.attrib(0)); }, VARY_TEXCOORD0,
+         "nrm r0,v0\nmov oT0,r0\n"},
+        {"crs writes a temporary",
+         [](ShaderGen& g, Register t) { g.crs(t.swizzle("xyz"), g.attrib(0), g.uniform(0, 1)); }, VARY_TEXCOORD0,
+         "crs r0.xyz,v0,c0\nmov oT0,r0\n"},
+        {"sincos writes a temporary",
+         [](ShaderGen& g, Register t) {
+             g.sincos(t.swizzle("xy"), g.attrib(0).swizzle("z"), g.uniform(0, 1), g.uniform(1, 1));
+         },
+         VARY_TEXCOORD0, "sincos r0.xy,v0.z,c0,c1\nmov oT0,r0\n"},
+        {"the point size reads x of every source",
+         [](ShaderGen& g, Register t) { g.dp3(t, g.attrib(0), g.uniform(0, 1)); }, VARY_POINT_SIZE,
+         "dp3 r0,v0,c0\nmov oPts,r0.x\n"},
+        {"the fog takes .x only",
+         [](ShaderGen& g, Register t) { g.mul(t.swizzle("y"), g.attrib(0), g.uniform(0, 1)); }, VARY_FOG,
+         "mul r0.y,v0,c0\nmov oFog,r0\n"},
+        {"an earlier write to the output must stay first",
+         [](ShaderGen& g, Register t) {
+             g.mul(t, g.attrib(0), g.uniform(0, 1));
+             g.add(g.vary(VARY_TEXCOORD0), g.attrib(0), g.uniform(1, 1));
+         },
+         VARY_TEXCOORD0, "mul r0,v0,c0\nadd oT0,v0,c1\nmov oT0,r0\n"},
+        {"a plain definition folds", [](ShaderGen& g, Register t) { g.mul(t, g.attrib(0), g.uniform(0, 1)); },
+         VARY_TEXCOORD0, "mul oT0,v0,c0\n"},
+    };
+    for (const Case& c : cases) {
+        ShaderGen gen;
+        Register t = gen.temp();
+        c.define(gen, t);
+        gen.mov(gen.vary(c.output), t);
+        EXPECT_EQ(body(optimised(gen)), c.expected) << c.name;
+    }
 }
 
 TEST(ShaderOptimization, RenamesOnlyRegistersWithOneDefinition)
