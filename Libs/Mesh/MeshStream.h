@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Libs/Math/Vec.h"
-#include "Libs/Mesh/HostStreams.h"
+#include "Libs/Mesh/MeshStorage.h"
 
 namespace Vostrel {
 namespace Mesh {

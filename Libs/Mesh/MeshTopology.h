@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Libs/Mesh/HostStreams.h"
+#include "Libs/Mesh/MeshStorage.h"
 #include "Libs/Mesh/Polygon.h"
 
 #include <cstdint>
@@ -43,7 +43,7 @@ public:
     // Triangulates the polygon list into a static 32-bit index stream.
     virtual void triangulatePolygons(MeshStream* positions) = 0;
     // The index storage, null for unindexed and polygon-only topologies.
-    virtual IndexBuffer* getIndexStream() = 0;
+    virtual Core::IndexStream* getIndexStream() = 0;
 };
 
 // Keeps a topology's 32-bit indices locked for one scope.

@@ -43,17 +43,17 @@ void ModifiableMeshImpl::reserveVertices(int capacity, bool discard)
     }
     for (auto& entry : streams) {
         ModifiableMeshStream& stream = *entry.second;
-        VertexBuffer& old = stream.getBuffer();
+        Core::VertexStream& old = stream.getVertexStream();
         const size_t wanted = streamBytes(capacity, stream.getDimension());
         if (wanted <= static_cast<size_t>(old.getSize()))
             continue;
         if (old.isLocked())
             VOSTREL_THROW("ModifiableMesh::reserveVertices: stream " << entry.first << " is locked");
-        std::unique_ptr<VertexBuffer> grown =
-            createVertexBuffer(wanted, stream.getDimension() * static_cast<int>(sizeof(float)), old.getUsage());
+        std::unique_ptr<Core::VertexStream> grown =
+            makeVertexStream(wanted, stream.getDimension() * static_cast<int>(sizeof(float)), old.getUsage());
         if (!discard)
             grown->copyFrom(old, streamBytes(vertexCount, stream.getDimension()), 0, 0);
-        stream.replaceBuffer(std::move(grown));
+        stream.replaceVertexStream(std::move(grown));
     }
     ++generation;
     vertexCapacity = capacity;
@@ -107,7 +107,7 @@ MeshStream* ModifiableMeshImpl::addStream(const std::string& streamName, int dim
     assertStreamNameFree(streamName);
     VOSTREL_ASSERT(dimension >= 1);
     auto stream = std::make_unique<ModifiableMeshStream>(
-        createVertexBuffer(streamBytes(vertexCapacity, dimension), dimension * static_cast<int>(sizeof(float)), usage),
+        makeVertexStream(streamBytes(vertexCapacity, dimension), dimension * static_cast<int>(sizeof(float)), usage),
         dimension, vertexCount);
     if (vertexCount > 0) {
         StreamLock lock(*stream, LOCK_DISCARD);

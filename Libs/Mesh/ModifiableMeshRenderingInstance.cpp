@@ -78,7 +78,7 @@ void ModifiableMeshRenderingInstance::render(Core::RenderContext& context)
         for (size_t k = 0; k < streams.size(); ++k) {
             if (streams[k]->getUsage() == 0)
                 VOSTREL_THROW("The mesh stream is not renderable");
-            streamSet.setVertexStream(static_cast<int>(k), &streams[k]->getBuffer());
+            streamSet.setVertexStream(static_cast<int>(k), &streams[k]->getVertexStream());
         }
         boundGeneration = mesh.getGeneration();
     }

@@ -28,13 +28,13 @@ ModifiableMeshTopology::ModifiableMeshTopology(int indexCount, int indicesPerPri
     case TOPOLOGY_POLYGONS:
         break;
     case TOPOLOGY_CLIENT_INDICES:
-        indexStream = createIndexBuffer(count * 4, IS_32BIT, 0);
+        indexStream = makeIndexStream(count * 4, IS_32BIT, 0);
         break;
     case TOPOLOGY_INDICES_32:
-        indexStream = createIndexBuffer(count * 4, IS_32BIT, staticUsage);
+        indexStream = makeIndexStream(count * 4, IS_32BIT, staticUsage);
         break;
     case TOPOLOGY_INDICES_16:
-        indexStream = createIndexBuffer(count * 2, IS_16BIT, staticUsage);
+        indexStream = makeIndexStream(count * 2, IS_16BIT, staticUsage);
         break;
     default:
         VOSTREL_THROW("ModifiableMeshTopology: unknown topology status " << static_cast<int>(status));
@@ -49,8 +49,8 @@ ModifiableMeshTopology::ModifiableMeshTopology(const ModifiableMeshTopology& sou
       polygons(source.polygons)
 {
     if (source.indexStream) {
-        IndexBuffer& from = *source.indexStream;
-        indexStream = createIndexBuffer(from.getSize(), from.getType(), from.getUsage());
+        Core::IndexStream& from = *source.indexStream;
+        indexStream = makeIndexStream(from.getSize(), from.getType(), from.getUsage());
         indexStream->copyFrom(from, from.getSize(), 0, 0);
     }
 }
@@ -95,7 +95,7 @@ void ModifiableMeshTopology::reserveIndices(int indexCount, bool discard)
     if (wanted <= static_cast<size_t>(indexStream->getSize()))
         return;
     VOSTREL_ASSERT(!indexStream->isLocked());
-    std::unique_ptr<IndexBuffer> grown = createIndexBuffer(wanted, indexStream->getType(), indexStream->getUsage());
+    std::unique_ptr<Core::IndexStream> grown = makeIndexStream(wanted, indexStream->getType(), indexStream->getUsage());
     if (!discard)
         grown->copyFrom(*indexStream, indexStream->getSize(), 0, 0);
     indexStream = std::move(grown);
@@ -124,7 +124,7 @@ void ModifiableMeshTopology::setStatus(TopologyStatus newStatus)
         const size_t count = indexStream->getSize() / 4;
         // Only the indices in use must fit; the rest of the stream is spare room.
         const size_t used = std::min(count, static_cast<size_t>(primitiveCount) * indicesPerPrimitive);
-        std::unique_ptr<IndexBuffer> narrow = createIndexBuffer(count * 2, IS_16BIT, staticUsage);
+        std::unique_ptr<Core::IndexStream> narrow = makeIndexStream(count * 2, IS_16BIT, staticUsage);
         const uint32_t* wide = static_cast<const uint32_t*>(indexStream->lock(LOCK_READ_ONLY));
         for (size_t i = 0; i < used; ++i)
             if (wide[i] > 0xffff) {
@@ -156,7 +156,7 @@ void ModifiableMeshTopology::triangulatePolygons(MeshStream* positions)
                                            positions->getVertexCount(), reinterpret_cast<const float*>(points),
                                            sizeof(Vec3));
     }
-    std::unique_ptr<IndexBuffer> stream = createIndexBuffer(triangles.size() * 4, IS_32BIT, staticUsage);
+    std::unique_ptr<Core::IndexStream> stream = makeIndexStream(triangles.size() * 4, IS_32BIT, staticUsage);
     if (!triangles.empty()) {
         std::memcpy(stream->lock(LOCK_DISCARD), triangles.data(), triangles.size() * 4);
         stream->unlock();

@@ -31,13 +31,13 @@ public:
     bool hasPolygons() const override { return !polygons.empty(); }
     PolygonList& getPolygons() override { return polygons; }
     void triangulatePolygons(MeshStream* positions) override;
-    IndexBuffer* getIndexStream() override { return indexStream.get(); }
+    Core::IndexStream* getIndexStream() override { return indexStream.get(); }
 
 private:
     int primitiveCount = 0;
     int indicesPerPrimitive;
     TopologyStatus topologyStatus;
-    std::unique_ptr<IndexBuffer> indexStream;
+    std::unique_ptr<Core::IndexStream> indexStream;
     PolygonList polygons;
 };
 

@@ -9,9 +9,9 @@
 #include "Libs/Core/DirectX/DXVertexFormat.h"
 #include "Libs/Core/DirectX/DXVertexShader.h"
 #include "Libs/Core/DirectX/DXVertexStream.h"
+#include "Libs/Core/ShaderGen.h"
 #include "Libs/Core/StateBlocks.h"
-#include "Platform/D3D9/D3D9Testing.h"
-#include "Platform/Win32/Host.h"
+#include "Tests/Support/HeadlessCore.h"
 
 #include <gtest/gtest.h>
 
@@ -27,51 +27,7 @@ using namespace Vostrel;
 using namespace Vostrel::Core;
 using D3D9Testing::Call;
 
-class DXResourcesTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        Win32Host::setDisplayModesForTesting({{640, 480, 60}}, {640, 480, 60});
-        APICore::destroyInstance();
-        DXCore::install();
-        WindowParameters parameters;
-        parameters.width = 32;
-        parameters.height = 32;
-        window = createCore(parameters);
-        ASSERT_NE(window, nullptr);
-        device = DXCore::getDevice();
-    }
-
-    void TearDown() override
-    {
-        APICore::destroyInstance();
-        D3D9Testing::stopLog();
-        Win32Host::setDisplayModesForTesting({}, {0, 0, 0});
-    }
-
-    // The calls of one name that an action makes.
-    static std::vector<Call> callsOf(const std::string& name, const std::function<void()>& action)
-    {
-        D3D9Testing::startLog();
-        action();
-        D3D9Testing::stopLog();
-        return D3D9Testing::callsNamed(D3D9Testing::takeLog(), name);
-    }
-
-    // The message of the exception an action throws; empty when it throws none.
-    static std::string messageOf(const std::function<void()>& action)
-    {
-        try {
-            action();
-        } catch (const Exception& exception) {
-            return exception.message;
-        }
-        return "";
-    }
-
-    RenderWindow* window = nullptr;
-    IDirect3DDevice9* device = nullptr;
-};
+class DXResourcesTest : public TestSupport::HeadlessCoreTest {};
 
 TEST_F(DXResourcesTest, TextureRecordsBecomeTheirDirect3DTextures)
 {
@@ -286,20 +242,10 @@ TEST_F(DXResourcesTest, ARenderTargetTextureIsDrawnIntoThroughItsTarget)
     EXPECT_EQ(D3D9Testing::callsNamed(log, "BeginScene").size(), 1u);
 
     // What was drawn, read back from the texture's surface.
-    auto* dx = dynamic_cast<DXTexture*>(texture.get());
-    IDirect3DSurface9* surface = dx->getSurface(0);
-    IDirect3DSurface9* memory = nullptr;
-    ASSERT_EQ(device->CreateOffscreenPlainSurface(8, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &memory, nullptr), D3D_OK);
-    ASSERT_EQ(device->GetRenderTargetData(surface, memory), D3D_OK);
-    D3DLOCKED_RECT locked;
-    memory->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-    auto* pixels = static_cast<uint32_t*>(locked.pBits);
+    std::vector<uint32_t> pixels = readTexture(*texture);
     EXPECT_EQ(pixels[0], 0xFF00FF00u);
     EXPECT_EQ(pixels[3], 0xFF00FF00u);
     EXPECT_EQ(pixels[4], 0xFF0000FFu) << "the right half was the viewport";
-    memory->UnlockRect();
-    memory->Release();
-    surface->Release();
 
     // Beginning it again while it is current keeps the surfaces but begins
     // a scene and resets the viewport.
@@ -518,6 +464,31 @@ TEST_F(DXResourcesTest, ShaderTextThatDoesNotAssembleIsReportedWithTheAssemblers
     EXPECT_EQ(callsOf("SetPixelShader", [&] { pixel.bind(); }).size(), 1u);
 }
 
+TEST_F(DXResourcesTest, ShaderProgramsBecomeDeviceShadersThroughTheCore)
+{
+    typedef ShaderGen::Register Register;
+    ShaderGen vertexGen;
+    Register matrix = vertexGen.uniform(0, 4), position = vertexGen.vary(VARY_POSITION);
+    const char* rows[] = {"x", "y", "z", "w"};
+    for (int row = 0; row < 4; ++row)
+        vertexGen.dp4(position.swizzle(rows[row]), vertexGen.attrib(0), matrix.offset(row));
+    ShaderProgram vertexProgram;
+    vertexGen.getProgram(vertexProgram);
+    ShaderGen pixelGen;
+    Register sample = pixelGen.temp();
+    pixelGen.texld(sample, pixelGen.vary(VARY_TEXCOORD0), pixelGen.sampler(0, TEXTURE_TYPE_2D));
+    pixelGen.mov(pixelGen.result(RESULT_COLOR), sample);
+    ShaderProgram pixelProgram;
+    pixelGen.getProgram(pixelProgram);
+    std::unique_ptr<VertexShader> vertex;
+    std::unique_ptr<PixelShader> pixel;
+    EXPECT_EQ(callsOf("CreateVertexShader", [&] { vertex.reset(vertexGen.createVertexShader(vertexProgram)); }).size(),
+              1u);
+    EXPECT_EQ(callsOf("CreatePixelShader", [&] { pixel.reset(pixelGen.createPixelShader(pixelProgram)); }).size(), 1u);
+    EXPECT_NE(dynamic_cast<DXVertexShader*>(vertex.get()), nullptr);
+    EXPECT_NE(dynamic_cast<DXPixelShader*>(pixel.get()), nullptr);
+}
+
 TEST_F(DXResourcesTest, ResourcesDrawThroughTheCore)
 {
     // A textured quad through the core's own slots into a texture target.
@@ -574,18 +545,7 @@ TEST_F(DXResourcesTest, ResourcesDrawThroughTheCore)
     core.setTextures(nullptr);
     core.setVertexStreams(nullptr, nullptr);
 
-    IDirect3DSurface9* surface = dynamic_cast<DXTexture*>(target.get())->getSurface(0);
-    IDirect3DSurface9* memory = nullptr;
-    ASSERT_EQ(device->CreateOffscreenPlainSurface(4, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &memory, nullptr), D3D_OK);
-    ASSERT_EQ(device->GetRenderTargetData(surface, memory), D3D_OK);
-    D3DLOCKED_RECT locked;
-    memory->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            EXPECT_EQ(static_cast<uint32_t*>(locked.pBits)[y * locked.Pitch / 4 + x], texels[y * 4 + x]) << x << ", " << y;
-    memory->UnlockRect();
-    memory->Release();
-    surface->Release();
+    EXPECT_EQ(readTexture(*target), texels);
 }
 
 } // namespace

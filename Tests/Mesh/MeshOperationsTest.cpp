@@ -1,5 +1,6 @@
 #include "Libs/Mesh/ModifiableMeshImpl.h"
 #include "Tests/Mesh/MeshTestHelpers.h"
+#include "Tests/Support/HeadlessCore.h"
 
 #include <Eigen/Dense>
 #include <gtest/gtest.h>
@@ -12,6 +13,9 @@ using namespace Vostrel::Mesh;
 using MeshTest::thrownMessage;
 
 namespace {
+
+// Mesh data lives in the render core's streams.
+class MeshOperationsTest : public Vostrel::TestSupport::HeadlessCoreTest {};
 
 std::vector<float> contents(ModifiableMesh& mesh, const std::string& name)
 {
@@ -63,7 +67,7 @@ Eigen::Vector3f vec3(const std::vector<float>& packed, uint32_t v) { return Eige
 
 } // namespace
 
-TEST(MeshOperations, DuplicatedVerticesCopyEveryStream)
+TEST_F(MeshOperationsTest, DuplicatedVerticesCopyEveryStream)
 {
     auto mesh = makeSquare();
     EXPECT_EQ(mesh->duplicateVertices({}), 0);
@@ -79,7 +83,7 @@ TEST(MeshOperations, DuplicatedVerticesCopyEveryStream)
     EXPECT_EQ(mesh->getVertexCount(), 7);
 }
 
-TEST(MeshOperations, DiscontinuousMapSplitsExactlyTheSharedCorners)
+TEST_F(MeshOperationsTest, DiscontinuousMapSplitsExactlyTheSharedCorners)
 {
     // A seam along the diagonal: the second triangle's corners get their own
     // texture coordinates. Vertices 0 and 2 are shared and split; vertex 3 is
@@ -98,7 +102,7 @@ TEST(MeshOperations, DiscontinuousMapSplitsExactlyTheSharedCorners)
     EXPECT_EQ(mesh->getVertexCount(), 6);
 }
 
-TEST(MeshOperations, DiscontinuousMapLeavesTheLastUserOfAVertexOnIt)
+TEST_F(MeshOperationsTest, DiscontinuousMapLeavesTheLastUserOfAVertexOnIt)
 {
     // Every corner of vertex 0 is listed: all but the last get copies.
     auto mesh = makeSquare();
@@ -119,7 +123,7 @@ TEST(MeshOperations, DiscontinuousMapLeavesTheLastUserOfAVertexOnIt)
     EXPECT_EQ(contents(*twice, "texcoord")[8], 0.4f);
 }
 
-TEST(MeshOperations, DiscontinuousMapCountsUsesInEveryTopology)
+TEST_F(MeshOperationsTest, DiscontinuousMapCountsUsesInEveryTopology)
 {
     // Vertex 3 is used once by the triangles and once by a polygon topology.
     auto mesh = makeSquare();
@@ -136,7 +140,7 @@ TEST(MeshOperations, DiscontinuousMapCountsUsesInEveryTopology)
     EXPECT_EQ(std::vector<float>(uv.begin() + 8, uv.end()), (std::vector<float>{0.9f, 0.9f, 0.8f, 0.8f}));
 }
 
-TEST(MeshOperations, DiscontinuousMapThatDoesNotFitChangesNothing)
+TEST_F(MeshOperationsTest, DiscontinuousMapThatDoesNotFitChangesNothing)
 {
     struct Case {
         const char* what;
@@ -182,7 +186,7 @@ TEST(MeshOperations, DiscontinuousMapThatDoesNotFitChangesNothing)
     EXPECT_EQ(thrownMessage([&] { unindexed->applyDiscontinuousMaps(); }), "indexStream does not hold.");
 }
 
-TEST(MeshOperations, CreasedCubeBecomesTwentyFourVerticesWithFaceNormals)
+TEST_F(MeshOperationsTest, CreasedCubeBecomesTwentyFourVerticesWithFaceNormals)
 {
     MeshTest::Cube cube;
     std::unique_ptr<ModifiableMesh> mesh = ModifiableMesh::createEmpty();
@@ -210,7 +214,7 @@ TEST(MeshOperations, CreasedCubeBecomesTwentyFourVerticesWithFaceNormals)
     EXPECT_EQ(contents(*mesh, "normal"), normal);
 }
 
-TEST(MeshOperations, SmoothNormalsOfATriangleTopologyPointOutward)
+TEST_F(MeshOperationsTest, SmoothNormalsOfATriangleTopologyPointOutward)
 {
     MeshTest::Sphere sphere(12, 16);
     std::unique_ptr<ModifiableMesh> mesh = ModifiableMesh::createEmpty();
@@ -234,7 +238,7 @@ TEST(MeshOperations, SmoothNormalsOfATriangleTopologyPointOutward)
     EXPECT_EQ(creased->getVertexCount(), sphere.vertexCount());
 }
 
-TEST(MeshOperations, NormalsOverAStreamOfAnotherDimensionFailBeforeChangingTheMesh)
+TEST_F(MeshOperationsTest, NormalsOverAStreamOfAnotherDimensionFailBeforeChangingTheMesh)
 {
     MeshTest::Cube cube;
     auto mesh = ModifiableMesh::createEmpty();
@@ -249,7 +253,7 @@ TEST(MeshOperations, NormalsOverAStreamOfAnotherDimensionFailBeforeChangingTheMe
     EXPECT_FALSE(mesh->getStream("location")->isLocked());
 }
 
-TEST(MeshOperations, TangentSpaceOfATexturedSquare)
+TEST_F(MeshOperationsTest, TangentSpaceOfATexturedSquare)
 {
     auto mesh = makeSquare();
     mesh->computeNormals(181.0f, "location", "normal", "triangles");
@@ -268,7 +272,7 @@ TEST(MeshOperations, TangentSpaceOfATexturedSquare)
     EXPECT_FALSE(mesh->hasStream("tangent2", -1));
 }
 
-TEST(MeshOperations, CloneCopiesIntoSystemMemoryAndStandsAlone)
+TEST_F(MeshOperationsTest, CloneCopiesIntoSystemMemoryAndStandsAlone)
 {
     auto mesh = makeSquare();
     mesh->setName("square");
@@ -296,7 +300,7 @@ TEST(MeshOperations, CloneCopiesIntoSystemMemoryAndStandsAlone)
     EXPECT_EQ(mesh->getVertexCount(), 4);
 }
 
-TEST(MeshOperations, BoundsAndLargestProjection)
+TEST_F(MeshOperationsTest, BoundsAndLargestProjection)
 {
     auto mesh = ModifiableMesh::createEmpty();
     mesh->addStream("location", 3, 0);

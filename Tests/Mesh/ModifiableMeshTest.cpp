@@ -1,5 +1,6 @@
 #include "Libs/Mesh/ModifiableMeshImpl.h"
 #include "Tests/Mesh/MeshTestHelpers.h"
+#include "Tests/Support/HeadlessCore.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,9 @@ using namespace Vostrel::Mesh;
 using MeshTest::thrownMessage;
 
 namespace {
+
+// Mesh data lives in the render core's streams.
+class ModifiableMeshTest : public Vostrel::TestSupport::HeadlessCoreTest {};
 
 std::unique_ptr<ModifiableMeshImpl> makeMesh(int vertexCount)
 {
@@ -37,7 +41,7 @@ std::vector<uint32_t> indices32(MeshTopology* topology, int count)
 
 } // namespace
 
-TEST(ModifiableMesh, EmptyMeshHoldsNothing)
+TEST_F(ModifiableMeshTest, EmptyMeshHoldsNothing)
 {
     std::unique_ptr<ModifiableMesh> mesh = ModifiableMesh::createEmpty();
     EXPECT_EQ(mesh->getVertexCount(), 0);
@@ -50,7 +54,7 @@ TEST(ModifiableMesh, EmptyMeshHoldsNothing)
     EXPECT_EQ(dynamic_cast<ModifiableMeshImpl&>(*mesh).getGeneration(), 0);
 }
 
-TEST(ModifiableMesh, CreateNamesTheFileItFailedOn)
+TEST_F(ModifiableMeshTest, CreateNamesTheFileItFailedOn)
 {
     struct Case {
         std::string fileName;
@@ -76,7 +80,7 @@ TEST(ModifiableMesh, CreateNamesTheFileItFailedOn)
     }
 }
 
-TEST(ModifiableMesh, GrowingPastTheCapacityReallocatesOnceAndKeepsTheData)
+TEST_F(ModifiableMeshTest, GrowingPastTheCapacityReallocatesOnceAndKeepsTheData)
 {
     auto mesh = makeMesh(2);
     MeshStream* location = mesh->addStream("location", 3, 0);
@@ -94,7 +98,7 @@ TEST(ModifiableMesh, GrowingPastTheCapacityReallocatesOnceAndKeepsTheData)
     EXPECT_EQ(contents(location, 5), (std::vector<float>{1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
-TEST(ModifiableMesh, ReservingBelowTheCountNeverRecordsLessThanTheCount)
+TEST_F(ModifiableMeshTest, ReservingBelowTheCountNeverRecordsLessThanTheCount)
 {
     auto mesh = makeMesh(4);
     MeshStream* uv = mesh->addStream("texcoord", 2, 0);
@@ -115,7 +119,7 @@ TEST(ModifiableMesh, ReservingBelowTheCountNeverRecordsLessThanTheCount)
     EXPECT_EQ(contents(uv, 8), (std::vector<float>{1, 1, 2, 2, 3, 3, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
-TEST(ModifiableMesh, ALockedStreamIsNeverReallocatedUnderItsLock)
+TEST_F(ModifiableMeshTest, ALockedStreamIsNeverReallocatedUnderItsLock)
 {
     auto mesh = makeMesh(2);
     MeshStream* location = mesh->addStream("location", 3, 0);
@@ -129,7 +133,7 @@ TEST(ModifiableMesh, ALockedStreamIsNeverReallocatedUnderItsLock)
     EXPECT_EQ(mesh->getVertexCapacity(), 3);
 }
 
-TEST(ModifiableMesh, StreamsAreFoundCopiedRenamedAndListedByName)
+TEST_F(ModifiableMeshTest, StreamsAreFoundCopiedRenamedAndListedByName)
 {
     auto mesh = makeMesh(2);
     const float data[] = {1, 2, 3, 4, 5, 6};
@@ -164,7 +168,7 @@ TEST(ModifiableMesh, StreamsAreFoundCopiedRenamedAndListedByName)
     EXPECT_FALSE(mesh->hasSubstream("w"));
 }
 
-TEST(ModifiableMesh, StreamCopiesNeedAValueForEveryVertex)
+TEST_F(ModifiableMeshTest, StreamCopiesNeedAValueForEveryVertex)
 {
     auto small = makeMesh(2), large = makeMesh(3);
     MeshStream* source = small->addStream("location", 3, 0);
@@ -176,7 +180,7 @@ TEST(ModifiableMesh, StreamCopiesNeedAValueForEveryVertex)
     EXPECT_FALSE(bigger->isLocked());
 }
 
-TEST(ModifiableMesh, TopologiesHoldIndicesByStatus)
+TEST_F(ModifiableMeshTest, TopologiesHoldIndicesByStatus)
 {
     auto mesh = makeMesh(3);
     MeshTopology* triangles = mesh->addTopology("triangles", 2, 3, TOPOLOGY_CLIENT_INDICES);
@@ -222,7 +226,7 @@ TEST(ModifiableMesh, TopologiesHoldIndicesByStatus)
     EXPECT_EQ(mesh->getTopology("copy")->getIndexCapacity(), 12);
 }
 
-TEST(ModifiableMesh, SixteenBitConversionKeepsSmallIndicesAndRefusesLargeOnes)
+TEST_F(ModifiableMeshTest, SixteenBitConversionKeepsSmallIndicesAndRefusesLargeOnes)
 {
     auto mesh = makeMesh(70000);
     MeshTopology* fits = mesh->addTopology("fits", 1, 3, TOPOLOGY_CLIENT_INDICES);
@@ -247,7 +251,7 @@ TEST(ModifiableMesh, SixteenBitConversionKeepsSmallIndicesAndRefusesLargeOnes)
     EXPECT_EQ(indices32(tooLarge, 3), (std::vector<uint32_t>{0, 65536, 7}));
 }
 
-TEST(ModifiableMesh, TriangulatedPolygonsBecomeAStaticIndexList)
+TEST_F(ModifiableMeshTest, TriangulatedPolygonsBecomeAStaticIndexList)
 {
     auto mesh = makeMesh(6);
     const float positions[] = {0, 0, 0, 2, 0, 0, 2, 1, 0, 1, 1, 0, 1, 2, 0, 0, 2, 0};
@@ -270,7 +274,7 @@ TEST(ModifiableMesh, TriangulatedPolygonsBecomeAStaticIndexList)
     EXPECT_FALSE(location->isLocked());
 }
 
-TEST(ModifiableMesh, FreezeMovesClientIndicesAndSystemStreamsOnce)
+TEST_F(ModifiableMeshTest, FreezeMovesClientIndicesAndSystemStreamsOnce)
 {
     auto mesh = makeMesh(3);
     mesh->addStream("location", 3, 0);
@@ -293,7 +297,7 @@ TEST(ModifiableMesh, FreezeMovesClientIndicesAndSystemStreamsOnce)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "In ModifiableMeshImpl::freeze(..)\n");
 }
 
-TEST(ModifiableMesh, DestroyingAMeshWithALockedStreamReportsItAndGoesOn)
+TEST_F(ModifiableMeshTest, DestroyingAMeshWithALockedStreamReportsItAndGoesOn)
 {
     auto mesh = makeMesh(1);
     mesh->addStream("a", 1, 0);
@@ -303,7 +307,7 @@ TEST(ModifiableMesh, DestroyingAMeshWithALockedStreamReportsItAndGoesOn)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "warning: Mesh contained a locked stream (\"b\").\n");
 }
 
-TEST(ModifiableMesh, EveryFailedCheckNamesItsExpression)
+TEST_F(ModifiableMeshTest, EveryFailedCheckNamesItsExpression)
 {
     auto mesh = makeMesh(3);
     mesh->addStream("location", 3, 0);

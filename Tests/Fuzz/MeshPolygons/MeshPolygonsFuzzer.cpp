@@ -2,6 +2,7 @@
 // indices, coincident and straight corners, and per-corner maps naming any
 // polygon. Everything must either work or fail with a Vostrel::Exception.
 #include "Libs/Common/Exception.h"
+#include "Libs/Core/DirectX/DXCore.h"
 #include "Libs/Mesh/ModifiableMeshImpl.h"
 #include "Libs/Mesh/NormalKernels.h"
 #include "Libs/Mesh/Triangulation.h"
@@ -79,15 +80,30 @@ void runKernels(PolygonList polygons, int vertexCount, const std::vector<float>&
     }
 }
 
+// The mesh keeps its data in the render core's streams: one small core
+// serves the whole run.
+void ensureCore()
+{
+    static const bool made = [] {
+        Vostrel::Core::DXCore::install();
+        Vostrel::Core::WindowParameters parameters;
+        parameters.width = parameters.height = 16;
+        return Vostrel::Core::createCore(parameters) != nullptr;
+    }();
+    require(made);
+}
+
 void runMesh(const PolygonList& polygons, int vertexCount, const std::vector<float>& positions, float angle,
              Bytes& bytes)
 {
+    ensureCore();
+    // Building the mesh never fails, whatever the polygons.
     ModifiableMeshImpl mesh;
+    mesh.setVertexCount(vertexCount);
+    mesh.addStreamFromData("location", 3, positions.data(), 0);
+    mesh.addStream("texcoord", 2, 0);
+    mesh.addTopology("triangles", 0, 3, TOPOLOGY_POLYGONS)->getPolygons() = polygons;
     try {
-        mesh.setVertexCount(vertexCount);
-        mesh.addStreamFromData("location", 3, positions.data(), 0);
-        mesh.addStream("texcoord", 2, 0);
-        mesh.addTopology("triangles", 0, 3, TOPOLOGY_POLYGONS)->getPolygons() = polygons;
         auto map = std::make_unique<DiscontinuousVertexMap>();
         map->streamName = "texcoord";
         map->topologyName = "triangles";
