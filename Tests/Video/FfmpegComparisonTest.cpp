@@ -12,13 +12,25 @@ using namespace VideoTest;
 
 namespace {
 
-std::string source(int width, int height, int frames, const std::string& audio = "")
+// `filters` continue the chain of the test pattern.
+std::string source(int width, int height, int frames, const std::string& audio = "", const std::string& filters = "")
 {
     char text[256];
-    std::snprintf(text, sizeof text, "-f lavfi -i testsrc2=size=%dx%d:rate=25 %s -frames:v %d", width, height,
-                  audio.c_str(), frames);
+    std::snprintf(text, sizeof text, "-f lavfi -i testsrc2=size=%dx%d:rate=25%s %s -frames:v %d", width, height,
+                  filters.c_str(), audio.c_str(), frames);
     return text;
 }
+
+// Interlaced frames whose two fields show different instants, so that the
+// encoder uses its field modes.
+std::string interlacedSource(int width, int height, int frames)
+{
+    return source(width, height / 2, frames, "", ",tinterlace=mode=merge");
+}
+
+// Noise that motion cannot follow: intra macroblocks among predicted ones in
+// the same slice, which is where the predictors are reset.
+const std::string kNoise = ",noise=alls=40:allf=t";
 
 std::string matrix(int first, int step)
 {
@@ -110,9 +122,6 @@ struct StreamCase {
     std::function<void(const Features&)> checkFeatures;
 };
 
-const std::string kInterlacedTools =
-    " -flags +ildct+ilme -alternate_scan 1 -non_linear_quant 1 -qmax 28 -intra_vlc 1";
-
 std::vector<StreamCase> streamCases()
 {
     return {
@@ -123,7 +132,9 @@ std::vector<StreamCase> streamCases()
              EXPECT_EQ(f.pictureTypes, std::set<int>{1});
          }},
         {"Mpeg2IntraOnlyInterlacedWithAlternateScanNonLinearQuantiserAndIntraVlc", "mpeg2-intra-interlaced.m2v",
-         source(96, 64, 5) + " -c:v mpeg2video -g 1 -q:v 3" + kInterlacedTools, "yuv420p", 96, 64, true,
+         interlacedSource(96, 64, 5) +
+             " -c:v mpeg2video -g 1 -q:v 3 -flags +ildct+ilme -alternate_scan 1 -non_linear_quant 1 -qmax 28 -intra_vlc 1",
+         "yuv420p", 96, 64, true,
          [](const Features& f) {
              EXPECT_TRUE(f.mpeg2);
              EXPECT_EQ(f.progressiveSequence, 0);
@@ -132,37 +143,45 @@ std::vector<StreamCase> streamCases()
              EXPECT_TRUE(f.nonLinearQuantiser);
              EXPECT_TRUE(f.frameDctChoice);
          }},
-        {"Mpeg2IntraOnly422", "mpeg2-intra-422.m2v", source(96, 64, 5) + " -c:v mpeg2video -pix_fmt yuv422p -g 1",
-         "yuv422p", 96, 64, true, [](const Features& f) { EXPECT_EQ(f.chromaFormat, 2); }},
+        {"Mpeg2IntraOnlyInterlaced422", "mpeg2-intra-422.m2v",
+         interlacedSource(96, 64, 5) + " -c:v mpeg2video -pix_fmt yuv422p -g 1 -flags +ildct+ilme", "yuv422p", 96,
+         64, true,
+         [](const Features& f) {
+             EXPECT_EQ(f.chromaFormat, 2);
+             EXPECT_TRUE(f.frameDctChoice);
+         }},
         {"Mpeg2IntraOnlyCustomMatrices", "mpeg2-intra-matrices.m2v",
          source(96, 64, 5) + " -c:v mpeg2video -g 1 -intra_matrix " + matrix(8, 3) + " -inter_matrix " +
              matrix(16, 2),
          "yuv420p", 96, 64, true, [](const Features& f) { EXPECT_TRUE(f.loadedMatrix); }},
         {"Mpeg1LongGopWithBPicturesOddSize", "mpeg1-gop.m1v",
-         source(100, 60, 40) + " -c:v mpeg1video -g 25 -bf 2 -b:v 400k", "yuv420p", 100, 60, false,
+         source(100, 60, 40, "", kNoise) + " -c:v mpeg1video -g 25 -bf 2 -b:v 600k", "yuv420p", 100, 60, false,
          [](const Features& f) { EXPECT_EQ(f.pictureTypes, (std::set<int>{1, 2, 3})); }},
         {"Mpeg1LongGopCustomMatrices", "mpeg1-gop-matrices.m1v",
          source(96, 64, 20) + " -c:v mpeg1video -g 12 -bf 2 -b:v 300k -intra_matrix " + matrix(8, 2) +
              " -inter_matrix " + matrix(12, 1),
          "yuv420p", 96, 64, false, [](const Features& f) { EXPECT_TRUE(f.loadedMatrix); }},
         {"Mpeg2LongGopInterlacedOddSize", "mpeg2-gop-interlaced.m2v",
-         source(100, 60, 30) + " -c:v mpeg2video -g 25 -bf 2 -b:v 400k -intra_matrix " + matrix(8, 2) +
-             kInterlacedTools,
+         interlacedSource(100, 60, 30) + " -c:v mpeg2video -g 25 -bf 2 -b:v 400k -intra_matrix " + matrix(8, 2) +
+             " -flags +ildct+ilme -alternate_scan 1 -non_linear_quant 1 -qmax 28",
          "yuv420p", 100, 60, false,
          [](const Features& f) {
              EXPECT_EQ(f.pictureTypes, (std::set<int>{1, 2, 3}));
              EXPECT_EQ(f.progressiveSequence, 0);
              EXPECT_TRUE(f.alternateScan);
              EXPECT_TRUE(f.nonLinearQuantiser);
+             EXPECT_FALSE(f.intraVlc);
          }},
-        {"Mpeg2LongGop422", "mpeg2-gop-422.m2v",
-         source(96, 64, 25) + " -c:v mpeg2video -pix_fmt yuv422p -g 12 -bf 2 -b:v 500k", "yuv422p", 96, 64, false,
+        {"Mpeg2LongGopInterlaced422", "mpeg2-gop-422.m2v",
+         interlacedSource(96, 64, 25) + " -c:v mpeg2video -pix_fmt yuv422p -g 12 -bf 2 -b:v 500k -flags +ildct+ilme",
+         "yuv422p", 96, 64, false,
          [](const Features& f) {
              EXPECT_EQ(f.chromaFormat, 2);
              EXPECT_EQ(f.pictureTypes, (std::set<int>{1, 2, 3}));
+             EXPECT_TRUE(f.frameDctChoice);
          }},
         {"Mpeg2LowDelayWithoutBPictures", "mpeg2-p-only.m2v",
-         source(80, 48, 20) + " -c:v mpeg2video -g 30 -bf 0 -b:v 300k", "yuv420p", 80, 48, false,
+         source(80, 48, 20, "", kNoise) + " -c:v mpeg2video -g 30 -bf 0 -b:v 400k", "yuv420p", 80, 48, false,
          [](const Features& f) { EXPECT_EQ(f.pictureTypes, (std::set<int>{1, 2})); }},
         {"Mpeg1SystemStreamWithAudio", "mpeg1-system.mpg",
          source(96, 64, 25, "-f lavfi -i sine=frequency=440:sample_rate=44100") +
@@ -269,7 +288,7 @@ TEST_P(RgbConversionTest, RgbEqualsTheConversionOfFfmpegFrames)
 INSTANTIATE_TEST_SUITE_P(
     Streams, RgbConversionTest,
     testing::Values(RgbCase{"Mpeg1ChromaBetweenSamples", "mpeg1video", false, "", false, 5},
-                    RgbCase{"Mpeg2Progressive709", "mpeg2video", false, "-colorspace bt709", false, 1},
+                    RgbCase{"Mpeg2ProgressiveFcc", "mpeg2video", false, "-colorspace fcc", false, 4},
                     RgbCase{"Mpeg2InterlacedFieldsFilteredApart", "mpeg2video", false,
                             "-flags +ildct+ilme -colorspace smpte170m", true, 6},
                     RgbCase{"Mpeg2Chroma422Smpte240m", "mpeg2video", true, "-colorspace smpte240m", false, 7}),

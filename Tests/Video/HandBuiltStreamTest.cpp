@@ -145,6 +145,31 @@ public:
         return dc;
     }
 
+    // A picture (or field) of intra macroblocks with random DC values,
+    // recorded in `out`.
+    void intraMacroblocks(Frame& out, int field, int mbWidth, int mbHeight)
+    {
+        for (int mby = 0; mby < mbHeight; ++mby)
+            for (int mbx = 0; mbx < mbWidth; ++mbx) {
+                std::vector<int> dc = randomDc();
+                writer.intraMacroblock(mbx, mby, dc);
+                fillIntra(out, field, mbx, mby, dc);
+            }
+    }
+
+    // A random vector r of direction s whose prediction stays inside the
+    // reference field (or frame: -1), set in `motion` with its field select;
+    // the prediction is made in `out`.
+    void randomPrediction(Motion& motion, int r, int s, Frame& out, int outField, const Frame& reference,
+                          int referenceField, int bx, int by, int lumaHeight, bool average)
+    {
+        auto [mvx, mvy] = vector(reference, referenceField, bx, by, lumaHeight);
+        motion.fieldSelect[r][s] = std::max(referenceField, 0);
+        motion.vector[r][s][0] = mvx;
+        motion.vector[r][s][1] = mvy;
+        predict(out, outField, reference, referenceField, bx, by, lumaHeight, mvx, mvy, average);
+    }
+
     // A random vector whose prediction stays inside the reference.
     std::pair<int, int> vector(const Frame& ref, int refField, int bx, int by, int lumaHeight)
     {
@@ -190,12 +215,7 @@ TEST(HandBuiltStreamTest, FieldPicturesWithFieldAnd16x8AndDualPrimePrediction)
         options.type = 1;
         options.structure = field ? 2 : 1;
         w.picture(options);
-        for (int mby = 0; mby < 2; ++mby)
-            for (int mbx = 0; mbx < 4; ++mbx) {
-                std::vector<int> dc = built.randomDc();
-                w.intraMacroblock(mbx, mby, dc);
-                fillIntra(intra, field, mbx, mby, dc);
-            }
+        built.intraMacroblocks(intra, field, 4, 2);
     }
 
     for (int field = 0; field < 2; ++field) {
@@ -218,22 +238,16 @@ TEST(HandBuiltStreamTest, FieldPicturesWithFieldAnd16x8AndDualPrimePrediction)
                 case 1: {
                     motion.motionType = 1;
                     int select = (mbx + mby) % 2;
-                    auto [mvx, mvy] = built.vector(reference(select), select, bx, by, 16);
-                    motion.fieldSelect[0][0] = select;
-                    motion.vector[0][0][0] = mvx;
-                    motion.vector[0][0][1] = mvy;
-                    predict(predicted, field, reference(select), select, bx, by, 16, mvx, mvy, false);
+                    built.randomPrediction(motion, 0, 0, predicted, field, reference(select), select, bx, by, 16,
+                                           false);
                     break;
                 }
                 case 2: {
                     motion.motionType = 2;
                     for (int half = 0; half < 2; ++half) {
                         int select = built.uniform(0, 1);
-                        auto [mvx, mvy] = built.vector(reference(select), select, bx, by + 8 * half, 8);
-                        motion.fieldSelect[half][0] = select;
-                        motion.vector[half][0][0] = mvx;
-                        motion.vector[half][0][1] = mvy;
-                        predict(predicted, field, reference(select), select, bx, by + 8 * half, 8, mvx, mvy, false);
+                        built.randomPrediction(motion, half, 0, predicted, field, reference(select), select, bx,
+                                               by + 8 * half, 8, false);
                     }
                     break;
                 }
@@ -285,12 +299,8 @@ TEST(HandBuiltStreamTest, FieldPicturesWithFieldAnd16x8AndDualPrimePrediction)
                     for (int part = 0; part < parts; ++part) {
                         int select = built.uniform(0, 1);
                         int partHeight = parts == 2 ? 8 : 16;
-                        auto [mvx, mvy] = built.vector(reference, select, bx, by + 8 * part, partHeight);
-                        motion.fieldSelect[part][s] = select;
-                        motion.vector[part][s][0] = mvx;
-                        motion.vector[part][s][1] = mvy;
-                        predict(bidirectional, field, reference, select, bx, by + 8 * part, partHeight, mvx, mvy,
-                                average);
+                        built.randomPrediction(motion, part, s, bidirectional, field, reference, select, bx,
+                                               by + 8 * part, partHeight, average);
                     }
                 }
                 w.predictedMacroblock(mbx, mby, motion);
@@ -320,12 +330,7 @@ void framePicturesWithFieldPrediction(int topFieldFirst)
     Frame intra(width, height), predicted(width, height), bidirectional(width, height);
     options.type = 1;
     w.picture(options);
-    for (int mby = 0; mby < 4; ++mby)
-        for (int mbx = 0; mbx < 4; ++mbx) {
-            std::vector<int> dc = built.randomDc();
-            w.intraMacroblock(mbx, mby, dc);
-            fillIntra(intra, -1, mbx, mby, dc);
-        }
+    built.intraMacroblocks(intra, -1, 4, 4);
 
     options.type = 2;
     w.picture(options);
@@ -336,21 +341,14 @@ void framePicturesWithFieldPrediction(int topFieldFirst)
             switch ((mbx + mby) % 3) {
             case 0: {
                 motion.motionType = 2;
-                auto [mvx, mvy] = built.vector(intra, -1, bx, by, 16);
-                motion.vector[0][0][0] = mvx;
-                motion.vector[0][0][1] = mvy;
-                predict(predicted, -1, intra, -1, bx, by, 16, mvx, mvy, false);
+                built.randomPrediction(motion, 0, 0, predicted, -1, intra, -1, bx, by, 16, false);
                 break;
             }
             case 1: {
                 motion.motionType = 1;
                 for (int field = 0; field < 2; ++field) {
                     int select = built.uniform(0, 1);
-                    auto [mvx, mvy] = built.vector(intra, select, bx, by / 2, 8);
-                    motion.fieldSelect[field][0] = select;
-                    motion.vector[field][0][0] = mvx;
-                    motion.vector[field][0][1] = mvy;
-                    predict(predicted, field, intra, select, bx, by / 2, 8, mvx, mvy, false);
+                    built.randomPrediction(motion, field, 0, predicted, field, intra, select, bx, by / 2, 8, false);
                 }
                 break;
             }
@@ -397,19 +395,13 @@ void framePicturesWithFieldPrediction(int topFieldFirst)
             for (int s = 0; s < 2; ++s) {
                 const Frame& reference = s == 0 ? intra : predicted;
                 if (motion.motionType == 2) {
-                    auto [mvx, mvy] = built.vector(reference, -1, bx, by, 16);
-                    motion.vector[0][s][0] = mvx;
-                    motion.vector[0][s][1] = mvy;
-                    predict(bidirectional, -1, reference, -1, bx, by, 16, mvx, mvy, s == 1);
+                    built.randomPrediction(motion, 0, s, bidirectional, -1, reference, -1, bx, by, 16, s == 1);
                     continue;
                 }
                 for (int field = 0; field < 2; ++field) {
                     int select = built.uniform(0, 1);
-                    auto [mvx, mvy] = built.vector(reference, select, bx, by / 2, 8);
-                    motion.fieldSelect[field][s] = select;
-                    motion.vector[field][s][0] = mvx;
-                    motion.vector[field][s][1] = mvy;
-                    predict(bidirectional, field, reference, select, bx, by / 2, 8, mvx, mvy, s == 1);
+                    built.randomPrediction(
+                        motion, field, s, bidirectional, field, reference, select, bx, by / 2, 8, s == 1);
                 }
             }
             w.predictedMacroblock(mbx, mby, motion);
@@ -449,12 +441,7 @@ TEST(HandBuiltStreamTest, DcOnlyPicturesOfMpeg1)
         options.type = type;
         w.picture(options);
         Frame frame(width, height);
-        for (int mby = 0; mby < 2; ++mby)
-            for (int mbx = 0; mbx < 2; ++mbx) {
-                std::vector<int> dc = built.randomDc();
-                w.intraMacroblock(mbx, mby, dc);
-                fillIntra(frame, -1, mbx, mby, dc);
-            }
+        built.intraMacroblocks(frame, -1, 2, 2);
         expected.push_back(frame);
     }
     w.sequenceEnd();
@@ -502,12 +489,7 @@ TEST(HandBuiltStreamTest, VectorsOutsideThePictureReadTheNearestInsideBlock)
     options.type = 1;
     w.picture(options);
     Frame intra(width, height);
-    for (int mby = 0; mby < 2; ++mby)
-        for (int mbx = 0; mbx < 2; ++mbx) {
-            std::vector<int> dc = built.randomDc();
-            w.intraMacroblock(mbx, mby, dc);
-            fillIntra(intra, -1, mbx, mby, dc);
-        }
+    built.intraMacroblocks(intra, -1, 2, 2);
     options.type = 2;
     options.fCode[0][0] = options.fCode[0][1] = 9;
     w.picture(options);
@@ -555,12 +537,7 @@ TEST(HandBuiltStreamTest, SizeChangeWithoutSequenceEndReallocatesTheStores)
             options.progressiveFrame = 1;
             w.picture(options);
             Frame frame(width, 32);
-            for (int mby = 0; mby < 2; ++mby)
-                for (int mbx = 0; mbx < width / 16; ++mbx) {
-                    std::vector<int> dc = built.randomDc();
-                    w.intraMacroblock(mbx, mby, dc);
-                    fillIntra(frame, -1, mbx, mby, dc);
-                }
+            built.intraMacroblocks(frame, -1, width / 16, 2);
             pictures.push_back(frame);
         }
         if (width == 48)
@@ -574,4 +551,107 @@ TEST(HandBuiltStreamTest, SizeChangeWithoutSequenceEndReallocatesTheStores)
     EXPECT_EQ(maxDifference(decoded.frames[0], pictures[0].yuv()), 0);
     EXPECT_EQ(maxDifference(decoded.frames[1], pictures[2].yuv()), 0);
     EXPECT_EQ(maxDifference(decoded.frames[2], pictures[3].yuv()), 0);
+}
+
+// Mismatch control makes the sum of a block's coefficients odd through its
+// last one. With DC 0, a last coefficient of 2 (an even sum) becomes 3: both
+// macroblocks decode alike, and not flat.
+TEST(HandBuiltStreamTest, MismatchControlMakesEvenSumsOdd)
+{
+    int intraMatrix[64];
+    std::fill(intraMatrix, intraMatrix + 64, 16);
+    intraMatrix[63] = 1; // at quantiser_scale 16 the coefficient is the level
+    SequenceOptions sequence(32, 16, true, 1);
+    sequence.intraMatrix = intraMatrix;
+    StreamWriter w(sequence);
+    w.sequenceHeader();
+    PictureOptions options;
+    options.progressiveFrame = 1;
+    w.picture(options);
+    w.intraMacroblock(0, 0, std::vector<int>(6, 0), 2);
+    w.intraMacroblock(1, 0, std::vector<int>(6, 0), 3);
+    w.sequenceEnd();
+    DecodedStream decoded = decodeBytes(w.bytes(), 32, 16);
+    ASSERT_EQ(decoded.frames.size(), 1u);
+    bool flat = true;
+    for (int p = 0; p < 3; ++p) {
+        const std::vector<uint8_t>& plane = decoded.frames[0].planes[p];
+        const int size = p ? 8 : 16, stride = 2 * size;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                ASSERT_EQ(plane[size_t(y * stride + x)], plane[size_t(y * stride + x + size)]) << p;
+                flat = flat && plane[size_t(y * stride + x)] == 128;
+            }
+    }
+    EXPECT_FALSE(flat);
+}
+
+// 4:4:4: twelve blocks a macroblock, Cb blocks laid out 4 8 / 6 10 and Cr
+// blocks 5 9 / 7 11; the chroma goes to RGB without filtering.
+TEST(HandBuiltStreamTest, Chroma444BlocksAndRgb)
+{
+    const int width = 32, height = 16;
+    HandBuilt built({width, height, true, 1, 3, 1}, 13);
+    StreamWriter& w = built.writer;
+    w.sequenceHeader();
+    PictureOptions options;
+    options.progressiveFrame = 1;
+    w.picture(options);
+    YuvFrame expected;
+    expected.width = expected.chromaWidth = width;
+    expected.height = expected.chromaHeight = height;
+    for (std::vector<uint8_t>& plane : expected.planes)
+        plane.assign(size_t(width) * height, 0);
+    for (int mbx = 0; mbx < 2; ++mbx) {
+        std::vector<int> dc(12);
+        for (int& v : dc)
+            v = built.uniform(-100, 100);
+        w.intraMacroblock(mbx, 0, dc);
+        for (int b = 0; b < 12; ++b) {
+            const int p = b < 4 ? 0 : 1 + (b & 1);
+            const int x = 16 * mbx + (b < 4 ? 8 * (b & 1) : (b & 8));
+            const int y = b < 4 ? 8 * (b >> 1) : 4 * (b & 2);
+            for (int j = 0; j < 8; ++j)
+                for (int i = 0; i < 8; ++i)
+                    expected.planes[p][size_t(y + j) * width + x + i] = static_cast<uint8_t>(128 + dc[size_t(b)]);
+        }
+    }
+    w.sequenceEnd();
+    std::string stream = writeFile("chroma444.m2v", w.bytes());
+    DecodedStream decoded = decodeFile(stream, width, height);
+    ASSERT_EQ(decoded.frames.size(), 1u);
+    EXPECT_EQ(maxDifference(decoded.frames[0], expected), 0);
+    EXPECT_EQ(decoded.rgb[0], referenceRgb(expected, true, true, false, 1));
+    std::vector<YuvFrame> ffmpeg = ffmpegFrames(stream, "yuv444p", width, height);
+    ASSERT_EQ(ffmpeg.size(), 1u);
+    EXPECT_EQ(maxDifference(ffmpeg[0], expected), 0);
+}
+
+// A motion code beyond the range of its f_code wraps around: +16 at f_code 1
+// is -16.
+TEST(HandBuiltStreamTest, MotionVectorsWrapIntoTheirRange)
+{
+    const int width = 64, height = 32;
+    HandBuilt built({width, height, true, 1, 1, -1}, 21);
+    StreamWriter& w = built.writer;
+    w.sequenceHeader();
+    PictureOptions options;
+    options.progressiveFrame = 1;
+    w.picture(options);
+    Frame intra(width, height), predicted(width, height);
+    built.intraMacroblocks(intra, -1, 4, 2);
+    options.type = 2;
+    options.fCode[0][0] = options.fCode[0][1] = 1;
+    w.picture(options);
+    for (int mby = 0; mby < 2; ++mby)
+        for (int mbx = 0; mbx < 4; ++mbx) {
+            Motion motion;
+            const int written = mbx == 2 && mby == 1 ? 16 : 0;
+            motion.vector[0][0][0] = motion.vector[0][0][1] = written;
+            w.predictedMacroblock(mbx, mby, motion);
+            predict(predicted, -1, intra, -1, 16 * mbx, 16 * mby, 16, -written, -written, false);
+        }
+    w.sequenceEnd();
+    std::string stream = writeFile("vector-wrap.m2v", w.bytes());
+    expectFrames(decodeFile(stream, width, height), {intra, predicted}, stream);
 }

@@ -104,3 +104,29 @@ TEST(HeadersTest, TemporalScalabilityIsRefused)
         EXPECT_EQ(e.message, "temporal scalability not supported");
     }
 }
+
+// A loaded intra or non-intra matrix is also the chroma one, unless the
+// chroma matrix is loaded after it.
+TEST(HeadersTest, QuantMatrixExtensionCopiesIntoTheChromaMatrices)
+{
+    VideoTest::StreamWriter writer({64, 48, true, 1, 2});
+    writer.sequenceHeader();
+    BitWriter& bits = writer.raw();
+    bits.startCode(0xB5);
+    bits.put(3, 4);
+    for (int value : {20, 30, 0, 40}) {
+        bits.put(value != 0, 1);
+        for (int i = 0; value && i < 64; ++i)
+            bits.put(static_cast<uint32_t>(value), 8);
+    }
+    writer.picture({});
+    writer.sequenceEnd();
+    Parsed parsed(writer.bytes());
+    ASSERT_EQ(parsed.parser.nextHeader(), 1);
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_EQ(parsed.parameters.intraQuantiserMatrix[i], 20);
+        EXPECT_EQ(parsed.parameters.chromaIntraQuantiserMatrix[i], 20);
+        EXPECT_EQ(parsed.parameters.nonIntraQuantiserMatrix[i], 30);
+        EXPECT_EQ(parsed.parameters.chromaNonIntraQuantiserMatrix[i], 40);
+    }
+}

@@ -184,7 +184,7 @@ void StreamWriter::dcDifferential(int cc, int differential)
         bits.put(static_cast<uint32_t>(differential > 0 ? differential : differential + (1 << size) - 1), size);
 }
 
-void StreamWriter::intraMacroblock(int mbx, int mby, const std::vector<int>& dc)
+void StreamWriter::intraMacroblock(int mbx, int mby, const std::vector<int>& dc, int last)
 {
     static const char* const typeTables[] = {"", "I", "P", "B", "D"};
     slice(mbx, mby);
@@ -196,6 +196,11 @@ void StreamWriter::intraMacroblock(int mbx, int mby, const std::vector<int>& dc)
         int cc = b < 4 ? 0 : 1 + int(b & 1);
         dcDifferential(cc, dc[b] - predictor[cc]);
         predictor[cc] = dc[b];
+        if (last) {
+            bits.putCode(codeFor("dct_coefficients_zero", "ESC"));
+            bits.put(62, 6); // run up to scan position 63
+            bits.put(static_cast<uint32_t>(last) & 0xFFF, 12);
+        }
         if (current.type != 4)
             bits.putCode(codeFor("dct_coefficients_zero", "EOB"));
     }

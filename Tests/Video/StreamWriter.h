@@ -71,8 +71,10 @@ public:
     void sequenceHeader();
     void groupOfPictures();
     void picture(const PictureOptions& options);
-    // One DC value per block (6, 8 or 12), each the flat sample minus 128.
-    void intraMacroblock(int mbx, int mby, const std::vector<int>& dc);
+    // One DC value per block (6, 8 or 12), each the flat sample minus 128;
+    // a non-zero `last` adds a coefficient of that level at each block's
+    // last scan position (MPEG-2 escape).
+    void intraMacroblock(int mbx, int mby, const std::vector<int>& dc, int last = 0);
     void predictedMacroblock(int mbx, int mby, const Motion& motion);
     void sequenceEnd();
     std::vector<uint8_t> bytes();

@@ -130,7 +130,7 @@ std::vector<YuvFrame> ffmpegFrames(const std::string& stream, const std::string&
     YuvFrame shape;
     shape.width = width;
     shape.height = height;
-    shape.chromaWidth = (width + 1) / 2;
+    shape.chromaWidth = pixelFormat == "yuv444p" ? width : (width + 1) / 2;
     shape.chromaHeight = pixelFormat == "yuv420p" ? (height + 1) / 2 : height;
     size_t lumaSize = size_t(width) * height;
     size_t chromaSize = size_t(shape.chromaWidth) * shape.chromaHeight;
@@ -299,6 +299,10 @@ std::vector<uint8_t> referenceRgb(const YuvFrame& frame, bool mpeg2, bool progre
     // Chroma at full width.
     std::vector<int> chroma444[2];
     for (int c = 0; c < 2; ++c) {
+        if (cw == w) {
+            chroma444[c] = chroma422[c];
+            continue;
+        }
         chroma444[c].assign(size_t(w) * h, 0);
         for (int y = 0; y < h; ++y) {
             auto s = [&](int i) { return chroma422[c][size_t(y) * cw + std::clamp(i, 0, cw - 1)]; };

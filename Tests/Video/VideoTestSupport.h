@@ -26,7 +26,7 @@ struct YuvFrame {
 std::string generatedDirectory();
 // ffmpeg <arguments> <output>: a stream with the extension of `name`.
 std::string ffmpegStream(const std::string& name, const std::string& arguments);
-// The frames ffmpeg decodes from a stream, as yuv420p or yuv422p.
+// The frames ffmpeg decodes from a stream, as yuv420p, yuv422p or yuv444p.
 std::vector<YuvFrame> ffmpegFrames(const std::string& stream, const std::string& pixelFormat, int width,
                                    int height);
 // A file with the given bytes in the generated directory.
