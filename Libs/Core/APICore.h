@@ -143,6 +143,9 @@ public:
     // no stale pointer stays in the record: an object later made at the same
     // address would otherwise compare equal and its bind would be skipped.
     static void objectDestroyed(const void* object);
+    // A resource whose device object was replaced (a stream moved to another
+    // usage) is no longer bound as recorded: the next apply must send it.
+    static void deviceObjectReplaced(const void* object) { objectDestroyed(object); }
 
 protected:
     // For the state slots of implementations: record the set and return how

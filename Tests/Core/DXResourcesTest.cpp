@@ -10,6 +10,7 @@
 #include "Libs/Core/DirectX/DXVertexShader.h"
 #include "Libs/Core/DirectX/DXVertexStream.h"
 #include "Libs/Core/ShaderGen.h"
+#include "Libs/Core/RenderContext.h"
 #include "Libs/Core/StateBlocks.h"
 #include "Tests/Support/HeadlessCore.h"
 
@@ -546,6 +547,35 @@ TEST_F(DXResourcesTest, ResourcesDrawThroughTheCore)
     core.setVertexStreams(nullptr, nullptr);
 
     EXPECT_EQ(readTexture(*target), texels);
+}
+
+TEST_F(DXResourcesTest, AStreamMovedToAnotherUsageIsBoundAgainByTheNextApply)
+{
+    // The device buffer behind a stream changes with its usage; a context
+    // that bound the old buffer must not skip the new one as unchanged.
+    std::unique_ptr<VertexStream> stream(createVertexStream(64, 16, 0));
+    std::unique_ptr<IndexStream> indices(createIndexStream(12, INDEX_16BIT, 0));
+    const VertexElement elements[] = {{0, 0, VERTEX_FLOAT4, 0}};
+    std::unique_ptr<VertexFormat> format(createVertexFormat(1, elements));
+    RenderContext context;
+    context.setVertexStream(0, stream.get());
+    context.setVertexFormat(format.get());
+    context.setIndexStream(indices.get());
+    context.apply();
+
+    EXPECT_TRUE(callsOf("SetStreamSource", [&] { context.apply(); }).empty());
+    EXPECT_TRUE(callsOf("SetIndices", [&] { context.apply(); }).empty());
+
+    for (int usage : {4, 1}) {
+        stream->setUsage(usage);
+        indices->setUsage(usage);
+        D3D9Testing::startLog();
+        context.apply();
+        D3D9Testing::stopLog();
+        std::vector<Call> log = D3D9Testing::takeLog();
+        EXPECT_EQ(D3D9Testing::callsNamed(log, "SetStreamSource").size(), 1u) << "usage " << usage;
+        EXPECT_EQ(D3D9Testing::callsNamed(log, "SetIndices").size(), 1u) << "usage " << usage;
+    }
 }
 
 } // namespace

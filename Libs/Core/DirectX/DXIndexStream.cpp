@@ -135,6 +135,7 @@ void DXIndexStream::setUsage(StreamUsage newUsage)
     buffer = fresh.buffer;
     fresh.buffer = nullptr;
     usage = newUsage;
+    APICore::deviceObjectReplaced(this);
 }
 
 void DXIndexStream::copyFrom(IndexStream& source, int length, int sourceOffset, int destinationOffset)

@@ -134,6 +134,7 @@ void DXVertexStream::setUsage(StreamUsage newUsage)
     buffer = fresh;
     capacity = size;
     usage = newUsage;
+    APICore::deviceObjectReplaced(this);
 }
 
 void DXVertexStream::copyFrom(VertexStream& source, int length, int sourceOffset, int destinationOffset)
