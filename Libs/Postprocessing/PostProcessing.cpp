@@ -4,6 +4,7 @@
 #include "Libs/Core/APICore.h"
 #include "Libs/Core/RenderTarget.h"
 #include "Libs/Postprocessing/Blitter.h"
+#include "Libs/Postprocessing/OldBlit.h"
 #include "Libs/Postprocessing/RenderTexture.h"
 #include "Platform/Runtime/Runtime.h"
 
@@ -297,6 +298,13 @@ void gaussianBlur(Core::RenderTarget* target, Core::Texture* source, int n, floa
         RenderTargetPool::release(scratch);
 }
 
+void oldMultipass(Core::RenderTarget* target, Core::Texture* source, Core::Texture* ping, Core::Texture* pong,
+                  float scale, int passes, float)
+{
+    TargetScope scope(target);
+    Old::multipass(source, ping, pong, scale, passes, 1.0f);
+}
+
 void blitCopy(RenderTexture* target, RenderTexture* source, int x, int y, int width, int height)
 {
     copyTexture(targetOf(target), source->texture, x, y, width, height);
@@ -398,6 +406,29 @@ void blitVolumeRayMarch(RenderTexture* target, RenderTexture* source, Core::Text
                         Vec4 step)
 {
     rayMarchVolume(targetOf(target), source->texture, volume, m, step);
+}
+
+void blitLuminancePass1(RenderTexture* target, RenderTexture* source)
+{
+    luminancePass1(targetOf(target), source->texture);
+}
+
+void blitLuminancePass2(RenderTexture* target, RenderTexture* source)
+{
+    luminancePass2(targetOf(target), source->texture);
+}
+
+void blitLuminancePass3(RenderTexture* target, RenderTexture* source)
+{
+    luminancePass3(targetOf(target), source->texture);
+}
+
+void blitOldMultipass(RenderTexture* target, RenderTexture* source, float scale, int passes, float unused)
+{
+    if (!state().pingPong[0])
+        initPostProcessing();
+    oldMultipass(targetOf(target), source->texture, state().pingPong[0]->texture, state().pingPong[1]->texture,
+                 scale, passes, unused);
 }
 
 void blitTexture(RenderTexture* target, Core::Texture* texture)
