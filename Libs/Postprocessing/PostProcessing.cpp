@@ -4,6 +4,7 @@
 #include "Libs/Core/APICore.h"
 #include "Libs/Core/RenderTarget.h"
 #include "Libs/Postprocessing/Blitter.h"
+#include "Libs/Postprocessing/HDRLighting.h"
 #include "Libs/Postprocessing/OldBlit.h"
 #include "Libs/Postprocessing/RenderTexture.h"
 #include "Platform/Runtime/Runtime.h"
@@ -465,6 +466,7 @@ void initPostProcessing()
     }
     createNoiseTexture();
     predefined(NOISE);
+    createHDRLighting();
 }
 
 Core::Texture* createNoiseTexture()
