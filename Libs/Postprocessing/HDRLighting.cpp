@@ -8,6 +8,7 @@
 #include "Libs/Core/VertexStream.h"
 #include "Libs/Postprocessing/BlitterShared.h"
 #include "Libs/Postprocessing/RenderTexture.h"
+#include "Libs/Postprocessing/ScreenQuad.h"
 
 #include <cmath>
 #include <cstring>
@@ -27,11 +28,7 @@ Vec4 all(float value)
 
 void writeVertex(ShaderGen& gen)
 {
-    Register c = gen.uniform(0, 3), across = gen.temp(), down = gen.temp();
-    gen.mul(across, gen.attrib(0).swizzle("x"), c.offset(1));
-    gen.add(across, across, c);
-    gen.mul(down, gen.attrib(0).swizzle("y"), c.offset(2));
-    gen.add(gen.vary(Core::VARY_POSITION), across, down);
+    ScreenQuad::writePosition(gen, 0);
     gen.mov(gen.vary(Core::VARY_TEXCOORD0), gen.attrib(1));
 }
 
@@ -277,27 +274,15 @@ HDRLighting::~HDRLighting() = default;
 
 void HDRLighting::drawPass(Core::RenderTarget* destination, const Rect& coordinates)
 {
-    if (destination)
-        destination->begin();
-    try {
-        Core::RenderTarget* rt = Core::RenderTarget::getCurrentTarget();
-        VOSTREL_ASSERT(rt != 0);
-        const float W = static_cast<float>(rt->getWidth()), H = static_cast<float>(rt->getHeight());
-        context->setVertexConstant(0, Vec4(-1.0f - 1.0f / W, 1.0f + 1.0f / H, 0.5f, 1.0f));
-        context->setVertexConstant(1, Vec4(2.0f, 0.0f, 0.0f, 0.0f));
-        context->setVertexConstant(2, Vec4(0.0f, -2.0f, 0.0f, 0.0f));
-        const float vertices[16] = {0, 0, coordinates.left,  coordinates.top,    1, 0, coordinates.right, coordinates.top,
-                                    0, 1, coordinates.left,  coordinates.bottom, 1, 1, coordinates.right, coordinates.bottom};
-        std::memcpy(stream->lock(Core::LOCK_DISCARD), vertices, sizeof(vertices));
-        stream->unlock();
-        context->drawPrimitives(Core::PRIMITIVE_TRIANGLE_STRIP, 0, 2);
-    } catch (...) {
-        if (destination)
-            destination->end();
-        throw;
-    }
-    if (destination)
-        destination->end();
+    BlitterShared::TargetScope scope(destination);
+    Core::RenderTarget* rt = Core::RenderTarget::getCurrentTarget();
+    VOSTREL_ASSERT(rt != 0);
+    ScreenQuad::place(*context, 0, *rt);
+    const float vertices[16] = {0, 0, coordinates.left,  coordinates.top,    1, 0, coordinates.right, coordinates.top,
+                                0, 1, coordinates.left,  coordinates.bottom, 1, 1, coordinates.right, coordinates.bottom};
+    std::memcpy(stream->lock(Core::LOCK_DISCARD), vertices, sizeof(vertices));
+    stream->unlock();
+    context->drawPrimitives(Core::PRIMITIVE_TRIANGLE_STRIP, 0, 2);
 }
 
 void HDRLighting::drawInterior(const Target& destination, const Target& source)

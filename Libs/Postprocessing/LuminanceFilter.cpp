@@ -103,10 +103,8 @@ public:
     {
         if (linear)
             source->setFilter(Core::MIN_LINEAR, Core::MAG_LINEAR);
-        if (target)
-            target->begin();
-        try {
-            Core::RenderTarget* rt = Core::RenderTarget::getCurrentTarget();
+        BlitterShared::TargetScope scope(target);
+        Core::RenderTarget* rt = Core::RenderTarget::getCurrentTarget();
             VOSTREL_ASSERT(rt != 0);
             quad.place(0, *rt);
             if (diagonal) {
@@ -117,15 +115,8 @@ public:
                 context.setVertexConstant(5, Vec4(x, y, 0.0f, 0.0f));
                 context.setVertexConstant(6, Vec4(x, -y, 0.0f, 0.0f));
             }
-            quad.getContext().setTexture(0, source);
-            quad.draw();
-        } catch (...) {
-            if (target)
-                target->end();
-            throw;
-        }
-        if (target)
-            target->end();
+        quad.getContext().setTexture(0, source);
+        quad.draw();
     }
 
 private:

@@ -17,21 +17,12 @@ typedef ShaderGen::Register Register;
 
 namespace {
 
-// Texture coordinate = c[first] + x c[first + 1] + y c[first + 2].
-void writeCoordinate(ShaderGen& gen, const Register& destination, int first)
-{
-    Register c = gen.uniform(first, 3), across = gen.temp(), down = gen.temp();
-    gen.mul(across, gen.attrib(0).swizzle("x"), c.offset(1));
-    gen.add(across, across, c);
-    gen.mul(down, gen.attrib(0).swizzle("y"), c.offset(2));
-    gen.add(destination, across, down);
-}
 
 void writeVertex(ShaderGen& gen)
 {
     ScreenQuad::writePosition(gen, 7);
-    writeCoordinate(gen, gen.vary(Core::VARY_TEXCOORD0), 1);
-    writeCoordinate(gen, gen.vary(Core::VARY_TEXCOORD0 + 1), 4);
+    ScreenQuad::writeAffine(gen, gen.vary(Core::VARY_TEXCOORD0), 1);
+    ScreenQuad::writeAffine(gen, gen.vary(Core::VARY_TEXCOORD0 + 1), 4);
     gen.mov(gen.vary(Core::VARY_COLOR0), gen.uniform(0, 1));
 }
 
@@ -119,15 +110,10 @@ void multipass(Core::Texture* source, Core::Texture* ping, Core::Texture* pong, 
         shared().reset(new Blitter);
     Blitter& blitter = *shared();
     for (int pass = 0; pass < passes - 1; ++pass) {
-        Core::RenderTarget* target = ping->getRenderTarget();
-        target->begin();
-        try {
+        {
+            BlitterShared::TargetScope scope(ping->getRenderTarget());
             blitter.blit(source, source, 0.5f, 1.0f, scale, factor);
-        } catch (...) {
-            target->end();
-            throw;
         }
-        target->end();
         source = ping;
         scale = (scale + 1.0f) * 0.5f;
         std::swap(ping, pong);

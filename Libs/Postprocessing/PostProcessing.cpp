@@ -4,6 +4,7 @@
 #include "Libs/Core/APICore.h"
 #include "Libs/Core/RenderTarget.h"
 #include "Libs/Postprocessing/Blitter.h"
+#include "Libs/Postprocessing/BlitterShared.h"
 #include "Libs/Postprocessing/HDRLighting.h"
 #include "Libs/Postprocessing/OldBlit.h"
 #include "Libs/Postprocessing/RenderTexture.h"
@@ -15,6 +16,8 @@
 #include <vector>
 
 namespace Vostrel {
+
+using BlitterShared::TargetScope;
 
 namespace {
 
@@ -55,26 +58,6 @@ std::unique_ptr<Blitter> makeCopyBlitter()
     blitter->setWeights(&weight);
     return blitter;
 }
-
-// Begins a given target for the scope of a blit; null keeps the current one.
-class TargetScope {
-public:
-    explicit TargetScope(Core::RenderTarget* target) : target(target)
-    {
-        if (target)
-            target->begin();
-    }
-    ~TargetScope()
-    {
-        if (target)
-            target->end();
-    }
-    TargetScope(const TargetScope&) = delete;
-    TargetScope& operator=(const TargetScope&) = delete;
-
-private:
-    Core::RenderTarget* target;
-};
 
 void run(Core::RenderTarget* target, ProgramId id, const std::list<Core::Texture*>& textures,
          const std::list<Vec4>& vertexConstants = {}, const std::list<Vec4>& pixelConstants = {})

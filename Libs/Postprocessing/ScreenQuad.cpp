@@ -37,7 +37,7 @@ void ScreenQuad::setPixelShader(Core::PixelShader* shader)
         context.setPixelShader(shader);
 }
 
-void ScreenQuad::place(int first, const Core::RenderTarget& target)
+void ScreenQuad::place(Core::RenderContext& context, int first, const Core::RenderTarget& target)
 {
     const Vec4 texel(1.0f / target.getWidth(), -1.0f / target.getHeight(), 0.0f, 0.0f);
     const Vec4 origin(0.0f, 0.0f, 0.5f, 1.0f), axisX(2.0f, 0.0f, 0.0f, 0.0f), axisY(0.0f, -2.0f, 0.0f, 0.0f);
@@ -53,14 +53,14 @@ void ScreenQuad::draw()
     context.drawPrimitives(Core::PRIMITIVE_TRIANGLE_STRIP, 0, 2);
 }
 
-void ScreenQuad::writePosition(Core::ShaderGen& gen, int first)
+void ScreenQuad::writeAffine(Core::ShaderGen& gen, const Core::ShaderGen::Register& destination, int first)
 {
     Core::ShaderGen::Register c = gen.uniform(first, 3), across = gen.temp(), down = gen.temp();
     // One constant register per vertex instruction.
     gen.mul(across, gen.attrib(0).swizzle("x"), c.offset(1));
     gen.add(across, across, c);
     gen.mul(down, gen.attrib(0).swizzle("y"), c.offset(2));
-    gen.add(gen.vary(Core::VARY_POSITION), across, down);
+    gen.add(destination, across, down);
 }
 
 } // namespace Vostrel

@@ -27,11 +27,16 @@ public:
     void setPixelShader(Core::PixelShader* shader);
     // Vertex constants first .. first + 2 cover the target from (-1, 1) at
     // corner (0, 0), shifted half a pixel.
-    void place(int first, const Core::RenderTarget& target);
+    void place(int first, const Core::RenderTarget& target) { place(context, first, target); }
+    static void place(Core::RenderContext& context, int first, const Core::RenderTarget& target);
     void draw();
 
-    // Writes position = c[first] + x c[first + 1] + y c[first + 2] for the corner in v0.
-    static void writePosition(Core::ShaderGen& gen, int first);
+    // Writes destination = c[first] + x c[first + 1] + y c[first + 2] for the corner (x, y) in v0.
+    static void writeAffine(Core::ShaderGen& gen, const Core::ShaderGen::Register& destination, int first);
+    static void writePosition(Core::ShaderGen& gen, int first)
+    {
+        writeAffine(gen, gen.vary(Core::VARY_POSITION), first);
+    }
 
 private:
     Core::RenderContext context;
