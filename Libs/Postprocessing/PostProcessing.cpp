@@ -425,7 +425,8 @@ void blitTexture(RenderTexture* target, Core::Texture* texture)
 
 void blitFeedback(RenderTexture* target, RenderTexture* source)
 {
-    initPostProcessing();
+    if (!state().feedback)
+        initPostProcessing();
     RenderTexture* feedback = state().feedback;
     blendWeighted(target->target, source->texture, feedback->texture, 0.5f, 0.5f);
     copyTexture(feedback->target, target->texture);

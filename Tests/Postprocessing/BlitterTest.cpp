@@ -1,7 +1,9 @@
 #include "Tests/Postprocessing/PostprocessingFixture.h"
 
 #include "Libs/Core/APICore.h"
+#include "Libs/Core/PixelShader.h"
 #include "Libs/Core/StateBlocks.h"
+#include "Libs/Core/VertexShader.h"
 #include "Libs/EvaluationGraph/ShaderBuild.h"
 #include "Libs/EvaluationGraph/ShaderGraph.h"
 
@@ -201,7 +203,11 @@ TEST_F(Blitters, GraphBlitterSetsUniformsAndTexelSteps)
     graph.setPosition(graph.vertexStream("location") + graph.uniform("shift", 1));
     graph.setColorResult(texld(graph.vertexStream("texcoord") + graph.uniform("map_xoffset", 1),
                                graph.texture("map", 0)));
-    std::unique_ptr<GenericFullscreenBlitter> blitter(createGenericFullscreenBlitter(graph.build()));
+    // A build's shaders live as long as the program; this test frees them itself.
+    const ShaderBuild build = graph.build();
+    std::unique_ptr<Core::VertexShader> vertexShader(build.getVertexShader());
+    std::unique_ptr<Core::PixelShader> pixelShader(build.getPixelShader());
+    std::unique_ptr<GenericFullscreenBlitter> blitter(createGenericFullscreenBlitter(build));
     Core::Texture* source = makeTexture(16, 8, pattern(16, 8));
     RenderTexture* target = makeTarget(16, 8);
     blitter->setVec4("shift", Vec4(-1.0f / 16, 1.0f / 8, 0.0f, 0.0f));
