@@ -207,8 +207,7 @@ void downsample(Core::RenderTarget* target, Core::Texture* source)
     const int sourceWidth = source->getParameters().width, sourceHeight = source->getParameters().height;
     const int rx = sourceWidth / target->getWidth(), ry = sourceHeight / target->getHeight();
     // Halving reaches the target only when both quotients are powers of two.
-    if (!isPowerOfTwo(rx) || !isPowerOfTwo(ry) || rx * target->getWidth() != sourceWidth ||
-        ry * target->getHeight() != sourceHeight)
+    if (!isPowerOfTwo(rx) || !isPowerOfTwo(ry))
         VOSTREL_THROW("Cannot downsample " << sourceWidth << "x" << sourceHeight << " to " << target->getWidth()
                                            << "x" << target->getHeight() << " by halving.");
     if (!state().downsampleBlitter)

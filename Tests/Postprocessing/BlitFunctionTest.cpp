@@ -75,6 +75,9 @@ TEST_F(BlitFunctions, DownsampleHalvesUntilTheTargetSize)
 
     RenderTexture* third = makeTarget(21, 32);
     EXPECT_EQ(messageOf([&] { downsample(third->target, source); }), "Cannot downsample 64x64 to 21x32 by halving.");
+    // Integer quotients: 64 / 31 is 2, one bilinear step.
+    RenderTexture* odd = makeTarget(31, 32);
+    EXPECT_EQ(messageOf([&] { downsample(odd->target, source); }), "");
     RenderTexture* larger = makeTarget(128, 64);
     EXPECT_NE(messageOf([&] { downsample(larger->target, source); }), "");
     EXPECT_EQ(RenderTargetPool::getFreeCount(), 1);
