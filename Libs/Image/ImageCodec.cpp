@@ -20,12 +20,15 @@ void registerImageCodecs()
     if (registered)
         return;
     registered = true;
-    PPMCodec* ppm = new PPMCodec;
-    registry()["jpg"] = new JPEGCodec;
-    registry()["png"] = new PNGCodec;
-    registry()["ppm"] = ppm;
-    registry()["pgm"] = ppm;
-    registry()["svg"] = new SVGCodec;
+    static JPEGCodec jpeg;
+    static PNGCodec png;
+    static PPMCodec ppm;
+    static SVGCodec svg;
+    registry()["jpg"] = &jpeg;
+    registry()["png"] = &png;
+    registry()["ppm"] = &ppm;
+    registry()["pgm"] = &ppm;
+    registry()["svg"] = &svg;
 }
 
 } // namespace

@@ -137,7 +137,7 @@ void RenderingBuffer::strokePath(LinePath& source, double lineWidth)
     if (!state->drawable())
         return;
     Drawing drawing(state->rows);
-    drawing.rasteriser.clip_box(0, 0, state->width - 1, state->height - 1);
+    drawing.rasteriser.clip_box(0, 0, state->width, state->height);
     LinePathSource path(source);
     agg::conv_stroke<LinePathSource> stroke(path);
     stroke.width(lineWidth);
@@ -237,7 +237,7 @@ void RenderingBuffer::drawText(float x, float y, float strokeWidth, const char* 
     if (!state->drawable())
         return;
     Drawing drawing(state->rows);
-    drawing.rasteriser.clip_box(0, 0, state->width - 1, state->height - 1);
+    drawing.rasteriser.clip_box(0, 0, state->width, state->height);
     agg::gsv_text glyphs;
     glyphs.size(state->fontSize);
     glyphs.flip(true);

@@ -400,7 +400,9 @@ rgba8 with_opacity(rgba8 color, double opacity)
 void path_renderer::render(rasterizer_clipped& ras, scanline_u8& sl, renderer_bgra_solid& ren,
                            const trans_affine& mtx, const rect_i& cb, double opacity)
 {
-    ras.clip_box(cb.x1, cb.y1, cb.x2, cb.y2);
+    // The box names pixels; the rasteriser clips at their outer edges, else
+    // the last column and row would never be covered.
+    ras.clip_box(cb.x1, cb.y1, cb.x2 + 1.0, cb.y2 + 1.0);
     conv_curve<path_storage> curved(m_storage);
     conv_stroke<conv_curve<path_storage>> curved_stroked(curved);
     conv_transform<conv_stroke<conv_curve<path_storage>>> curved_stroked_trans(curved_stroked, m_transform);
