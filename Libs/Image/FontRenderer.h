@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Libs/Math/Vec.h"
+
 #include <cstddef>
 
 namespace Vostrel {
@@ -24,6 +26,9 @@ public:
     virtual void drawText(const char* text) = 0;
     virtual int getLineHeight() = 0;
     virtual bool measureText(char c, int* xMin, int* xMax, int* yMin, int* yMax, int* advance) = 0;
+
+    void setColor(const Vec4& color) { setColor(&color[0]); }
+    void clear(const Vec4& color) { clear(&color[0]); }
 
     static FontRenderer* createDetached();
     static FontRenderer* create(int width, int height, void* pixels);

@@ -14,16 +14,17 @@ namespace Vostrel {
 
 namespace {
 
+// Never destroyed: entries stay valid to the very end of the process.
 std::map<std::string, Image*>& imageCache()
 {
-    static std::map<std::string, Image*> cache;
-    return cache;
+    static auto* cache = new std::map<std::string, Image*>;
+    return *cache;
 }
 
 std::map<std::string, Core::Texture*>& textureCache()
 {
-    static std::map<std::string, Core::Texture*> cache;
-    return cache;
+    static auto* cache = new std::map<std::string, Core::Texture*>;
+    return *cache;
 }
 
 Core::TextureFormat formatFor(int channels)

@@ -4,6 +4,8 @@
 #include "Tests/Support/HeadlessCore.h"
 #include "Tests/Support/TempDir.h"
 
+#include "Tests/Image/MessageOf.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,18 +13,9 @@
 #include <memory>
 
 using namespace Vostrel;
+using ImageTesting::messageOf;
 
 namespace {
-
-std::string messageOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Exception& exception) {
-        return exception.message;
-    }
-    return "";
-}
 
 std::string fileBytes(const std::string& path)
 {

@@ -3,6 +3,8 @@
 #include "Libs/Image/Image.h"
 #include "Libs/Image/RenderingBuffer.h"
 
+#include "Tests/Image/MessageOf.h"
+
 #include <gtest/gtest.h>
 
 #include <ft2build.h>
@@ -15,20 +17,11 @@
 #include <vector>
 
 using namespace Vostrel;
+using ImageTesting::messageOf;
 
 namespace {
 
 const char* const fontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-
-std::string messageOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Exception& exception) {
-        return exception.message;
-    }
-    return "";
-}
 
 struct Target {
     Target(int w, int h) : width(w), height(h), pixels(w * h, 0) {}
@@ -127,7 +120,7 @@ TEST(FontRenderer, ColoursClearAndClipping)
         if (o[i])
             ASSERT_EQ(plain.pixels[i], o[i]) << i;
     const float opaqueBlack[4] = {0, 0, 0, 1};
-    fonts->clear(opaqueBlack);
+    fonts->clear(Vec4(opaqueBlack[0], opaqueBlack[1], opaqueBlack[2], opaqueBlack[3]));
     EXPECT_TRUE(std::all_of(tinted.pixels.begin(), tinted.pixels.end(), [](uint32_t p) { return p == 0xFF000000u; }));
     EXPECT_EQ(messageOf([&] { fonts->loadFace("/nonexistent.ttf"); }).rfind(
                   "Loading font face from file /nonexistent.ttf failed, errorcode: ", 0),
