@@ -2,6 +2,7 @@
 #include "Libs/Common/StringUtils.h"
 #include "Libs/Mesh/IO/Lwo2Mesh.h"
 #include "Libs/Mesh/IO/LwoReader.h"
+#include "Libs/Mesh/IO/V3DRead.h"
 #include "Libs/Mesh/ModifiableMesh.h"
 
 #include <iostream>
@@ -21,7 +22,7 @@ std::unique_ptr<ModifiableMesh> ModifiableMesh::create(const std::string& fileNa
         const std::string filePart = at == std::string::npos ? fileName : fileName.substr(0, at);
         const std::string extension = filePart.size() >= 4 ? filePart.substr(filePart.size() - 4) : std::string();
         if (extension == ".v3d")
-            VOSTREL_THROW("V3D mesh files cannot be read yet (" << filePart << ").");
+            return readV3DMesh(filePart);
         if (extension == ".lwo") {
             LwoReader reader(filePart);
             reader.read();

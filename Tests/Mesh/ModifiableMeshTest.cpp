@@ -68,8 +68,8 @@ TEST_F(ModifiableMeshTest, CreateNamesTheFileItFailedOn)
         {"data/Models/spikey.lwo@1", "File not found: data/Models/spikey.lwo"},
         {"data/Models/spikey.lwo", "File not found: data/Models/spikey.lwo"},
         // The layer follows the last "@"; the file part keeps the first one.
-        {"data/a@b.v3d@3", "V3D mesh files cannot be read yet (data/a@b.v3d)."},
-        {"data/a.v3d@b.lwo", "V3D mesh files cannot be read yet (data/a.v3d)."},
+        {"data/a@b.v3d@3", "File not found: data/a@b.v3d"},
+        {"data/a.v3d@b.lwo", "File not found: data/a.v3d"},
     };
     for (const Case& c : cases) {
         testing::internal::CaptureStderr();
