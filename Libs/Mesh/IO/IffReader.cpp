@@ -1,8 +1,8 @@
 #include "Libs/Mesh/IO/IffReader.h"
 
 #include "Libs/Common/Exception.h"
+#include "Libs/Mesh/IO/FileBytes.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace Vostrel {
@@ -12,22 +12,10 @@ namespace {
 
 std::vector<uint8_t> readWholeFile(const std::string& fileName)
 {
-    FILE* file = std::fopen(fileName.c_str(), "rb");
-    if (!file)
+    std::vector<char> bytes;
+    if (!readFileBytes(fileName, bytes))
         VOSTREL_THROW_AT_LINE(11, "File not found: " << fileName);
-    std::vector<uint8_t> bytes;
-    long length = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0)
-        length = std::ftell(file);
-    bool ok = length >= 0 && static_cast<unsigned long>(length) < 0xffffffffUL && std::fseek(file, 0, SEEK_SET) == 0;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(length));
-        ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    }
-    std::fclose(file);
-    if (!ok)
-        VOSTREL_THROW("Cannot read the file " << fileName << ".");
-    return bytes;
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 } // namespace

@@ -410,7 +410,12 @@ void V3DFile::readBinaryElement(Element& e, const char*& at)
                     std::memcpy(&count, at, 2);
                     at += 2;
                     need(4ull * count);
-                    if (p.destination && p.type == V3D_LIST_REAL) {
+                    if (p.destination && count == 0) {
+                        if (p.type == V3D_LIST_REAL)
+                            reinterpret_cast<std::vector<float>*>(p.destination)->clear();
+                        else
+                            reinterpret_cast<std::vector<int32_t>*>(p.destination)->clear();
+                    } else if (p.destination && p.type == V3D_LIST_REAL) {
                         auto* values = reinterpret_cast<std::vector<float>*>(p.destination);
                         values->resize(count);
                         std::memcpy(values->data(), at, 4ull * count);

@@ -1,9 +1,9 @@
 #include "Libs/Mesh/IO/V3DRead.h"
 
 #include "Libs/Common/Exception.h"
+#include "Libs/Mesh/IO/FileBytes.h"
 #include "Libs/Mesh/IO/V3D.h"
 
-#include <cstdio>
 
 namespace Vostrel {
 namespace Mesh {
@@ -12,21 +12,9 @@ namespace {
 
 std::vector<char> readFile(const std::string& fileName)
 {
-    FILE* file = std::fopen(fileName.c_str(), "rb");
-    if (!file)
-        VOSTREL_THROW_AT_LINE(14, "File not found: " << fileName);
     std::vector<char> bytes;
-    long length = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0)
-        length = std::ftell(file);
-    bool ok = length >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(length));
-        ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    }
-    std::fclose(file);
-    if (!ok)
-        VOSTREL_THROW("Cannot read the file " << fileName << ".");
+    if (!readFileBytes(fileName, bytes))
+        VOSTREL_THROW_AT_LINE(14, "File not found: " << fileName);
     return bytes;
 }
 

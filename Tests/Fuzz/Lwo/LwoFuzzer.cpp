@@ -1,9 +1,9 @@
 // Any bytes as a LightWave object: reading, converting every layer and
 // applying its seam maps either works or fails with a Vostrel::Exception.
 #include "Libs/Common/Exception.h"
-#include "Libs/Core/DirectX/DXCore.h"
 #include "Libs/Mesh/IO/Lwo2Mesh.h"
 #include "Libs/Mesh/IO/LwoReader.h"
+#include "Tests/Fuzz/FuzzCore.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -11,25 +11,9 @@
 
 using namespace Vostrel::Mesh;
 
-namespace {
-
-void ensureCore()
-{
-    static const bool made = [] {
-        Vostrel::Core::DXCore::install();
-        Vostrel::Core::WindowParameters parameters;
-        parameters.width = parameters.height = 16;
-        return Vostrel::Core::createCore(parameters) != nullptr;
-    }();
-    if (!made)
-        std::abort();
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    ensureCore();
+    VostrelFuzz::ensureCore();
     std::cerr.setstate(std::ios::failbit); // the readers' "In" lines
     try {
         LwoReader reader(std::vector<uint8_t>(data, data + size));

@@ -1,9 +1,9 @@
 // Any bytes as a V3D mesh file: the import either works or fails with a
 // Vostrel::Exception, and a mesh it returns names only its own vertices.
 #include "Libs/Common/Exception.h"
-#include "Libs/Core/DirectX/DXCore.h"
 #include "Libs/Mesh/IO/V3DRead.h"
 #include "Tests/Fuzz/InputFile.h"
+#include "Tests/Fuzz/FuzzCore.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -11,25 +11,9 @@
 
 using namespace Vostrel::Mesh;
 
-namespace {
-
-void ensureCore()
-{
-    static const bool made = [] {
-        Vostrel::Core::DXCore::install();
-        Vostrel::Core::WindowParameters parameters;
-        parameters.width = parameters.height = 16;
-        return Vostrel::Core::createCore(parameters) != nullptr;
-    }();
-    if (!made)
-        std::abort();
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    ensureCore();
+    VostrelFuzz::ensureCore();
     const std::string path = VostrelFuzz::writeInputFile("mesh.v3d", data, size);
     try {
         std::unique_ptr<ModifiableMesh> mesh = readV3DMesh(path);
