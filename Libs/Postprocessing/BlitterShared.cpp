@@ -1,6 +1,7 @@
 #include "Libs/Postprocessing/BlitterShared.h"
 
 #include "Libs/Core/PixelShader.h"
+#include "Libs/Core/RenderTarget.h"
 #include "Libs/Core/VertexShader.h"
 #include "Libs/Mesh/ModifiableMesh.h"
 #include "Libs/Postprocessing/Blitter.h"
@@ -74,6 +75,16 @@ Core::PixelShader* keepPixelShader(const std::function<void(Core::ShaderGen&)>& 
 void atRelease(const std::function<void()>& forget)
 {
     shared().forgetters.push_back(forget);
+}
+
+void TargetScope::begin(Core::RenderTarget* target)
+{
+    target->begin();
+}
+
+void TargetScope::end(Core::RenderTarget* target)
+{
+    target->end();
 }
 
 } // namespace BlitterShared

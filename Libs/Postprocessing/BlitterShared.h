@@ -11,6 +11,7 @@ namespace Vostrel {
 
 namespace Core {
 class RenderContext;
+class RenderTarget;
 }
 namespace Mesh {
 class MeshRenderingInstance;
@@ -28,6 +29,29 @@ Core::PixelShader* keepPixelShader(const std::function<void(Core::ShaderGen&)>& 
 
 // Registers a function that forgets program-wide objects at release.
 void atRelease(const std::function<void()>& forget);
+
+// Begins a given target for the scope of a blit; null keeps the current one.
+class TargetScope {
+public:
+    explicit TargetScope(Core::RenderTarget* target) : target(target)
+    {
+        if (target)
+            begin(target);
+    }
+    ~TargetScope()
+    {
+        if (target)
+            end(target);
+    }
+    TargetScope(const TargetScope&) = delete;
+    TargetScope& operator=(const TargetScope&) = delete;
+
+private:
+    static void begin(Core::RenderTarget* target);
+    static void end(Core::RenderTarget* target);
+    Core::RenderTarget* target;
+};
+
 
 } // namespace BlitterShared
 } // namespace Vostrel

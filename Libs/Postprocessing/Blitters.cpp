@@ -16,21 +16,37 @@ typedef ShaderGen::Register Register;
 
 namespace {
 
-void setBlendBlock(Core::RenderContext& context, Core::BlendOperation operation, Core::BlendMode source,
-                   Core::BlendMode destination, const Vec4& factor, bool separateAlpha,
-                   Core::BlendOperation alphaOperation, Core::BlendMode alphaSource,
-                   Core::BlendMode alphaDestination)
-{
-    context.setBlending(true);
-    context.setSourceBlend(source);
-    context.setDestinationBlend(destination);
-    context.setBlendOperation(operation);
-    context.setBlendFactor(factor);
-    context.setSeparateAlphaBlend(separateAlpha);
-    context.setAlphaSourceBlend(alphaSource);
-    context.setAlphaDestinationBlend(alphaDestination);
-    context.setAlphaBlendOperation(alphaOperation);
-}
+// The draw state of a blitter and the blending that every family sets alike.
+template <class Interface>
+class BlitterBase : public Interface {
+public:
+    void disableBlending() override { context.setBlending(false); }
+
+    void setBlending(Core::BlendOperation operation, Core::BlendMode source, Core::BlendMode destination,
+                     const Vec4& factor, bool separateAlpha, Core::BlendOperation alphaOperation,
+                     Core::BlendMode alphaSource, Core::BlendMode alphaDestination) override
+    {
+        context.setBlending(true);
+        context.setSourceBlend(source);
+        context.setDestinationBlend(destination);
+        context.setBlendOperation(operation);
+        context.setBlendFactor(factor);
+        context.setSeparateAlphaBlend(separateAlpha);
+        context.setAlphaSourceBlend(alphaSource);
+        context.setAlphaDestinationBlend(alphaDestination);
+        context.setAlphaBlendOperation(alphaOperation);
+    }
+
+protected:
+    BlitterBase()
+    {
+        context.setCullMode(Core::CULL_NONE);
+        context.setDepthTest(false);
+    }
+
+    Core::RenderContext context;
+    std::unique_ptr<Mesh::MeshRenderingInstance> instance;
+};
 
 // Moves the quad half a pixel left and up in clip space, so that pixel
 // centres sample texel centres and a same-size copy is exact.
@@ -94,13 +110,8 @@ Core::PixelShader* tapPixelShader(int taps)
     return shader;
 }
 
-void prepareContext(Core::RenderContext& context)
-{
-    context.setCullMode(Core::CULL_NONE);
-    context.setDepthTest(false);
-}
 
-class BlitterImpl : public Blitter {
+class BlitterImpl : public BlitterBase<Blitter> {
 public:
     explicit BlitterImpl(int taps) : taps(taps)
     {
@@ -109,7 +120,6 @@ public:
         context.setVertexConstantCount(1);
         context.setPixelShader(tapPixelShader(taps));
         context.setPixelConstantCount(2 * taps);
-        prepareContext(context);
         instance = BlitterShared::createQuadInstance({"location", "texcoord"});
     }
 
@@ -138,25 +148,13 @@ public:
         instance->render(context);
     }
 
-    void disableBlending() override { context.setBlending(false); }
-
-    void setBlending(Core::BlendOperation operation, Core::BlendMode source, Core::BlendMode destination,
-                     const Vec4& factor, bool separateAlpha, Core::BlendOperation alphaOperation,
-                     Core::BlendMode alphaSource, Core::BlendMode alphaDestination) override
-    {
-        setBlendBlock(context, operation, source, destination, factor, separateAlpha, alphaOperation, alphaSource,
-                      alphaDestination);
-    }
-
 private:
     int taps;
-    Core::RenderContext context;
-    std::unique_ptr<Mesh::MeshRenderingInstance> instance;
     int width = 0;
     int height = 0;
 };
 
-class CustomBlitterImpl : public CustomBlitter {
+class CustomBlitterImpl : public BlitterBase<CustomBlitter> {
 public:
     CustomBlitterImpl(Core::VertexShader* vertexShader, int extraVertexConstants, Core::PixelShader* pixelShader,
                       int pixelConstants)
@@ -165,7 +163,6 @@ public:
         context.setVertexConstantCount(4 + extraVertexConstants);
         context.setPixelShader(pixelShader);
         context.setPixelConstantCount(pixelConstants);
-        prepareContext(context);
         instance = BlitterShared::createQuadInstance({"location", "texcoord"});
     }
 
@@ -199,16 +196,6 @@ public:
         instance->render(context);
     }
 
-    void disableBlending() override { context.setBlending(false); }
-
-    void setBlending(Core::BlendOperation operation, Core::BlendMode source, Core::BlendMode destination,
-                     const Vec4& factor, bool separateAlpha, Core::BlendOperation alphaOperation,
-                     Core::BlendMode alphaSource, Core::BlendMode alphaDestination) override
-    {
-        setBlendBlock(context, operation, source, destination, factor, separateAlpha, alphaOperation, alphaSource,
-                      alphaDestination);
-    }
-
 private:
     // Constants 0 and 1 place the quad over the rectangle; 2 and 3 scale
     // texture coordinate set 0 (with two textures, to the rectangle's own
@@ -236,8 +223,6 @@ private:
         }
     }
 
-    Core::RenderContext context;
-    std::unique_ptr<Mesh::MeshRenderingInstance> instance;
     int targetWidth = 0;
     int targetHeight = 0;
     int rectX = 0;
@@ -248,13 +233,12 @@ private:
     size_t placedTextures = 0;
 };
 
-class GenericFullscreenBlitterImpl : public GenericFullscreenBlitter {
+class GenericFullscreenBlitterImpl : public BlitterBase<GenericFullscreenBlitter> {
 public:
     explicit GenericFullscreenBlitterImpl(const ShaderBuild& build) : build(build)
     {
         this->build.apply(context);
         instance = BlitterShared::createQuadInstance(this->build.getStreamNames());
-        prepareContext(context);
     }
 
     void setMatrix(const std::string& name, const Matrix4& value) override
@@ -276,20 +260,8 @@ public:
 
     void blit() override { instance->render(context); }
 
-    void disableBlending() override { context.setBlending(false); }
-
-    void setBlending(Core::BlendOperation operation, Core::BlendMode source, Core::BlendMode destination,
-                     const Vec4& factor, bool separateAlpha, Core::BlendOperation alphaOperation,
-                     Core::BlendMode alphaSource, Core::BlendMode alphaDestination) override
-    {
-        setBlendBlock(context, operation, source, destination, factor, separateAlpha, alphaOperation, alphaSource,
-                      alphaDestination);
-    }
-
 private:
-    Core::RenderContext context;
     ShaderBuild build;
-    std::unique_ptr<Mesh::MeshRenderingInstance> instance;
 };
 
 } // namespace

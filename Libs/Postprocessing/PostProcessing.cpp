@@ -4,6 +4,9 @@
 #include "Libs/Core/APICore.h"
 #include "Libs/Core/RenderTarget.h"
 #include "Libs/Postprocessing/Blitter.h"
+#include "Libs/Postprocessing/BlitterShared.h"
+#include "Libs/Postprocessing/HDRLighting.h"
+#include "Libs/Postprocessing/OldBlit.h"
 #include "Libs/Postprocessing/RenderTexture.h"
 #include "Platform/Runtime/Runtime.h"
 
@@ -13,6 +16,8 @@
 #include <vector>
 
 namespace Vostrel {
+
+using BlitterShared::TargetScope;
 
 namespace {
 
@@ -53,26 +58,6 @@ std::unique_ptr<Blitter> makeCopyBlitter()
     blitter->setWeights(&weight);
     return blitter;
 }
-
-// Begins a given target for the scope of a blit; null keeps the current one.
-class TargetScope {
-public:
-    explicit TargetScope(Core::RenderTarget* target) : target(target)
-    {
-        if (target)
-            target->begin();
-    }
-    ~TargetScope()
-    {
-        if (target)
-            target->end();
-    }
-    TargetScope(const TargetScope&) = delete;
-    TargetScope& operator=(const TargetScope&) = delete;
-
-private:
-    Core::RenderTarget* target;
-};
 
 void run(Core::RenderTarget* target, ProgramId id, const std::list<Core::Texture*>& textures,
          const std::list<Vec4>& vertexConstants = {}, const std::list<Vec4>& pixelConstants = {})
@@ -297,6 +282,13 @@ void gaussianBlur(Core::RenderTarget* target, Core::Texture* source, int n, floa
         RenderTargetPool::release(scratch);
 }
 
+void oldMultipass(Core::RenderTarget* target, Core::Texture* source, Core::Texture* ping, Core::Texture* pong,
+                  float scale, int passes, float)
+{
+    TargetScope scope(target);
+    Old::multipass(source, ping, pong, scale, passes, 1.0f);
+}
+
 void blitCopy(RenderTexture* target, RenderTexture* source, int x, int y, int width, int height)
 {
     copyTexture(targetOf(target), source->texture, x, y, width, height);
@@ -400,6 +392,29 @@ void blitVolumeRayMarch(RenderTexture* target, RenderTexture* source, Core::Text
     rayMarchVolume(targetOf(target), source->texture, volume, m, step);
 }
 
+void blitLuminancePass1(RenderTexture* target, RenderTexture* source)
+{
+    luminancePass1(targetOf(target), source->texture);
+}
+
+void blitLuminancePass2(RenderTexture* target, RenderTexture* source)
+{
+    luminancePass2(targetOf(target), source->texture);
+}
+
+void blitLuminancePass3(RenderTexture* target, RenderTexture* source)
+{
+    luminancePass3(targetOf(target), source->texture);
+}
+
+void blitOldMultipass(RenderTexture* target, RenderTexture* source, float scale, int passes, float unused)
+{
+    if (!state().pingPong[0])
+        initPostProcessing();
+    oldMultipass(targetOf(target), source->texture, state().pingPong[0]->texture, state().pingPong[1]->texture,
+                 scale, passes, unused);
+}
+
 void blitTexture(RenderTexture* target, Core::Texture* texture)
 {
     if (!state().copyBlitter)
@@ -410,7 +425,8 @@ void blitTexture(RenderTexture* target, Core::Texture* texture)
 
 void blitFeedback(RenderTexture* target, RenderTexture* source)
 {
-    initPostProcessing();
+    if (!state().feedback)
+        initPostProcessing();
     RenderTexture* feedback = state().feedback;
     blendWeighted(target->target, source->texture, feedback->texture, 0.5f, 0.5f);
     copyTexture(feedback->target, target->texture);
@@ -434,6 +450,7 @@ void initPostProcessing()
     }
     createNoiseTexture();
     predefined(NOISE);
+    createHDRLighting();
 }
 
 Core::Texture* createNoiseTexture()

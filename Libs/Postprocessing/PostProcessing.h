@@ -4,6 +4,7 @@
 #include "Libs/Core/Texture.h"
 #include "Libs/Math/Matrix.h"
 #include "Libs/Math/Vec.h"
+#include "Libs/Postprocessing/LuminanceFilter.h"
 
 namespace Vostrel {
 
@@ -48,6 +49,10 @@ void downsample(Core::RenderTarget* target, Core::Texture* source);
 // A separable blur of 2n + 1 taps; a pooled scratch of the source's size when none is given.
 void gaussianBlur(Core::RenderTarget* target, Core::Texture* source, int n, float sigma, RenderTexture* scratch);
 
+// The older zoom blur (factor 1); the last argument is not read.
+void oldMultipass(Core::RenderTarget* target, Core::Texture* source, Core::Texture* ping, Core::Texture* pong,
+                  float scale, int passes, float unused);
+
 // Render-texture forwarders.
 void blitCopy(RenderTexture* target, RenderTexture* source, int x = 0, int y = 0, int width = -1, int height = -1);
 void blitPasteNonBlack(RenderTexture* target, RenderTexture* source, RenderTexture* overlayTexture, int x = 0,
@@ -73,6 +78,11 @@ void blitScreen(RenderTexture* target, RenderTexture* a, RenderTexture* b);
 void blitOverlay(RenderTexture* target, RenderTexture* a, RenderTexture* b);
 void blitVolumeRayMarch(RenderTexture* target, RenderTexture* source, Core::Texture* volume, const Matrix4& m,
                         Vec4 step);
+void blitLuminancePass1(RenderTexture* target, RenderTexture* source);
+void blitLuminancePass2(RenderTexture* target, RenderTexture* source);
+void blitLuminancePass3(RenderTexture* target, RenderTexture* source);
+// oldMultipass with the shared 512 x 512 ping-pong textures as scratch.
+void blitOldMultipass(RenderTexture* target, RenderTexture* source, float scale, int passes, float unused);
 
 // Copies a texture over the whole destination with the copy blitter.
 void blitTexture(RenderTexture* target, Core::Texture* texture);

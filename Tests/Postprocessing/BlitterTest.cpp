@@ -1,7 +1,11 @@
 #include "Tests/Postprocessing/PostprocessingFixture.h"
 
 #include "Libs/Core/APICore.h"
+#include "Libs/Core/PixelShader.h"
 #include "Libs/Core/StateBlocks.h"
+#include "Libs/Core/VertexShader.h"
+#include "Libs/EvaluationGraph/ShaderBuild.h"
+#include "Libs/EvaluationGraph/ShaderGraph.h"
 
 #include <memory>
 
@@ -190,4 +194,29 @@ TEST_F(Blitters, BlendingAddsToWhatIsThere)
     blitter->blit(source);
     target->target->end();
     EXPECT_TRUE(nearColour(read(target)[9], Vec4(0.75f, 0.25f, 0.0f, 1.0f), 1.5f / 255));
+}
+
+TEST_F(Blitters, GraphBlitterSetsUniformsAndTexelSteps)
+{
+    // Position shifted by a uniform, colour sampled one texel step to the right.
+    ShaderGraph graph;
+    graph.setPosition(graph.vertexStream("location") + graph.uniform("shift", 1));
+    graph.setColorResult(texld(graph.vertexStream("texcoord") + graph.uniform("map_xoffset", 1),
+                               graph.texture("map", 0)));
+    // A build's shaders live as long as the program; this test frees them itself.
+    const ShaderBuild build = graph.build();
+    std::unique_ptr<Core::VertexShader> vertexShader(build.getVertexShader());
+    std::unique_ptr<Core::PixelShader> pixelShader(build.getPixelShader());
+    std::unique_ptr<GenericFullscreenBlitter> blitter(createGenericFullscreenBlitter(build));
+    Core::Texture* source = makeTexture(16, 8, pattern(16, 8));
+    RenderTexture* target = makeTarget(16, 8);
+    blitter->setVec4("shift", Vec4(-1.0f / 16, 1.0f / 8, 0.0f, 0.0f));
+    blitter->setTexture("map", source);
+    target->target->begin();
+    blitter->blit();
+    target->target->end();
+    const std::vector<uint32_t> texels = pattern(16, 8), pixels = readTexture(*target->texture);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 15; ++x)
+            ASSERT_EQ(pixels[y * 16 + x], texels[y * 16 + x + 1]) << x << ", " << y;
 }
