@@ -60,6 +60,7 @@ public:
     void loadSvgFile(const std::string& fileName);
     void loadSvgFromMemory(const char* bytes, size_t length);
     Vec2 getSvgSize();
+    void getSvgSize(Vec2& size) { size = getSvgSize(); }
     void drawSvg(float x, float y, float opacity, float scale, float rotation, float expansion, float gamma);
     // The outlines scaled uniformly into the unit box with the margin around.
     void getSvgPaths(std::vector<SvgVertex>& vertices, double margin);

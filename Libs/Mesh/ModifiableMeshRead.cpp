@@ -1,4 +1,8 @@
 #include "Libs/Common/Exception.h"
+#include "Libs/Common/StringUtils.h"
+#include "Libs/Mesh/IO/Lwo2Mesh.h"
+#include "Libs/Mesh/IO/LwoReader.h"
+#include "Libs/Mesh/IO/V3DRead.h"
 #include "Libs/Mesh/ModifiableMesh.h"
 
 #include <iostream>
@@ -18,9 +22,13 @@ std::unique_ptr<ModifiableMesh> ModifiableMesh::create(const std::string& fileNa
         const std::string filePart = at == std::string::npos ? fileName : fileName.substr(0, at);
         const std::string extension = filePart.size() >= 4 ? filePart.substr(filePart.size() - 4) : std::string();
         if (extension == ".v3d")
-            VOSTREL_THROW("V3D mesh files cannot be read yet (" << filePart << ").");
-        if (extension == ".lwo")
-            VOSTREL_THROW("LightWave objects cannot be read yet (" << filePart << ").");
+            return readV3DMesh(filePart);
+        if (extension == ".lwo") {
+            LwoReader reader(filePart);
+            reader.read();
+            const std::string layerText = at == std::string::npos ? std::string() : fileName.substr(at + 1);
+            return ConvertLayerToMesh(*reader.getObject(), StringUtils::parseInt(layerText));
+        }
         VOSTREL_THROW("Unknown extension.");
     } catch (Exception&) {
         std::cerr << "In " << "ModifiableMesh::create(" << fileName << ")" << std::endl;

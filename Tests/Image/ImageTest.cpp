@@ -197,6 +197,15 @@ TEST_F(ImageTextures, PngThroughD3dxMatchesImageMagick)
     for (int i = 0; i < 35; ++i)
         for (int c = 0; c < 3; ++c)
             ASSERT_EQ(back->getData()[i * back->getChannels() + c], fromPpm->getData()[i * 3 + c]);
+    // A colour JPEG comes as X8R8G8B8: four channels, colours near the source's.
+    fromPpm->save(dir.file("back.jpg"));
+    std::unique_ptr<Image> jpeg(Image::createFromFile(dir.file("back.jpg")));
+    ASSERT_EQ(jpeg->getChannels(), 4);
+    double error = 0;
+    for (int i = 0; i < 35; ++i)
+        for (int c = 0; c < 3; ++c)
+            error += std::abs(jpeg->getData()[i * 4 + c] - fromPpm->getData()[i * 3 + c]);
+    EXPECT_LT(error / 105, 24.0);
     std::unique_ptr<Image> two(Image::create(1, 1, 2));
     EXPECT_NE(messageOf([&] { two->save(dir.file("two.png")); }), "");
     EXPECT_EQ(messageOf([&] { delete Image::createFromFile(dir.file("missing.png")); }).rfind(

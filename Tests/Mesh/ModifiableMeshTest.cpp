@@ -65,11 +65,11 @@ TEST_F(ModifiableMeshTest, CreateNamesTheFileItFailedOn)
         {"data/Models/box.obj", "Unknown extension."},
         {"lwo", "Unknown extension."},
         {"data/Models/box.LWO@1", "Unknown extension."},
-        {"data/Models/spikey.lwo@1", "LightWave objects cannot be read yet (data/Models/spikey.lwo)."},
-        {"data/Models/spikey.lwo", "LightWave objects cannot be read yet (data/Models/spikey.lwo)."},
+        {"data/Models/spikey.lwo@1", "File not found: data/Models/spikey.lwo"},
+        {"data/Models/spikey.lwo", "File not found: data/Models/spikey.lwo"},
         // The layer follows the last "@"; the file part keeps the first one.
-        {"data/a@b.v3d@3", "V3D mesh files cannot be read yet (data/a@b.v3d)."},
-        {"data/a.v3d@b.lwo", "V3D mesh files cannot be read yet (data/a.v3d)."},
+        {"data/a@b.v3d@3", "File not found: data/a@b.v3d"},
+        {"data/a.v3d@b.lwo", "File not found: data/a.v3d"},
     };
     for (const Case& c : cases) {
         testing::internal::CaptureStderr();

@@ -6,6 +6,7 @@
 #include "Libs/Mesh/ModifiableMeshImpl.h"
 #include "Libs/Mesh/NormalKernels.h"
 #include "Libs/Mesh/Triangulation.h"
+#include "Tests/Fuzz/FuzzCore.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -80,23 +81,10 @@ void runKernels(PolygonList polygons, int vertexCount, const std::vector<float>&
     }
 }
 
-// The mesh keeps its data in the render core's streams: one small core
-// serves the whole run.
-void ensureCore()
-{
-    static const bool made = [] {
-        Vostrel::Core::DXCore::install();
-        Vostrel::Core::WindowParameters parameters;
-        parameters.width = parameters.height = 16;
-        return Vostrel::Core::createCore(parameters) != nullptr;
-    }();
-    require(made);
-}
-
 void runMesh(const PolygonList& polygons, int vertexCount, const std::vector<float>& positions, float angle,
              Bytes& bytes)
 {
-    ensureCore();
+    VostrelFuzz::ensureCore();
     // Building the mesh never fails, whatever the polygons.
     ModifiableMeshImpl mesh;
     mesh.setVertexCount(vertexCount);

@@ -1,0 +1,101 @@
+#include "Libs/Mesh/IO/Lwo2Mesh.h"
+
+#include "Libs/Common/Exception.h"
+
+#include <cstring>
+#include <iostream>
+
+namespace Vostrel {
+namespace Mesh {
+
+namespace {
+
+const char* const topologyNames[] = {"triangles", "curves", "patches", "metaballs", "bones"};
+
+std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
+{
+    const LwoLayer* layer = nullptr;
+    for (const auto& candidate : object.layers)
+        if (layerId >= 1 && candidate->number == static_cast<uint32_t>(layerId)) {
+            layer = candidate.get();
+            break;
+        }
+    if (!layer)
+        VOSTREL_THROW_AT_LINE(21, "Lwo does not contain the layer.");
+
+    const int pointCount = layer->getPointCount();
+    std::unique_ptr<ModifiableMesh> mesh = ModifiableMesh::createEmpty();
+    mesh->reserveVertices(pointCount, true);
+    mesh->setVertexCount(pointCount);
+    mesh->addStreamFromData("location", 3, pointCount ? layer->points[0].data : nullptr, 0);
+
+    for (const auto& map : layer->vertexMaps) {
+        // Streams hold one to four floats; the map's entries name any point.
+        if (map->dimension < 1 || map->dimension > 4)
+            VOSTREL_THROW("Vertex map " << map->name << " has " << map->dimension
+                                        << " values per point; a stream holds 1 to 4.");
+        MeshStream* stream = mesh->addStream(map->name, map->dimension, 0);
+        StreamLock lock(*stream, LOCK_READ_WRITE); // unlisted vertices keep the zeros addStream wrote
+        for (int i = 0; i < map->getCount(); ++i) {
+            const uint32_t vertex = map->vertices[i];
+            if (vertex >= static_cast<uint32_t>(pointCount))
+                VOSTREL_THROW("Vertex map " << map->name << " names point " << vertex << " of " << pointCount << ".");
+            std::memcpy(lock.get() + static_cast<size_t>(vertex) * map->dimension,
+                        &map->values[static_cast<size_t>(i) * map->dimension], map->dimension * sizeof(float));
+        }
+    }
+
+    for (const auto& list : layer->polygonLists) {
+        const std::string name = topologyNames[list->type];
+        mesh->addTopology(name, 0, 3, TOPOLOGY_POLYGONS);
+        PolygonList& polygons = mesh->getTopology(name)->getPolygons();
+        polygons.resize(list->polygons.size());
+        for (size_t k = 0; k < polygons.size(); ++k) {
+            for (uint32_t vertex : list->polygons[k].vertices)
+                if (vertex >= static_cast<uint32_t>(pointCount))
+                    VOSTREL_THROW("Polygon " << k << " of the " << name << " names point " << vertex << " of "
+                                             << pointCount << ".");
+            polygons[k] = list->polygons[k].vertices;
+        }
+        for (const auto& source : list->discontinuousMaps) {
+            auto map = std::make_unique<DiscontinuousVertexMap>();
+            map->streamName = source->name;
+            map->topologyName = name;
+            map->dimension = source->dimension;
+            map->polygons.resize(source->getCount());
+            map->corners.resize(source->getCount());
+            map->values = source->values;
+            for (int i = 0; i < source->getCount(); ++i) {
+                const uint32_t polygonIndex = source->polygons[i];
+                if (polygonIndex >= polygons.size())
+                    VOSTREL_THROW("Per-polygon map " << source->name << " names polygon " << polygonIndex << " of "
+                                                     << polygons.size() << ".");
+                const std::vector<uint32_t>& poly = polygons[polygonIndex];
+                size_t l = 0;
+                while (l < poly.size() && poly[l] != source->vertices[i])
+                    ++l;
+                if (!(l < poly.size()))
+                    throw Exception("l<poly.count does not hold.", sourceName(__FILE__), 107);
+                map->polygons[i] = static_cast<int>(polygonIndex);
+                map->corners[i] = static_cast<int>(l);
+            }
+            mesh->addDiscontinuousMap(std::move(map));
+        }
+    }
+    return mesh;
+}
+
+} // namespace
+
+std::unique_ptr<ModifiableMesh> ConvertLayerToMesh(const LwoObject& object, int layerId)
+{
+    try {
+        return convert(object, layerId);
+    } catch (Exception&) {
+        std::cerr << "In " << "ConvertLayerToMesh(layerid=" << layerId << ")" << std::endl;
+        throw;
+    }
+}
+
+} // namespace Mesh
+} // namespace Vostrel

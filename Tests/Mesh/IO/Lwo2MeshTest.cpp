@@ -1,0 +1,165 @@
+#include "Libs/Mesh/IO/Lwo2Mesh.h"
+#include "Libs/Mesh/IO/LwoReader.h"
+#include "Tests/Mesh/IO/LwoTestBytes.h"
+#include "Tests/Mesh/MeshTestHelpers.h"
+#include "Tests/Support/HeadlessCore.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+using namespace Vostrel::Mesh;
+using namespace LwoBytes;
+using MeshTest::thrownMessage;
+
+namespace {
+
+class Lwo2MeshTest : public Vostrel::TestSupport::HeadlessCoreTest {};
+
+std::vector<float> contents(MeshStream* stream)
+{
+    StreamLock lock(*stream, LOCK_READ_ONLY);
+    return std::vector<float>(lock.get(), lock.get() + stream->getVertexCount() * stream->getDimension());
+}
+
+typedef std::array<float, 3> Point;
+
+// assimp's reading of a fixture: positions (assimp turns LightWave's
+// left-handed z around) and the polygon count of the faces it kept.
+void readAssimpObj(const std::string& path, std::set<Point>& positions, int& faces)
+{
+    std::ifstream in(path);
+    ASSERT_TRUE(in) << path;
+    std::string line;
+    faces = 0;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string kind;
+        words >> kind;
+        if (kind == "v") {
+            Point p;
+            words >> p[0] >> p[1] >> p[2];
+            p[2] = -p[2];
+            positions.insert(p);
+        } else if (kind == "f") {
+            ++faces;
+        }
+    }
+}
+
+TEST_F(Lwo2MeshTest, FaceLayersAgreeWithAssimp)
+{
+    for (const char* name : {"cube", "layers"}) {
+        std::set<Point> expected;
+        int expectedFaces = 0;
+        readAssimpObj(std::string("data/") + name + ".assimp.obj", expected, expectedFaces);
+        LwoReader reader(std::string("data/") + name + ".lwo");
+        ASSERT_TRUE(reader.read());
+        std::set<Point> ours;
+        int faces = 0;
+        for (const auto& layer : reader.getObject()->layers) {
+            std::unique_ptr<ModifiableMesh> mesh = ConvertLayerToMesh(*reader.getObject(), layer->number);
+            if (!mesh->hasTopology("triangles"))
+                continue;
+            std::vector<float> location = contents(mesh->getStream("location"));
+            for (const std::vector<uint32_t>& polygon : mesh->getTopology("triangles")->getPolygons()) {
+                ++faces;
+                for (uint32_t v : polygon)
+                    ours.insert({location[3 * v], location[3 * v + 1], location[3 * v + 2]});
+            }
+        }
+        EXPECT_EQ(ours, expected) << name;
+        EXPECT_EQ(faces, expectedFaces) << name;
+    }
+}
+
+TEST_F(Lwo2MeshTest, LayersBecomeStreamsAndTopologies)
+{
+    LwoReader reader("data/layers.lwo");
+    ASSERT_TRUE(reader.read());
+    const LwoObject& object = *reader.getObject();
+
+    std::unique_ptr<ModifiableMesh> quad = ConvertLayerToMesh(object, 1);
+    EXPECT_EQ(quad->getStreamNames(), (std::vector<std::string>{"Texture", "location"}));
+    EXPECT_EQ(contents(quad->getStream("Texture")), (std::vector<float>{0, 0, 0, 1, 1, 1, 1, 0}));
+
+    // The morph lists two of five points; the others stay zero.
+    std::unique_ptr<ModifiableMesh> fan = ConvertLayerToMesh(object, 2);
+    EXPECT_EQ(contents(fan->getStream("Open")), (std::vector<float>{0, 0, 2, 0, 0, 0, 0, 0, 0, .5f, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(fan->getTopology("triangles")->getStatus(), TOPOLOGY_POLYGONS);
+    EXPECT_EQ(fan->getTopology("triangles")->getPolygons().size(), 3u);
+
+    std::unique_ptr<ModifiableMesh> curve = ConvertLayerToMesh(object, 4);
+    EXPECT_EQ(curve->getTopologyNames(), std::vector<std::string>{"curves"});
+
+    for (int missing : {0, 3, 5}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(thrownMessage([&] { ConvertLayerToMesh(object, missing); }), "Lwo does not contain the layer.");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "In ConvertLayerToMesh(layerid=" + std::to_string(missing) + ")\n");
+    }
+}
+
+TEST_F(Lwo2MeshTest, SeamMapsSplitCorners)
+{
+    LwoReader reader("data/cube.lwo");
+    ASSERT_TRUE(reader.read());
+    std::unique_ptr<ModifiableMesh> mesh = ConvertLayerToMesh(*reader.getObject(), 1);
+    mesh->applyDiscontinuousMaps();
+    // Two corners got values of their own: two new vertices carrying them.
+    ASSERT_EQ(mesh->getVertexCount(), 10);
+    const PolygonList& polygons = mesh->getTopology("triangles")->getPolygons();
+    std::vector<float> uv = contents(mesh->getStream("texcoord"));
+    const uint32_t first = polygons[0][0], second = polygons[1][2];
+    EXPECT_EQ(std::vector<float>(uv.begin() + 2 * first, uv.begin() + 2 * first + 2), (std::vector<float>{.25f, .75f}));
+    EXPECT_EQ(std::vector<float>(uv.begin() + 2 * second, uv.begin() + 2 * second + 2), (std::vector<float>{1, 0}));
+    std::vector<float> location = contents(mesh->getStream("location"));
+    EXPECT_EQ(location[3 * second + 2], 0.5f);
+}
+
+TEST_F(Lwo2MeshTest, WrongIndicesAreRefused)
+{
+    const Bytes points = chunk("PNTS", f4s({0, 0, 0, 1, 0, 0, 0, 1, 0}));
+    const Bytes triangle = chunk("POLS", cat({text("FACE"), u2(3), u2(0), u2(1), u2(2)}));
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"polygon corner", form({layr(0), points, chunk("POLS", cat({text("FACE"), u2(3), u2(0), u2(1), u2(7)}))}),
+         "Polygon 0 of the triangles names point 7 of 3."},
+        {"map entry", form({layr(0), points, chunk("VMAP", cat({text("WGHT"), u2(1), s0("w"), u2(3), f4(1)}))}),
+         "Vertex map w names point 3 of 3."},
+        {"map dimension", form({layr(0), points, chunk("VMAP", cat({text("WGHT"), u2(5), s0("w")}))}),
+         "Vertex map w has 5 values per point; a stream holds 1 to 4."},
+        {"seam polygon", form({layr(0), points, triangle, chunk("VMAD", cat({text("TXUV"), u2(1), s0("t"), u2(0), u2(4), f4(1)}))}),
+         "Per-polygon map t names polygon 4 of 1."},
+        {"seam corner", form({layr(0), points, chunk("PNTS", f4s({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0})), triangle,
+                               chunk("VMAD", cat({text("TXUV"), u2(1), s0("t"), u2(3), u2(0), f4(1)}))}),
+         "l<poly.count does not hold."},
+        {"two FACE lists", form({layr(0), points, triangle, triangle}),
+         "topologies.find(name) == topologies.end() does not hold."},
+    };
+    for (const Case& c : cases) {
+        LwoReader reader(c.bytes);
+        ASSERT_TRUE(reader.read()) << c.what;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(thrownMessage([&] { ConvertLayerToMesh(*reader.getObject(), 1); }), c.message) << c.what;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "In ConvertLayerToMesh(layerid=1)\n");
+    }
+}
+
+TEST_F(Lwo2MeshTest, CreateReadsALayer)
+{
+    std::unique_ptr<ModifiableMesh> mesh = ModifiableMesh::create("data/layers.lwo@2");
+    EXPECT_EQ(mesh->getVertexCount(), 5);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(thrownMessage([] { ModifiableMesh::create("data/layers.lwo"); }), "Integer parsing failed. ()");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "In ModifiableMesh::create(data/layers.lwo)\n");
+}
+
+} // namespace
