@@ -3,6 +3,7 @@
 #include "Libs/Common/Exception.h"
 #include "Libs/Core/APICore.h"
 #include "Libs/Core/RenderTarget.h"
+#include "Libs/Image/Image.h"
 #include "Libs/Postprocessing/Blitter.h"
 #include "Libs/Postprocessing/BlitterShared.h"
 #include "Libs/Postprocessing/HDRLighting.h"
@@ -495,6 +496,11 @@ void clearDepth(RenderTexture* target, float depth)
 void clearWhite(RenderTexture* target)
 {
     clearTarget(target, Vec4(1.0f, 1.0f, 1.0f, 0.0f));
+}
+
+Core::Texture* loadCachedTexture(const std::string& fileName)
+{
+    return loadTextureWithDefaults(fileName, true);
 }
 
 RenderTexture* getFeedbackTexture()

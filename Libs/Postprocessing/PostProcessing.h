@@ -6,6 +6,8 @@
 #include "Libs/Math/Vec.h"
 #include "Libs/Postprocessing/LuminanceFilter.h"
 
+#include <string>
+
 namespace Vostrel {
 
 struct RenderTexture;
@@ -99,6 +101,9 @@ void drawNoise(const Vec4& colour, Core::BlendOperation operation);
 void clearTarget(RenderTexture* target, const Vec4& colour);
 void clearDepth(RenderTexture* target, float depth);
 void clearWhite(RenderTexture* target);
+
+// The texture of an image file, loaded once through the by-name texture cache.
+Core::Texture* loadCachedTexture(const std::string& fileName);
 
 // The shared render textures of the feedback and multi-pass functions; null before initPostProcessing.
 RenderTexture* getFeedbackTexture();
