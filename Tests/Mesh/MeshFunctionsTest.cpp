@@ -54,6 +54,12 @@ TEST_F(MeshFunctionsTest, BlendAndMorphNormals)
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_NEAR(delta[i], expected[i] - rest[i], 1e-6) << i;
 
+    // A failure on the way leaves the target holding its deltas.
+    mesh->renameTopology("triangles", "faces");
+    EXPECT_EQ(thrownMessage([&] { makeMorphTargetNormals(*mesh, "Morph"); }),
+              "Mesh does not contain a topology named triangles.");
+    EXPECT_EQ(contents(mesh->getStream("Morph")), deltas);
+
     endomorphBlend(*mesh, "Morph", "Morph", -1.0f);
     EXPECT_EQ(contents(mesh->getStream("Morph")), std::vector<float>(12, 0.0f));
     EXPECT_EQ(thrownMessage([&] { endomorphBlend(*mesh, "Morph", "texcoord", 1.0f); }),

@@ -34,6 +34,9 @@ std::unique_ptr<ModifiableMesh> readV3DMesh(const std::string& fileName)
 
     const int vertices = file.findElement("vertices");
     const int vertexCount = file.getElementSize(vertices);
+    // Rows without properties take no room in the body, so nothing bounds their count.
+    if (vertexCount > 0 && file.getPropertyCount(vertices) == 0)
+        VOSTREL_THROW("V3D vertices without properties (" << vertexCount << " rows).");
     std::unique_ptr<ModifiableMesh> mesh = ModifiableMesh::createEmpty();
     mesh->reserveVertices(vertexCount, true);
     mesh->setVertexCount(vertexCount);

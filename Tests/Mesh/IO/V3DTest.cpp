@@ -177,6 +177,7 @@ TEST_F(V3DMeshTest, VerticesAndTopologies)
          "V3D index 3 is out of range for 3 vertices."},
         {vertices + "element polygons 1\nproperty list int indices\ndata\n0 0 0 7 0 1\n1 0 0 8 1 1\n0 1 0 9 0 0\n3 0 -1 2\n",
          "V3D index -1 is out of range for 3 vertices."},
+        {"element vertices 2000000000\ndata\n", "V3D vertices without properties (2000000000 rows)."},
         {"element points 1\ndata\n", "elementId >= 0 && elementId < (int)elements.size() does not hold."},
     };
     for (const Case& c : cases)
