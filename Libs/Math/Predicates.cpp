@@ -586,3 +586,238 @@ double insphereexact(const float* pa, const float* pb, const float* pc, const fl
 }
 
 } // namespace Vostrel
+
+namespace Vostrel {
+
+double orient2dfast(const float* pa, const float* pb, const float* pc)
+{
+    float acx = pa[0] - pc[0], bcx = pb[0] - pc[0];
+    float acy = pa[1] - pc[1], bcy = pb[1] - pc[1];
+    return acx * bcy - acy * bcx;
+}
+
+double orient2dexact(const float* pa, const float* pb, const float* pc)
+{
+    // ax (by - cy) + bx (cy - ay) + cx (ay - by), each term exact in four floats.
+    float aterms[4], bterms[4], cterms[4], v[8], w[12];
+    crossDifference(pa[0], pb[1], pa[0], pc[1], aterms);
+    crossDifference(pb[0], pc[1], pb[0], pa[1], bterms);
+    crossDifference(pc[0], pa[1], pc[0], pb[1], cterms);
+    int vlength = fastExpansionSumZeroelim(4, aterms, 4, bterms, v);
+    int wlength = fastExpansionSumZeroelim(vlength, v, 4, cterms, w);
+    return w[wlength - 1];
+}
+
+double orient2d(const float* pa, const float* pb, const float* pc)
+{
+    float detleft = (pa[0] - pc[0]) * (pb[1] - pc[1]);
+    float detright = (pa[1] - pc[1]) * (pb[0] - pc[0]);
+    float det = detleft - detright;
+    float detsum;
+    // Terms of opposite sign (or a zero) cannot cancel: the rounded sign holds.
+    if (detleft > 0.0f) {
+        if (detright <= 0.0f)
+            return det;
+        detsum = detleft + detright;
+    } else if (detleft < 0.0f) {
+        if (detright >= 0.0f)
+            return det;
+        detsum = -detleft - detright;
+    } else {
+        return det;
+    }
+    float errbound = constants.ccwerrboundA * detsum;
+    if (det >= errbound || -det >= errbound)
+        return det;
+    return orient2dadapt(pa, pb, pc, detsum);
+}
+
+double orient2dadapt(const float* pa, const float* pb, const float* pc, float detsum)
+{
+    float acx = pa[0] - pc[0], bcx = pb[0] - pc[0];
+    float acy = pa[1] - pc[1], bcy = pb[1] - pc[1];
+
+    float b[4];
+    crossDifference(acx, bcy, acy, bcx, b);
+    float det = estimate(4, b);
+    float errbound = constants.ccwerrboundB * detsum;
+    if (det >= errbound || -det >= errbound)
+        return det;
+
+    float acxtail, bcxtail, acytail, bcytail;
+    twoDiffTail(pa[0], pc[0], acx, acxtail);
+    twoDiffTail(pb[0], pc[0], bcx, bcxtail);
+    twoDiffTail(pa[1], pc[1], acy, acytail);
+    twoDiffTail(pb[1], pc[1], bcy, bcytail);
+    if (acxtail == 0.0f && acytail == 0.0f && bcxtail == 0.0f && bcytail == 0.0f)
+        return det;
+
+    errbound = constants.ccwerrboundC * detsum + constants.resulterrbound * absolute(det);
+    det += (acx * bcytail + bcy * acxtail) - (acy * bcxtail + bcx * acytail);
+    if (det >= errbound || -det >= errbound)
+        return det;
+
+    float u[4], c1[8], c2[12], d[16];
+    crossDifference(acxtail, bcy, acytail, bcx, u);
+    int c1length = fastExpansionSumZeroelim(4, b, 4, u, c1);
+    crossDifference(acx, bcytail, acy, bcxtail, u);
+    int c2length = fastExpansionSumZeroelim(c1length, c1, 4, u, c2);
+    crossDifference(acxtail, bcytail, acytail, bcxtail, u);
+    int dlength = fastExpansionSumZeroelim(c2length, c2, 4, u, d);
+    return d[dlength - 1];
+}
+
+double orient3dfast(const float* pa, const float* pb, const float* pc, const float* pd)
+{
+    float adx = pa[0] - pd[0], bdx = pb[0] - pd[0], cdx = pc[0] - pd[0];
+    float ady = pa[1] - pd[1], bdy = pb[1] - pd[1], cdy = pc[1] - pd[1];
+    float adz = pa[2] - pd[2], bdz = pb[2] - pd[2], cdz = pc[2] - pd[2];
+    return adx * (bdy * cdz - bdz * cdy) + bdx * (cdy * adz - cdz * ady) + cdx * (ady * bdz - adz * bdy);
+}
+
+double inspherefast(const float* pa, const float* pb, const float* pc, const float* pd, const float* pe)
+{
+    float det, permanent;
+    insphereEstimate(pa, pb, pc, pd, pe, det, permanent);
+    return det;
+}
+
+namespace {
+
+// The lifted term (x^2 + y^2) * minor of the in-circle determinant, where
+// minor is an exact expansion of up to 12 components and x, y are floats.
+int liftedMinor(int minorLength, const float* minor, float x, float y, float* out)
+{
+    float x1[24], x2[48], y1[24], y2[48];
+    int x1length = scaleExpansionZeroelim(minorLength, minor, x, x1);
+    int x2length = scaleExpansionZeroelim(x1length, x1, x, x2);
+    int y1length = scaleExpansionZeroelim(minorLength, minor, y, y1);
+    int y2length = scaleExpansionZeroelim(y1length, y1, y, y2);
+    return fastExpansionSumZeroelim(x2length, x2, y2length, y2, out);
+}
+
+} // namespace
+
+double incirclefast(const float* pa, const float* pb, const float* pc, const float* pd)
+{
+    float adx = pa[0] - pd[0], ady = pa[1] - pd[1];
+    float bdx = pb[0] - pd[0], bdy = pb[1] - pd[1];
+    float cdx = pc[0] - pd[0], cdy = pc[1] - pd[1];
+    float abdet = adx * bdy - bdx * ady;
+    float bcdet = bdx * cdy - cdx * bdy;
+    float cadet = cdx * ady - adx * cdy;
+    float alift = adx * adx + ady * ady;
+    float blift = bdx * bdx + bdy * bdy;
+    float clift = cdx * cdx + cdy * cdy;
+    return alift * bcdet + blift * cadet + clift * abdet;
+}
+
+double incircle(const float* pa, const float* pb, const float* pc, const float* pd)
+{
+    float adx = pa[0] - pd[0], bdx = pb[0] - pd[0], cdx = pc[0] - pd[0];
+    float ady = pa[1] - pd[1], bdy = pb[1] - pd[1], cdy = pc[1] - pd[1];
+
+    float bdxcdy = bdx * cdy, cdxbdy = cdx * bdy;
+    float alift = adx * adx + ady * ady;
+    float cdxady = cdx * ady, adxcdy = adx * cdy;
+    float blift = bdx * bdx + bdy * bdy;
+    float adxbdy = adx * bdy, bdxady = bdx * ady;
+    float clift = cdx * cdx + cdy * cdy;
+
+    float det = alift * (bdxcdy - cdxbdy) + blift * (cdxady - adxcdy) + clift * (adxbdy - bdxady);
+    float permanent = (absolute(bdxcdy) + absolute(cdxbdy)) * alift +
+                      (absolute(cdxady) + absolute(adxcdy)) * blift +
+                      (absolute(adxbdy) + absolute(bdxady)) * clift;
+    float errbound = constants.iccerrboundA * permanent;
+    if (det > errbound || -det > errbound)
+        return det;
+    return incircleadapt(pa, pb, pc, pd, permanent);
+}
+
+double incircleadapt(const float* pa, const float* pb, const float* pc, const float* pd, float permanent)
+{
+    float adx = pa[0] - pd[0], bdx = pb[0] - pd[0], cdx = pc[0] - pd[0];
+    float ady = pa[1] - pd[1], bdy = pb[1] - pd[1], cdy = pc[1] - pd[1];
+
+    float bc[4], ca[4], ab[4];
+    crossDifference(bdx, cdy, cdx, bdy, bc);
+    crossDifference(cdx, ady, adx, cdy, ca);
+    crossDifference(adx, bdy, bdx, ady, ab);
+
+    float adet[32], bdet[32], cdet[32], abdet[64], fin[96];
+    int alength = liftedMinor(4, bc, adx, ady, adet);
+    int blength = liftedMinor(4, ca, bdx, bdy, bdet);
+    int clength = liftedMinor(4, ab, cdx, cdy, cdet);
+    int ablength = fastExpansionSumZeroelim(alength, adet, blength, bdet, abdet);
+    int finlength = fastExpansionSumZeroelim(ablength, abdet, clength, cdet, fin);
+
+    float det = estimate(finlength, fin);
+    float errbound = constants.iccerrboundB * permanent;
+    if (det >= errbound || -det >= errbound)
+        return det;
+
+    float adxtail, bdxtail, cdxtail, adytail, bdytail, cdytail;
+    twoDiffTail(pa[0], pd[0], adx, adxtail);
+    twoDiffTail(pa[1], pd[1], ady, adytail);
+    twoDiffTail(pb[0], pd[0], bdx, bdxtail);
+    twoDiffTail(pb[1], pd[1], bdy, bdytail);
+    twoDiffTail(pc[0], pd[0], cdx, cdxtail);
+    twoDiffTail(pc[1], pd[1], cdy, cdytail);
+    if (adxtail == 0.0f && bdxtail == 0.0f && cdxtail == 0.0f && adytail == 0.0f && bdytail == 0.0f &&
+        cdytail == 0.0f)
+        return det;
+
+    errbound = constants.iccerrboundC * permanent + constants.resulterrbound * absolute(det);
+    det += ((adx * adx + ady * ady) * ((bdx * cdytail + cdy * bdxtail) - (bdy * cdxtail + cdx * bdytail)) +
+            2.0f * (adx * adxtail + ady * adytail) * (bdx * cdy - bdy * cdx)) +
+           ((bdx * bdx + bdy * bdy) * ((cdx * adytail + ady * cdxtail) - (cdy * adxtail + adx * cdytail)) +
+            2.0f * (bdx * bdxtail + bdy * bdytail) * (cdx * ady - cdy * adx)) +
+           ((cdx * cdx + cdy * cdy) * ((adx * bdytail + bdy * adxtail) - (ady * bdxtail + bdx * adytail)) +
+            2.0f * (cdx * cdxtail + cdy * cdytail) * (adx * bdy - ady * bdx));
+    if (det >= errbound || -det >= errbound)
+        return det;
+
+    // The tails cannot decide: the rare exact case.
+    return incircleexact(pa, pb, pc, pd);
+}
+
+double incircleexact(const float* pa, const float* pb, const float* pc, const float* pd)
+{
+    float ab[4], bc[4], cd[4], da[4], ac[4], bd[4];
+    crossDifference(pa[0], pb[1], pb[0], pa[1], ab);
+    crossDifference(pb[0], pc[1], pc[0], pb[1], bc);
+    crossDifference(pc[0], pd[1], pd[0], pc[1], cd);
+    crossDifference(pd[0], pa[1], pa[0], pd[1], da);
+    crossDifference(pa[0], pc[1], pc[0], pa[1], ac);
+    crossDifference(pb[0], pd[1], pd[0], pb[1], bd);
+
+    float temp8[8], cda[12], dab[12], abc[12], bcd[12];
+    int templength = fastExpansionSumZeroelim(4, cd, 4, da, temp8);
+    int cdalength = fastExpansionSumZeroelim(templength, temp8, 4, ac, cda);
+    templength = fastExpansionSumZeroelim(4, da, 4, ab, temp8);
+    int dablength = fastExpansionSumZeroelim(templength, temp8, 4, bd, dab);
+    for (int i = 0; i < 4; ++i) {
+        bd[i] = -bd[i];
+        ac[i] = -ac[i];
+    }
+    templength = fastExpansionSumZeroelim(4, ab, 4, bc, temp8);
+    int abclength = fastExpansionSumZeroelim(templength, temp8, 4, ac, abc);
+    templength = fastExpansionSumZeroelim(4, bc, 4, cd, temp8);
+    int bcdlength = fastExpansionSumZeroelim(templength, temp8, 4, bd, bcd);
+
+    float adet[96], bdet[96], cdet[96], ddet[96], abdet[192], cddet[192], deter[384];
+    int alength = liftedMinor(bcdlength, bcd, pa[0], pa[1], adet);
+    int blength = liftedMinor(cdalength, cda, pb[0], pb[1], bdet);
+    int clength = liftedMinor(dablength, dab, pc[0], pc[1], cdet);
+    int dlength = liftedMinor(abclength, abc, pd[0], pd[1], ddet);
+    for (int i = 0; i < blength; ++i)
+        bdet[i] = -bdet[i];
+    for (int i = 0; i < dlength; ++i)
+        ddet[i] = -ddet[i];
+    int ablength = fastExpansionSumZeroelim(alength, adet, blength, bdet, abdet);
+    int cdlength = fastExpansionSumZeroelim(clength, cdet, dlength, ddet, cddet);
+    int deterlength = fastExpansionSumZeroelim(ablength, abdet, cdlength, cddet, deter);
+    return deter[deterlength - 1];
+}
+
+} // namespace Vostrel

@@ -157,4 +157,25 @@ double insphereadapt(const float* pa, const float* pb, const float* pc, const fl
                      float permanent);
 double insphereexact(const float* pa, const float* pb, const float* pc, const float* pd, const float* pe);
 
+// Positive when pa, pb, pc run counter-clockwise, negative clockwise, 0 when
+// collinear: the determinant of the rows pa - pc, pb - pc. Points are two
+// floats (x, y).
+double orient2d(const float* pa, const float* pb, const float* pc);
+// Positive when pd lies inside the circle through pa, pb, pc if those run
+// counter-clockwise, reversed otherwise; 0 when cocircular.
+double incircle(const float* pa, const float* pb, const float* pc, const float* pd);
+
+// Refining stages of the 2-D predicates; detsum and permanent as above.
+double orient2dadapt(const float* pa, const float* pb, const float* pc, float detsum);
+double orient2dexact(const float* pa, const float* pb, const float* pc);
+double incircleadapt(const float* pa, const float* pb, const float* pc, const float* pd, float permanent);
+double incircleexact(const float* pa, const float* pb, const float* pc, const float* pd);
+
+// The plain rounded determinants: fast, sign not guaranteed near degeneracy.
+double orient2dfast(const float* pa, const float* pb, const float* pc);
+double incirclefast(const float* pa, const float* pb, const float* pc, const float* pd);
+double orient3dfast(const float* pa, const float* pb, const float* pc, const float* pd);
+double inspherefast(const float* pa, const float* pb, const float* pc, const float* pd, const float* pe);
+
+
 } // namespace Vostrel
