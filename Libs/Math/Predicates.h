@@ -139,6 +139,22 @@ inline void insphereEstimate(const Real* pa, const Real* pb, const Real* pc, con
 int fastExpansionSumZeroelim(int elen, const float* e, int flen, const float* f, float* h);
 // h = e * b, zero components removed. h must hold 2 * elen floats.
 int scaleExpansionZeroelim(int elen, const float* e, float b, float* h);
+// The same without zero elimination: h holds elen + flen and 2 * elen floats.
+int fastExpansionSum(int elen, const float* e, int flen, const float* f, float* h);
+int scaleExpansion(int elen, const float* e, float b, float* h);
+// h = e + b; h holds elen + 1 floats.
+int growExpansion(int elen, const float* e, float b, float* h);
+int growExpansionZeroelim(int elen, const float* e, float b, float* h);
+// h = e + f by repeated growing (any non-overlapping inputs); h holds
+// elen + flen floats.
+int expansionSum(int elen, const float* e, int flen, const float* f, float* h);
+int expansionSumZeroelim(int elen, const float* e, int flen, const float* f, float* h);
+// h = e + f in one merge; h holds elen + flen floats.
+int linearExpansionSum(int elen, const float* e, int flen, const float* f, float* h);
+int linearExpansionSumZeroelim(int elen, const float* e, int flen, const float* f, float* h);
+// The same value in as few components as possible, largest one within an ulp
+// of the value; h holds elen floats and may be e.
+int compress(int elen, const float* e, float* h);
 // The expansion's value, rounded.
 float estimate(int elen, const float* e);
 

@@ -3,6 +3,7 @@
 #include <gmpxx.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
@@ -288,6 +289,12 @@ void expectWellFormed(const std::vector<float>& h)
         EXPECT_LT(std::fabs(h[i - 1]), std::fabs(h[i]));
 }
 
+std::vector<float> withoutZeros(std::vector<float> h)
+{
+    h.erase(std::remove(h.begin(), h.end(), 0.0f), h.end());
+    return h;
+}
+
 TEST(Predicates, ExpansionSumAndScaleAreExact)
 {
     Generator random(7);
@@ -322,6 +329,45 @@ TEST(Predicates, ExpansionSumAndScaleAreExact)
         expectWellFormed(scaled);
 
         EXPECT_EQ(signOf(estimate(static_cast<int>(h.size()), h.data())), sgn(exactSum(h)));
+
+        // Every other sum, and growth by one float, give the same exact value;
+        // the forms without zero elimination keep their full length.
+        using Sum = int (*)(int, const float*, int, const float*, float*);
+        const struct {
+            Sum sum;
+            bool dropsZeros;
+        } sums[] = {{fastExpansionSum, false},  {expansionSum, false},       {expansionSumZeroelim, true},
+                    {linearExpansionSum, false}, {linearExpansionSumZeroelim, true}};
+        const int elen = static_cast<int>(e.size()), flen = static_cast<int>(f.size());
+        for (const auto& form : sums) {
+            std::vector<float> g(elen + flen);
+            g.resize(form.sum(elen, e.data(), flen, f.data(), g.data()));
+            EXPECT_EQ(exactSum(g), exactSum(e) + exactSum(f));
+            if (!form.dropsZeros) {
+                EXPECT_EQ(g.size(), e.size() + f.size());
+            }
+            expectWellFormed(withoutZeros(g));
+        }
+        std::vector<float> grown(elen + 1), grownZeroelim(elen + 1), full(2 * elen);
+        grown.resize(growExpansion(elen, e.data(), b, grown.data()));
+        grownZeroelim.resize(growExpansionZeroelim(elen, e.data(), b, grownZeroelim.data()));
+        full.resize(scaleExpansion(elen, e.data(), b, full.data()));
+        EXPECT_EQ(exactSum(grown), exactSum(e) + exact(b));
+        EXPECT_EQ(exactSum(grownZeroelim), exactSum(e) + exact(b));
+        EXPECT_EQ(exactSum(full), exactSum(e) * exact(b));
+        expectWellFormed(withoutZeros(grown));
+        expectWellFormed(grownZeroelim);
+        expectWellFormed(withoutZeros(full));
+
+        // Compressing (in place) keeps the value; the top component is then
+        // within one ulp of it.
+        std::vector<float> packed = full;
+        packed.resize(compress(static_cast<int>(packed.size()), packed.data(), packed.data()));
+        mpq_class value = exactSum(full);
+        EXPECT_EQ(exactSum(packed), value);
+        expectWellFormed(packed);
+        float top = packed.back();
+        EXPECT_LE(abs(exact(top) - value), exact(std::nextafter(std::fabs(top), INFINITY) - std::fabs(top)));
     }
 }
 
