@@ -109,6 +109,31 @@ inline void twoOneProduct(float a1, float a0, float b, float& x3, float& x2, flo
     fastTwoSum(j, k, x3, x2);
 }
 
+// (x2, x1, x0) == (a1, a0) + b.
+inline void twoOneSum(float a1, float a0, float b, float& x2, float& x1, float& x0)
+{
+    float i;
+    twoSum(a0, b, i, x0);
+    twoSum(a1, i, x2, x1);
+}
+
+// (x3, x2, x1, x0) == (a1, a0) + (b1, b0).
+inline void twoTwoSum(float a1, float a0, float b1, float b0, float& x3, float& x2, float& x1, float& x0)
+{
+    float j, z;
+    twoOneSum(a1, a0, b0, j, z, x0);
+    twoOneSum(j, z, b1, x3, x2, x1);
+}
+
+// The exact x^2 + y^2 as a four-component expansion.
+inline void squaredLength(float x, float y, float out[4])
+{
+    float x1, x0, y1, y0;
+    twoProduct(x, x, x1, x0);
+    twoProduct(y, y, y1, y0);
+    twoTwoSum(x1, x0, y1, y0, out[3], out[2], out[1], out[0]);
+}
+
 // The exact a1 b2 - a2 b1 of two float pairs as a four-component expansion.
 inline void crossDifference(float a1, float b2, float a2, float b1, float out[4])
 {
@@ -883,14 +908,15 @@ double incircleadapt(const float* pa, const float* pb, const float* pc, const fl
     crossDifference(cdx, ady, adx, cdy, ca);
     crossDifference(adx, bdy, bdx, ady, ab);
 
-    float adet[32], bdet[32], cdet[32], abdet[64], fin[96];
+    float adet[32], bdet[32], cdet[32], abdet[64];
     int alength = liftedMinor(4, bc, adx, ady, adet);
     int blength = liftedMinor(4, ca, bdx, bdy, bdet);
     int clength = liftedMinor(4, ab, cdx, cdy, cdet);
     int ablength = fastExpansionSumZeroelim(alength, adet, blength, bdet, abdet);
-    int finlength = fastExpansionSumZeroelim(ablength, abdet, clength, cdet, fin);
+    Accumulator<1152> fin;
+    fin.length = fastExpansionSumZeroelim(ablength, abdet, clength, cdet, fin.now);
 
-    float det = estimate(finlength, fin);
+    float det = estimate(fin.length, fin.now);
     float errbound = constants.iccerrboundB * permanent;
     if (det >= errbound || -det >= errbound)
         return det;
@@ -916,8 +942,125 @@ double incircleadapt(const float* pa, const float* pb, const float* pc, const fl
     if (det >= errbound || -det >= errbound)
         return det;
 
-    // The tails cannot decide: the rare exact case.
-    return incircleexact(pa, pb, pc, pd);
+    // Exact squared lengths, needed only for the other points' tails.
+    float aa[4], bb[4], cc[4];
+    if (bdxtail != 0.0f || bdytail != 0.0f || cdxtail != 0.0f || cdytail != 0.0f)
+        squaredLength(adx, ady, aa);
+    if (cdxtail != 0.0f || cdytail != 0.0f || adxtail != 0.0f || adytail != 0.0f)
+        squaredLength(bdx, bdy, bb);
+    if (adxtail != 0.0f || adytail != 0.0f || bdxtail != 0.0f || bdytail != 0.0f)
+        squaredLength(cdx, cdy, cc);
+
+    // Each point p with its successor q and predecessor r in (a, b, c): the
+    // terms linear in p's tails, then those of higher order.
+    struct Corner {
+        float x, y, xtail, ytail;
+        const float* minor; // the cross product of q and r
+        const float* square;
+        float xtminor[8], ytminor[8];
+        int xtminorLength, ytminorLength;
+    };
+    Corner corners[3] = {{adx, ady, adxtail, adytail, bc, aa, {}, {}, 0, 0},
+                         {bdx, bdy, bdxtail, bdytail, ca, bb, {}, {}, 0, 0},
+                         {cdx, cdy, cdxtail, cdytail, ab, cc, {}, {}, 0, 0}};
+    float temp8[8], temp16a[16], temp16b[16], temp16c[16], temp32a[32], temp32b[32], temp48[48], temp64[64];
+    auto addThree = [&](int alen, const float* a16, int blen, const float* b16, int clen, const float* c16) {
+        int temp32alength = fastExpansionSumZeroelim(alen, a16, blen, b16, temp32a);
+        int temp48length = fastExpansionSumZeroelim(clen, c16, temp32alength, temp32a, temp48);
+        fin.add(temp48length, temp48);
+    };
+    for (int i = 0; i < 3; ++i) {
+        Corner& p = corners[i];
+        const Corner& q = corners[(i + 1) % 3];
+        const Corner& r = corners[(i + 2) % 3];
+        if (p.xtail != 0.0f) {
+            p.xtminorLength = scaleExpansionZeroelim(4, p.minor, p.xtail, p.xtminor);
+            int alen = scaleExpansionZeroelim(p.xtminorLength, p.xtminor, 2.0f * p.x, temp16a);
+            float rsq[8], qsq[8];
+            int rlen = scaleExpansionZeroelim(4, r.square, p.xtail, rsq);
+            int blen = scaleExpansionZeroelim(rlen, rsq, q.y, temp16b);
+            int qlen = scaleExpansionZeroelim(4, q.square, p.xtail, qsq);
+            int clen = scaleExpansionZeroelim(qlen, qsq, -r.y, temp16c);
+            addThree(alen, temp16a, blen, temp16b, clen, temp16c);
+        }
+        if (p.ytail != 0.0f) {
+            p.ytminorLength = scaleExpansionZeroelim(4, p.minor, p.ytail, p.ytminor);
+            int alen = scaleExpansionZeroelim(p.ytminorLength, p.ytminor, 2.0f * p.y, temp16a);
+            float qsq[8], rsq[8];
+            int qlen = scaleExpansionZeroelim(4, q.square, p.ytail, qsq);
+            int blen = scaleExpansionZeroelim(qlen, qsq, r.x, temp16b);
+            int rlen = scaleExpansionZeroelim(4, r.square, p.ytail, rsq);
+            int clen = scaleExpansionZeroelim(rlen, rsq, -q.x, temp16c);
+            addThree(alen, temp16a, blen, temp16b, clen, temp16c);
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        const Corner& p = corners[i];
+        const Corner& q = corners[(i + 1) % 3];
+        const Corner& r = corners[(i + 2) % 3];
+        if (p.xtail == 0.0f && p.ytail == 0.0f)
+            continue;
+        // t: the minor's part linear in q's and r's tails; tt: quadratic.
+        float t[8], tt[4];
+        int tlength, ttlength;
+        if (q.xtail != 0.0f || q.ytail != 0.0f || r.xtail != 0.0f || r.ytail != 0.0f) {
+            float u[4], v[4], i1, i0, j1, j0;
+            twoProduct(q.xtail, r.y, i1, i0);
+            twoProduct(q.x, r.ytail, j1, j0);
+            twoTwoSum(i1, i0, j1, j0, u[3], u[2], u[1], u[0]);
+            twoProduct(r.xtail, -q.y, i1, i0);
+            twoProduct(r.x, -q.ytail, j1, j0);
+            twoTwoSum(i1, i0, j1, j0, v[3], v[2], v[1], v[0]);
+            tlength = fastExpansionSumZeroelim(4, u, 4, v, t);
+            crossDifference(q.xtail, r.ytail, r.xtail, q.ytail, tt);
+            ttlength = 4;
+        } else {
+            t[0] = 0.0f;
+            tlength = 1;
+            tt[0] = 0.0f;
+            ttlength = 1;
+        }
+        // The terms of second and third order in p's tail.
+        auto higherOrder = [&](float coordinate, float tail, int tailTLength, const float* tailT) {
+            float tailTT[8];
+            int t32alength = scaleExpansionZeroelim(tailTLength, tailT, tail, temp32a);
+            int tailTTLength = scaleExpansionZeroelim(ttlength, tt, tail, tailTT);
+            int t16alength = scaleExpansionZeroelim(tailTTLength, tailTT, 2.0f * coordinate, temp16a);
+            int t16blength = scaleExpansionZeroelim(tailTTLength, tailTT, tail, temp16b);
+            int t32blength = fastExpansionSumZeroelim(t16alength, temp16a, t16blength, temp16b, temp32b);
+            int t64length = fastExpansionSumZeroelim(t32alength, temp32a, t32blength, temp32b, temp64);
+            fin.add(t64length, temp64);
+        };
+        if (p.xtail != 0.0f) {
+            float tailT[16];
+            int alen = scaleExpansionZeroelim(p.xtminorLength, p.xtminor, p.xtail, temp16a);
+            int tailTLength = scaleExpansionZeroelim(tlength, t, p.xtail, tailT);
+            int t32alength = scaleExpansionZeroelim(tailTLength, tailT, 2.0f * p.x, temp32a);
+            int t48length = fastExpansionSumZeroelim(alen, temp16a, t32alength, temp32a, temp48);
+            fin.add(t48length, temp48);
+            if (q.ytail != 0.0f) {
+                int len8 = scaleExpansionZeroelim(4, r.square, p.xtail, temp8);
+                int len16 = scaleExpansionZeroelim(len8, temp8, q.ytail, temp16a);
+                fin.add(len16, temp16a);
+            }
+            if (r.ytail != 0.0f) {
+                int len8 = scaleExpansionZeroelim(4, q.square, -p.xtail, temp8);
+                int len16 = scaleExpansionZeroelim(len8, temp8, r.ytail, temp16a);
+                fin.add(len16, temp16a);
+            }
+            higherOrder(p.x, p.xtail, tailTLength, tailT);
+        }
+        if (p.ytail != 0.0f) {
+            float tailT[16];
+            int alen = scaleExpansionZeroelim(p.ytminorLength, p.ytminor, p.ytail, temp16a);
+            int tailTLength = scaleExpansionZeroelim(tlength, t, p.ytail, tailT);
+            int t32alength = scaleExpansionZeroelim(tailTLength, tailT, 2.0f * p.y, temp32a);
+            int t48length = fastExpansionSumZeroelim(alen, temp16a, t32alength, temp32a, temp48);
+            fin.add(t48length, temp48);
+            higherOrder(p.y, p.ytail, tailTLength, tailT);
+        }
+    }
+    return fin.top();
 }
 
 double incircleexact(const float* pa, const float* pb, const float* pc, const float* pd)

@@ -28,7 +28,7 @@ int exactOrient(const Point& a, const Point& b, const Point& c)
 }
 
 // The rows (p - d, |p - d|^2) for p = a, b, c.
-int exactIncircle(const Point& a, const Point& b, const Point& c, const Point& d)
+mpq_class exactIncircleValue(const Point& a, const Point& b, const Point& c, const Point& d)
 {
     mpq_class m[3][3];
     const Point* rows[3] = {&a, &b, &c};
@@ -37,10 +37,13 @@ int exactIncircle(const Point& a, const Point& b, const Point& c, const Point& d
         m[i][1] = exact((*rows[i])[1]) - exact(d[1]);
         m[i][2] = m[i][0] * m[i][0] + m[i][1] * m[i][1];
     }
-    mpq_class det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
-                    m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
-                    m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-    return sgn(det);
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+int exactIncircle(const Point& a, const Point& b, const Point& c, const Point& d)
+{
+    return sgn(exactIncircleValue(a, b, c, d));
 }
 
 class Generator {
@@ -202,6 +205,30 @@ INSTANTIATE_TEST_SUITE_P(Inputs, Predicate2dSigns,
                                            Case{Kind::CollinearNudged, "CollinearNudgedByUlps"},
                                            Case{Kind::CocircularNudged, "CocircularNudgedByUlps"}),
                          [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// a, b, c lie on the circle of centre (5, 5) through the origin, and d sits a
+// tiny step from the origin along the tangent: the determinant is of second
+// order in the differences' rounding errors, so only the last stage, with its
+// products of tails, gets its sign.
+TEST(Predicates2d, TailProductsDecideWhenTheRoundedDifferencesAreDegenerate)
+{
+    const float scales[] = {1.0f, 0.25f, 0.0625f};
+    // Steps near an ulp of some coordinates give each point different tails.
+    const float steps[] = {0x1p-28f, -0x1p-28f, 0x1.8p-27f, 0x1.04p-22f, -0x1.04p-22f, 0x1.7p-21f};
+    for (float scale : scales)
+        for (float step : steps) {
+            Point a{6 * scale, 12 * scale}, b{12 * scale, 4 * scale}, c{-2 * scale, 6 * scale};
+            Point d{step * scale, -step * scale};
+            mpq_class value = exactIncircleValue(a, b, c, d);
+            ASSERT_NE(sgn(value), 0);
+            double results[] = {inCircle(a, b, c, d),
+                                incircleadapt(a.data(), b.data(), c.data(), d.data(),
+                                              std::numeric_limits<float>::infinity()),
+                                incircleexact(a.data(), b.data(), c.data(), d.data())};
+            for (double result : results)
+                EXPECT_EQ(signOf(result), sgn(value)) << scale << " " << step;
+        }
+}
 
 TEST(Predicates2d, SignConventions)
 {
