@@ -161,6 +161,42 @@ template <int Size> struct Accumulator {
 
 } // namespace
 
+void twoTwoProduct(float a1, float a0, float b1, float b0, float x[8])
+{
+    float a0hi, a0lo, a1hi, a1lo, bhi, blo, i, j, k, l, m, n, t0, t1, t2;
+    auto productPresplit = [](float a, float ahi, float alo, float b, float bh, float bl, float& hi, float& lo) {
+        hi = a * b;
+        float err1 = hi - ahi * bh;
+        float err2 = err1 - alo * bh;
+        float err3 = err2 - ahi * bl;
+        lo = alo * bl - err3;
+    };
+    split(a0, a0hi, a0lo);
+    split(b0, bhi, blo);
+    productPresplit(a0, a0hi, a0lo, b0, bhi, blo, i, x[0]);
+    split(a1, a1hi, a1lo);
+    productPresplit(a1, a1hi, a1lo, b0, bhi, blo, j, t0);
+    twoSum(i, t0, k, t1);
+    fastTwoSum(j, k, l, t2);
+    split(b1, bhi, blo);
+    productPresplit(a0, a0hi, a0lo, b1, bhi, blo, i, t0);
+    twoSum(t1, t0, k, x[1]);
+    twoSum(t2, k, j, t1);
+    twoSum(l, j, m, t2);
+    productPresplit(a1, a1hi, a1lo, b1, bhi, blo, j, t0);
+    twoSum(i, t0, n, t0);
+    twoSum(t1, t0, i, x[2]);
+    twoSum(t2, i, k, t1);
+    twoSum(m, k, l, t2);
+    twoSum(j, n, k, t0);
+    twoSum(t1, t0, j, x[3]);
+    twoSum(t2, j, i, t1);
+    twoSum(l, i, m, t2);
+    twoSum(t1, k, i, x[4]);
+    twoSum(t2, i, k, x[5]);
+    twoSum(m, k, x[7], x[6]);
+}
+
 namespace {
 
 // Appends a component; the zero-eliminating forms drop zeros.
@@ -1100,6 +1136,98 @@ double incircleexact(const float* pa, const float* pb, const float* pc, const fl
     int cdlength = fastExpansionSumZeroelim(clength, cdet, dlength, ddet, cddet);
     int deterlength = fastExpansionSumZeroelim(ablength, abdet, cdlength, cddet, deter);
     return deter[deterlength - 1];
+}
+
+namespace {
+
+// Exact differences of two points' coordinates, as (rounded, tail) pairs.
+struct ExactDifference {
+    float x, xtail, y, ytail, z, ztail;
+    ExactDifference(const float* p, const float* q, bool withZ)
+    {
+        twoDiff(p[0], q[0], x, xtail);
+        twoDiff(p[1], q[1], y, ytail);
+        z = ztail = 0.0f;
+        if (withZ)
+            twoDiff(p[2], q[2], z, ztail);
+    }
+};
+
+// The exact p.x q.y - q.x p.y of two exact differences: 16 floats.
+int crossOfDifferences(const ExactDifference& p, const ExactDifference& q, float* out)
+{
+    float pxqy[8], qxpy[8];
+    twoTwoProduct(p.x, p.xtail, q.y, q.ytail, pxqy);
+    twoTwoProduct(q.x, q.xtail, -p.y, -p.ytail, qxpy);
+    return fastExpansionSumZeroelim(8, pxqy, 8, qxpy, out);
+}
+
+// e * (v + vtail)^2 exactly, for an expansion e of up to 16 floats: 192 floats.
+int scaleBySquare(int elen, const float* e, float v, float vtail, float* out)
+{
+    float ev[32], evv[64], evt[32], evvt[64], evtvt[64], partial[128];
+    int evLength = scaleExpansionZeroelim(elen, e, v, ev);
+    int evvLength = scaleExpansionZeroelim(evLength, ev, v, evv);
+    int evtLength = scaleExpansionZeroelim(elen, e, vtail, evt);
+    int evvtLength = scaleExpansionZeroelim(evtLength, evt, v, evvt);
+    for (int i = 0; i < evvtLength; ++i)
+        evvt[i] *= 2.0f;
+    int evtvtLength = scaleExpansionZeroelim(evtLength, evt, vtail, evtvt);
+    int partialLength = fastExpansionSumZeroelim(evvLength, evv, evvtLength, evvt, partial);
+    return fastExpansionSumZeroelim(partialLength, partial, evtvtLength, evtvt, out);
+}
+
+} // namespace
+
+double orient2dslow(const float* pa, const float* pb, const float* pc)
+{
+    ExactDifference ac(pa, pc, false), bc(pb, pc, false);
+    float deter[16];
+    int deterLength = crossOfDifferences(ac, bc, deter);
+    return deter[deterLength - 1];
+}
+
+double orient3dslow(const float* pa, const float* pb, const float* pc, const float* pd)
+{
+    ExactDifference ad(pa, pd, true), bd(pb, pd, true), cd(pc, pd, true);
+    // Each z (with its tail) times the cross product of the other two.
+    const ExactDifference* rows[3] = {&ad, &bd, &cd};
+    float terms[3][64];
+    int lengths[3];
+    for (int i = 0; i < 3; ++i) {
+        const ExactDifference& p = *rows[i];
+        float cross[16], scaled[32], scaledTail[32];
+        int crossLength = crossOfDifferences(*rows[(i + 1) % 3], *rows[(i + 2) % 3], cross);
+        int scaledLength = scaleExpansionZeroelim(crossLength, cross, p.z, scaled);
+        int scaledTailLength = scaleExpansionZeroelim(crossLength, cross, p.ztail, scaledTail);
+        lengths[i] = fastExpansionSumZeroelim(scaledLength, scaled, scaledTailLength, scaledTail, terms[i]);
+    }
+    float ab[128], deter[192];
+    int abLength = fastExpansionSumZeroelim(lengths[0], terms[0], lengths[1], terms[1], ab);
+    int deterLength = fastExpansionSumZeroelim(abLength, ab, lengths[2], terms[2], deter);
+    return deter[deterLength - 1];
+}
+
+double incircleslow(const float* pa, const float* pb, const float* pc, const float* pd)
+{
+    ExactDifference ad(pa, pd, false), bd(pb, pd, false), cd(pc, pd, false);
+    // Each lifted length (x^2 + y^2, with tails) times the cross product of
+    // the other two.
+    const ExactDifference* rows[3] = {&ad, &bd, &cd};
+    float terms[3][384];
+    int lengths[3];
+    for (int i = 0; i < 3; ++i) {
+        const ExactDifference& p = *rows[i];
+        float cross[16], xpart[192], ypart[192];
+        int crossLength = crossOfDifferences(*rows[(i + 1) % 3], *rows[(i + 2) % 3], cross);
+        int xLength = scaleBySquare(crossLength, cross, p.x, p.xtail, xpart);
+        int yLength = scaleBySquare(crossLength, cross, p.y, p.ytail, ypart);
+        lengths[i] = fastExpansionSumZeroelim(xLength, xpart, yLength, ypart, terms[i]);
+    }
+    float ab[768], deter[1152];
+    int abLength = fastExpansionSumZeroelim(lengths[0], terms[0], lengths[1], terms[1], ab);
+    int deterLength = fastExpansionSumZeroelim(abLength, ab, lengths[2], terms[2], deter);
+    return deter[deterLength - 1];
 }
 
 } // namespace Vostrel

@@ -155,6 +155,9 @@ int linearExpansionSumZeroelim(int elen, const float* e, int flen, const float* 
 // The same value in as few components as possible, largest one within an ulp
 // of the value; h holds elen floats and may be e.
 int compress(int elen, const float* e, float* h);
+// x[7] .. x[0] == (a1 + a0) * (b1 + b0) exactly, for float pairs whose low
+// part is below the high part's last bit (a rounded value and its error).
+void twoTwoProduct(float a1, float a0, float b1, float b0, float x[8]);
 // The expansion's value, rounded.
 float estimate(int elen, const float* e);
 
@@ -186,6 +189,12 @@ double orient2dadapt(const float* pa, const float* pb, const float* pc, float de
 double orient2dexact(const float* pa, const float* pb, const float* pc);
 double incircleadapt(const float* pa, const float* pb, const float* pc, const float* pd, float permanent);
 double incircleexact(const float* pa, const float* pb, const float* pc, const float* pd);
+
+// Exact evaluations from the exact coordinate differences, without the
+// adaptive shortcuts.
+double orient2dslow(const float* pa, const float* pb, const float* pc);
+double orient3dslow(const float* pa, const float* pb, const float* pc, const float* pd);
+double incircleslow(const float* pa, const float* pb, const float* pc, const float* pd);
 
 // The plain rounded determinants: fast, sign not guaranteed near degeneracy.
 double orient2dfast(const float* pa, const float* pb, const float* pc);

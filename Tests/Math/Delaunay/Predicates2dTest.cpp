@@ -175,12 +175,14 @@ TEST_P(Predicate2dSigns, EveryStageAgreesWithRationalArithmetic)
         ASSERT_EQ(signOf(orient(a, b, c)), orientation);
         ASSERT_EQ(signOf(orient2dadapt(a.data(), b.data(), c.data(), forceExact)), orientation);
         ASSERT_EQ(signOf(orient2dexact(a.data(), b.data(), c.data())), orientation);
+        ASSERT_EQ(signOf(orient2dslow(a.data(), b.data(), c.data())), orientation);
 
         int circle = exactIncircle(a, b, c, d);
         zeros += circle == 0;
         ASSERT_EQ(signOf(inCircle(a, b, c, d)), circle);
         ASSERT_EQ(signOf(incircleadapt(a.data(), b.data(), c.data(), d.data(), forceExact)), circle);
         ASSERT_EQ(signOf(incircleexact(a.data(), b.data(), c.data(), d.data())), circle);
+        ASSERT_EQ(signOf(incircleslow(a.data(), b.data(), c.data(), d.data())), circle);
 
         // An exchange of two points negates; a cyclic shift of three keeps.
         ASSERT_EQ(signOf(orient(b, a, c)), -orientation);
@@ -224,7 +226,8 @@ TEST(Predicates2d, TailProductsDecideWhenTheRoundedDifferencesAreDegenerate)
             double results[] = {inCircle(a, b, c, d),
                                 incircleadapt(a.data(), b.data(), c.data(), d.data(),
                                               std::numeric_limits<float>::infinity()),
-                                incircleexact(a.data(), b.data(), c.data(), d.data())};
+                                incircleexact(a.data(), b.data(), c.data(), d.data()),
+                                incircleslow(a.data(), b.data(), c.data(), d.data())};
             for (double result : results)
                 EXPECT_EQ(signOf(result), sgn(value)) << scale << " " << step;
         }

@@ -216,6 +216,7 @@ TEST_P(PredicateSigns, EveryStageAgreesWithRationalArithmetic)
         flat += orientation == 0;
         ASSERT_EQ(signOf(orient(a, b, c, d)), orientation);
         ASSERT_EQ(signOf(orient3dadapt(a.data(), b.data(), c.data(), d.data(), forceExact)), orientation);
+        ASSERT_EQ(signOf(orient3dslow(a.data(), b.data(), c.data(), d.data())), orientation);
 
         int sphere = exactInsphere(a, b, c, d, e);
         zeros += sphere == 0;
@@ -293,6 +294,25 @@ std::vector<float> withoutZeros(std::vector<float> h)
 {
     h.erase(std::remove(h.begin(), h.end(), 0.0f), h.end());
     return h;
+}
+
+TEST(Predicates, ProductOfTwoRoundedDifferencesIsExact)
+{
+    Generator random(11);
+    for (int round = 0; round < 2000; ++round) {
+        // Each factor is a difference held exactly as rounded value and error.
+        auto factor = [&random](float& high, float& low) -> mpq_class {
+            float p = random.wide(), q = std::ldexp(random.wide(), random.integer(-22, -8));
+            high = p - q;
+            low = static_cast<float>((static_cast<double>(p) - q) - high);
+            return exact(p) - exact(q);
+        };
+        float a1, a0, b1, b0, x[8];
+        mpq_class a = factor(a1, a0), b = factor(b1, b0);
+        twoTwoProduct(a1, a0, b1, b0, x);
+        ASSERT_EQ(exactSum(std::vector<float>(x, x + 8)), a * b) << round;
+        expectWellFormed(withoutZeros(std::vector<float>(x, x + 8)));
+    }
 }
 
 TEST(Predicates, ExpansionSumAndScaleAreExact)
