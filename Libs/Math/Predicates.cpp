@@ -1162,10 +1162,12 @@ int crossOfDifferences(const ExactDifference& p, const ExactDifference& q, float
     return fastExpansionSumZeroelim(8, pxqy, 8, qxpy, out);
 }
 
-// e * (v + vtail)^2 exactly, for an expansion e of up to 16 floats: 192 floats.
-int scaleBySquare(int elen, const float* e, float v, float vtail, float* out)
+// e * (v + vtail)^2 exactly, for an expansion e of up to MaxLength floats:
+// 12 * MaxLength floats.
+template <int MaxLength> int scaleBySquare(int elen, const float* e, float v, float vtail, float* out)
 {
-    float ev[32], evv[64], evt[32], evvt[64], evtvt[64], partial[128];
+    float ev[2 * MaxLength], evv[4 * MaxLength], evt[2 * MaxLength], evvt[4 * MaxLength], evtvt[4 * MaxLength],
+        partial[8 * MaxLength];
     int evLength = scaleExpansionZeroelim(elen, e, v, ev);
     int evvLength = scaleExpansionZeroelim(evLength, ev, v, evv);
     int evtLength = scaleExpansionZeroelim(elen, e, vtail, evt);
@@ -1175,6 +1177,15 @@ int scaleBySquare(int elen, const float* e, float v, float vtail, float* out)
     int evtvtLength = scaleExpansionZeroelim(evtLength, evt, vtail, evtvt);
     int partialLength = fastExpansionSumZeroelim(evvLength, evv, evvtLength, evvt, partial);
     return fastExpansionSumZeroelim(partialLength, partial, evtvtLength, evtvt, out);
+}
+
+// e * (v + vtail) exactly: 4 * elen floats.
+int scaleByPair(int elen, const float* e, float v, float vtail, float* out)
+{
+    float ev[32], evt[32];
+    int evLength = scaleExpansionZeroelim(elen, e, v, ev);
+    int evtLength = scaleExpansionZeroelim(elen, e, vtail, evt);
+    return fastExpansionSumZeroelim(evLength, ev, evtLength, evt, out);
 }
 
 } // namespace
@@ -1196,11 +1207,9 @@ double orient3dslow(const float* pa, const float* pb, const float* pc, const flo
     int lengths[3];
     for (int i = 0; i < 3; ++i) {
         const ExactDifference& p = *rows[i];
-        float cross[16], scaled[32], scaledTail[32];
+        float cross[16];
         int crossLength = crossOfDifferences(*rows[(i + 1) % 3], *rows[(i + 2) % 3], cross);
-        int scaledLength = scaleExpansionZeroelim(crossLength, cross, p.z, scaled);
-        int scaledTailLength = scaleExpansionZeroelim(crossLength, cross, p.ztail, scaledTail);
-        lengths[i] = fastExpansionSumZeroelim(scaledLength, scaled, scaledTailLength, scaledTail, terms[i]);
+        lengths[i] = scaleByPair(crossLength, cross, p.z, p.ztail, terms[i]);
     }
     float ab[128], deter[192];
     int abLength = fastExpansionSumZeroelim(lengths[0], terms[0], lengths[1], terms[1], ab);
@@ -1220,13 +1229,77 @@ double incircleslow(const float* pa, const float* pb, const float* pc, const flo
         const ExactDifference& p = *rows[i];
         float cross[16], xpart[192], ypart[192];
         int crossLength = crossOfDifferences(*rows[(i + 1) % 3], *rows[(i + 2) % 3], cross);
-        int xLength = scaleBySquare(crossLength, cross, p.x, p.xtail, xpart);
-        int yLength = scaleBySquare(crossLength, cross, p.y, p.ytail, ypart);
+        int xLength = scaleBySquare<16>(crossLength, cross, p.x, p.xtail, xpart);
+        int yLength = scaleBySquare<16>(crossLength, cross, p.y, p.ytail, ypart);
         lengths[i] = fastExpansionSumZeroelim(xLength, xpart, yLength, ypart, terms[i]);
     }
     float ab[768], deter[1152];
     int abLength = fastExpansionSumZeroelim(lengths[0], terms[0], lengths[1], terms[1], ab);
     int deterLength = fastExpansionSumZeroelim(abLength, ab, lengths[2], terms[2], deter);
+    return deter[deterLength - 1];
+}
+
+namespace {
+
+// z1 m1 + z2 m2 + z3 m3 for exact z's (with tails) and 16-float minors: 192
+// floats.
+struct ZTerm {
+    float z, ztail;
+    int length;
+    const float* minor;
+};
+int sumOfZTerms(const ZTerm (&terms)[3], float* out)
+{
+    float scaled[3][64], partial[128];
+    int lengths[3];
+    for (int i = 0; i < 3; ++i)
+        lengths[i] = scaleByPair(terms[i].length, terms[i].minor, terms[i].z, terms[i].ztail, scaled[i]);
+    int partialLength = fastExpansionSumZeroelim(lengths[0], scaled[0], lengths[1], scaled[1], partial);
+    return fastExpansionSumZeroelim(partialLength, partial, lengths[2], scaled[2], out);
+}
+
+// |p|^2 * minor, negated if asked, for a 192-float minor: 6912 floats.
+int liftBy(const ExactDifference& p, int minorLength, const float* minor, bool negate, float* out)
+{
+    float xpart[2304], ypart[2304], xy[4608];
+    int xLength = scaleBySquare<192>(minorLength, minor, p.x, p.xtail, xpart);
+    int yLength = scaleBySquare<192>(minorLength, minor, p.y, p.ytail, ypart);
+    int xyLength = fastExpansionSumZeroelim(xLength, xpart, yLength, ypart, xy);
+    int zLength = scaleBySquare<192>(minorLength, minor, p.z, p.ztail, xpart);
+    int length = fastExpansionSumZeroelim(xyLength, xy, zLength, xpart, out);
+    if (negate)
+        for (int i = 0; i < length; ++i)
+            out[i] = -out[i];
+    return length;
+}
+
+} // namespace
+
+double insphereslow(const float* pa, const float* pb, const float* pc, const float* pd, const float* pe)
+{
+    ExactDifference a(pa, pe, true), b(pb, pe, true), c(pc, pe, true), d(pd, pe, true);
+    float ab[16], bc[16], cd[16], da[16], ac[16], bd[16], ca[16], db[16];
+    int abLength = crossOfDifferences(a, b, ab), bcLength = crossOfDifferences(b, c, bc);
+    int cdLength = crossOfDifferences(c, d, cd), daLength = crossOfDifferences(d, a, da);
+    int acLength = crossOfDifferences(a, c, ac), bdLength = crossOfDifferences(b, d, bd);
+    int caLength = crossOfDifferences(c, a, ca), dbLength = crossOfDifferences(d, b, db);
+
+    // abc = az bc - bz ac + cz ab and its rotations, each a 3x3 minor.
+    float abc[192], bcd[192], cda[192], dab[192];
+    int abcLength = sumOfZTerms({{a.z, a.ztail, bcLength, bc}, {b.z, b.ztail, caLength, ca}, {c.z, c.ztail, abLength, ab}}, abc);
+    int bcdLength = sumOfZTerms({{b.z, b.ztail, cdLength, cd}, {c.z, c.ztail, dbLength, db}, {d.z, d.ztail, bcLength, bc}}, bcd);
+    int cdaLength = sumOfZTerms({{c.z, c.ztail, daLength, da}, {d.z, d.ztail, acLength, ac}, {a.z, a.ztail, cdLength, cd}}, cda);
+    int dabLength = sumOfZTerms({{d.z, d.ztail, abLength, ab}, {a.z, a.ztail, bdLength, bd}, {b.z, b.ztail, daLength, da}}, dab);
+
+    // (|d|^2 abc - |c|^2 dab) + (|b|^2 cda - |a|^2 bcd)
+    float terms[4][6912], first[13824], second[13824], deter[27648];
+    int dLength = liftBy(d, abcLength, abc, false, terms[0]);
+    int cLength = liftBy(c, dabLength, dab, true, terms[1]);
+    int bLength = liftBy(b, cdaLength, cda, false, terms[2]);
+    int aLength = liftBy(a, bcdLength, bcd, true, terms[3]);
+    int firstLength = fastExpansionSumZeroelim(dLength, terms[0], cLength, terms[1], first);
+    int secondLength = fastExpansionSumZeroelim(bLength, terms[2], aLength, terms[3], second);
+    int deterLength = fastExpansionSumZeroelim(firstLength, first, secondLength, second, deter);
     return deter[deterLength - 1];
 }
 

@@ -195,6 +195,7 @@ double incircleexact(const float* pa, const float* pb, const float* pc, const fl
 double orient2dslow(const float* pa, const float* pb, const float* pc);
 double orient3dslow(const float* pa, const float* pb, const float* pc, const float* pd);
 double incircleslow(const float* pa, const float* pb, const float* pc, const float* pd);
+double insphereslow(const float* pa, const float* pb, const float* pc, const float* pd, const float* pe);
 
 // The plain rounded determinants: fast, sign not guaranteed near degeneracy.
 double orient2dfast(const float* pa, const float* pb, const float* pc);

@@ -223,6 +223,7 @@ TEST_P(PredicateSigns, EveryStageAgreesWithRationalArithmetic)
         ASSERT_EQ(signOf(inSphere(a, b, c, d, e)), sphere);
         ASSERT_EQ(signOf(insphereadapt(a.data(), b.data(), c.data(), d.data(), e.data(), forceExact)), sphere);
         ASSERT_EQ(signOf(insphereexact(a.data(), b.data(), c.data(), d.data(), e.data())), sphere);
+        ASSERT_EQ(signOf(insphereslow(a.data(), b.data(), c.data(), d.data(), e.data())), sphere);
 
         // An exchange of two points negates; moving the query point to the
         // front (an even permutation of five) keeps the sign.
