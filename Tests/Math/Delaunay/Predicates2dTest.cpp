@@ -1,4 +1,5 @@
 #include "Libs/Math/Predicates.h"
+#include "Tests/Math/Delaunay/ExactSigns.h"
 
 #include <gmpxx.h>
 #include <gtest/gtest.h>
@@ -16,9 +17,8 @@ namespace {
 
 using Point = std::array<float, 2>;
 
-mpq_class exact(float v) { return mpq_class(static_cast<double>(v)); }
-
-int signOf(double v) { return (v > 0.0) - (v < 0.0); }
+using ExactSigns::exact;
+using ExactSigns::signOf;
 
 int exactOrient(const Point& a, const Point& b, const Point& c)
 {

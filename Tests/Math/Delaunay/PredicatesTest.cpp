@@ -1,4 +1,5 @@
 #include "Libs/Math/Predicates.h"
+#include "Tests/Math/Delaunay/ExactSigns.h"
 
 #include <gmpxx.h>
 #include <gtest/gtest.h>
@@ -17,9 +18,8 @@ namespace {
 
 using Point = std::array<float, 3>;
 
-mpq_class exact(float v) { return mpq_class(static_cast<double>(v)); }
-
-int signOf(double v) { return (v > 0.0) - (v < 0.0); }
+using ExactSigns::exact;
+using ExactSigns::signOf;
 
 mpq_class det3(const mpq_class m[3][3])
 {
