@@ -53,3 +53,12 @@ const char* sourceName(const char* compilerFileName);
             throw ::Vostrel::Exception(#expression " does not hold.",                \
                                        ::Vostrel::sourceName(__FILE__), __LINE__);   \
     } while (false)
+
+// As VOSTREL_ASSERT, for the checks whose report has always shown a fixed
+// line.
+#define VOSTREL_ASSERT_AT_LINE(reportedLine, expression)                             \
+    do {                                                                             \
+        if (!(expression))                                                           \
+            throw ::Vostrel::Exception(#expression " does not hold.",                \
+                                       ::Vostrel::sourceName(__FILE__), reportedLine); \
+    } while (false)
