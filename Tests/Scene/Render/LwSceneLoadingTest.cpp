@@ -1,5 +1,6 @@
 #include "Tests/Scene/Render/SceneRenderTestSupport.h"
 
+#include "Libs/Mesh/IO/LwoReader.h"
 #include "Libs/Mesh/ModifiableMesh.h"
 #include "Tools/Content/TestSceneComposer.h"
 
@@ -266,6 +267,33 @@ TEST_F(LwSceneLoading, CreateLoadsTheSceneFileAndKeepsIt)
     EXPECT_EQ(lwScene->findLight("Light")->kind, 0);
     EXPECT_EQ(lwScene->findLight("Fill")->kind, 1);
     EXPECT_EQ(lwScene->getScene()->size(), 6u);
+}
+
+} // namespace
+
+namespace {
+
+TEST(UnitQuadFile, IsTheSquareThePartsAssume)
+{
+    VostrelTest::TempDir dir;
+    Content::writeUnitQuad(dir.path);
+    Mesh::LwoReader reader(dir.path + "/data/Models/quad.lwo");
+    ASSERT_TRUE(reader.read());
+    std::unique_ptr<Mesh::LwoObject> object = reader.releaseObject();
+    ASSERT_EQ(object->layers.size(), 1u);
+    const Mesh::LwoLayer& layer = *object->layers[0];
+    EXPECT_EQ(layer.number, 1u); // the file's layer 0
+    const std::vector<Vec3> points = {Vec3(-0.5f, -0.5f, 0), Vec3(-0.5f, 0.5f, 0), Vec3(0.5f, 0.5f, 0),
+                                      Vec3(0.5f, -0.5f, 0)};
+    EXPECT_EQ(layer.points, points);
+    ASSERT_EQ(layer.polygonLists.size(), 1u);
+    EXPECT_EQ(layer.polygonLists[0]->type, 0); // FACE
+    ASSERT_EQ(layer.polygonLists[0]->polygons.size(), 1u);
+    EXPECT_EQ(layer.polygonLists[0]->polygons[0].vertices, (std::vector<uint32_t>{0, 1, 2, 3}));
+    ASSERT_EQ(layer.vertexMaps.size(), 1u);
+    EXPECT_EQ(layer.vertexMaps[0]->name, "Texture");
+    EXPECT_EQ(layer.vertexMaps[0]->type, 3); // TXUV
+    EXPECT_EQ(layer.vertexMaps[0]->values, (std::vector<float>{0, 0, 0, 1, 1, 1, 1, 0}));
 }
 
 } // namespace
