@@ -296,4 +296,22 @@ TEST(UnitQuadFile, IsTheSquareThePartsAssume)
     EXPECT_EQ(layer.vertexMaps[0]->values, (std::vector<float>{0, 0, 0, 1, 1, 1, 1, 0}));
 }
 
+TEST(Lwo2Writer, IndicesFromFF00OnTakeFourBytes)
+{
+    VostrelTest::TempDir dir;
+    Content::Lwo2Object object;
+    object.layers.emplace_back();
+    Content::Lwo2Layer& layer = object.layers.back();
+    for (int i = 0; i < 0xff02; ++i)
+        layer.points.push_back(Vec3(float(i), 0, 0));
+    layer.polygonLists.emplace_back();
+    layer.polygonLists[0].polygons = {{0, 0xff00, 0xff01}};
+    Content::writeLwo2(dir.file("big.lwo"), object);
+    Mesh::LwoReader reader(dir.file("big.lwo"));
+    ASSERT_TRUE(reader.read());
+    EXPECT_EQ(reader.getObject()->layers[0]->polygonLists[0]->polygons[0].vertices,
+              (std::vector<uint32_t>{0, 0xff00, 0xff01}));
+}
+
 } // namespace
+

@@ -329,4 +329,85 @@ TEST_F(SceneDrawLog, BasicMaterialSlotsAreChecked)
     EXPECT_EQ(failure.line, 163);
 }
 
+TEST_F(SceneDrawLog, TextureSlotsBindByNameAndADeclaredEmptySlotIsRefused)
+{
+    ShaderGraph graph = flatGraph();
+    graph.setColorResult(texld(graph.constantScalar(0.5f), graph.texture("texture1", 0)) +
+                         texld(graph.constantScalar(0.5f), graph.texture("texture3", 0)));
+    OwnedShaderContext shader(graph);
+    BasicSceneMaterial material(shader.get());
+    Scene scene;
+    SceneObject* light = addObject(scene, "light", 2);
+    for (const char* channel : {"color.r", "color.g", "color.b"})
+        light->setAttribute(channel, new ConstantFunction<float>(1.0f));
+    SceneLight key{0, light};
+    SceneCamera camera;
+    SceneRenderState state;
+    state.passName = "lights";
+    state.light = &key;
+    state.camera = &camera;
+    std::vector<SceneDrawRecord> records;
+
+    Core::TextureParameters parameters;
+    parameters.width = parameters.height = 4;
+    parameters.minFilter = Core::MIN_LINEAR;
+    std::unique_ptr<Core::Texture> first(Core::createTexture(parameters)), third(Core::createTexture(parameters));
+    material.setTextureCount(3);
+    material.setTexture(2, third.get());
+    EXPECT_EQ(failureOf([&] { material.collectDrawRecords(state, records); }).message,
+              "BasicSceneMaterial: texture slot 0 (texture1) is empty");
+    // "texture2" is not read by the shader: its empty slot does not matter.
+    material.setTexture(0, first.get());
+    material.collectDrawRecords(state, records);
+    const auto& samplers = shader->getShaderBuild().getTextureMap();
+    EXPECT_EQ(shader->getTexture(int(samplers.at("texture1").sampler)), first.get());
+    EXPECT_EQ(shader->getTexture(int(samplers.at("texture3").sampler)), third.get());
+}
+
+TEST_F(SceneDrawLog, AMeshWithoutMaterialIsRefusedAndARecordWithNeitherIsSkipped)
+{
+    const std::string quad = quadFile();
+    Scene scene;
+    addObject(scene, "bare", 1);
+    addObject(scene, "quad", 1);
+    LwScene lwScene(&scene, nullptr);
+    lwScene.setMesh("quad", MeshCache::instance().loadLayer(quad, 1, nullptr));
+    EXPECT_EQ(failureOf([&] { lwScene.prepare(); }).message,
+              "SceneRenderer::groupByMaterial: mesh 'quad' has no material");
+    EXPECT_TRUE(lwScene.getRenderer()->getMaterials().empty());
+}
+
+TEST_F(SceneDrawLog, MaterialSettersReachTheShaderAndItsState)
+{
+    BiasMaterial bias(glowGraph());
+    const ShaderBuild& build = bias.getBuild();
+    auto valueOf = [&](const char* name) {
+        const ShaderBuild::UniformBinding* binding = build.findUniform(name);
+        return binding->vsReg >= 0 ? bias.getContext().getVertexConstant(binding->vsReg)
+                                   : bias.getContext().getPixelConstant(binding->psReg);
+    };
+    bias.setUniformFloat("mesh:glow", 2.0f);
+    EXPECT_EQ(valueOf("mesh:glow"), Vec4(2, 2, 2, 0));
+    bias.setUniformVec3("mesh:glow", Vec3(1, 2, 3));
+    EXPECT_EQ(valueOf("mesh:glow"), Vec4(1, 2, 3, 1));
+    bias.setUniform("not declared", Vec4(1.0f));
+    EXPECT_EQ(bias.getMeshParameters(), std::vector<std::string>{"glow"});
+    bias.setBlendMode(0, 1, 11, 0.5f, 0.5f, 0.5f, 0.5f, false, 0, 1, 1);
+    EXPECT_TRUE(bias.getContext().isBlending());
+    EXPECT_FALSE(bias.getContext().isDepthWrite());
+    EXPECT_EQ(bias.getContext().getDestinationBlend(), Core::BLEND_FACTOR_COLOR);
+    freeShaders(build);
+
+    // The shader context's own blend mode leaves depth writing alone.
+    OwnedShaderContext shader(flatGraph());
+    shader->setBlendMode(1, 5, 4, 1, 1, 1, 1, true, 3, 0, 1);
+    EXPECT_TRUE(shader->isBlending());
+    EXPECT_TRUE(shader->isDepthWrite());
+    EXPECT_EQ(shader->getBlendOperation(), Core::BLENDOP_SUBTRACT);
+    EXPECT_EQ(shader->getSourceBlend(), Core::BLEND_INVERSE_SOURCE_ALPHA);
+    EXPECT_EQ(shader->getAlphaBlendOperation(), Core::BLENDOP_MINIMUM);
+    shader->disableBlending();
+    EXPECT_FALSE(shader->isBlending());
+}
+
 } // namespace
