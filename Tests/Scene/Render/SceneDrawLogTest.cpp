@@ -207,12 +207,7 @@ TEST_F(SceneDrawLog, RecordsAndSelfDrawingMaterialsDrawInOrderWithTheirStatesAnd
     lwScene->addPass(BiasScenePass::instance());
     lwScene->prepare();
 
-    Core::TextureParameters parameters;
-    parameters.width = 64;
-    parameters.height = 48;
-    parameters.minFilter = Core::MIN_LINEAR;
-    parameters.renderTarget = true;
-    std::unique_ptr<Core::Texture> target(Core::createTexture(parameters));
+    std::unique_ptr<Core::Texture> target = makeTarget(64, 48);
     const float time = 1.25f;
     auto counter = new CountingFunction(0.0f);
     lwScene->findMesh("near")->object->setAttribute("x", counter);

@@ -142,12 +142,7 @@ TEST_F(ScenePixels, FlatColouredSceneMatchesARasterisedExpectation)
         lwScene->setUniform(q.name, "objectColor", Vec4(float(q.color.x), float(q.color.y), float(q.color.z), 1.0f));
     lwScene->prepare();
 
-    Core::TextureParameters parameters;
-    parameters.width = width;
-    parameters.height = height;
-    parameters.minFilter = Core::MIN_LINEAR;
-    parameters.renderTarget = true;
-    std::unique_ptr<Core::Texture> target(Core::createTexture(parameters));
+    std::unique_ptr<Core::Texture> target = makeTarget(width, height);
     Core::RenderContext clearing;
 
     const double aspect = double(width) / height, zoom = 4.0, zNear = 0.01, zFar = 2000.0;
