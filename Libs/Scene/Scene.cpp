@@ -359,6 +359,7 @@ Scene::~Scene()
 
 void Scene::addObject(SceneObject* object)
 {
+    VOSTREL_ASSERT(object != 0);
     objects.push_back(object);
 }
 

@@ -203,8 +203,11 @@ TEST(Transforms, OneEvaluationPerDistinctTimeWithOffsetsReachingParentsAndTarget
     Matrix4 external(2.0f);
     fresh->setExternalTransform(&external);
     EXPECT_EQ(fresh->getTransform(3.0f), &external);
+    // getAttribute adds the offset; the function itself does not.
+    child->setTimeOffset(0.5f);
     EXPECT_EQ(child->getAttribute("x", 7.0f), 2.0f);
-    EXPECT_EQ(childTimes.back(), 7.0f);
+    child->getAttributeFunction("x")->evaluate(7.0f);
+    EXPECT_EQ(childTimes, std::vector<float>({1.5f, 2.0f, 7.5f, 7.0f}));
 }
 
 TEST(Transforms, CyclesAndRunawayChainsAreReported)
