@@ -153,8 +153,6 @@ int main(int argc, char** argv)
     benchmark::Shutdown();
 
     const std::string root = setup->root;
-    delete setup->shader->getShaderBuild().getVertexShader();
-    delete setup->shader->getShaderBuild().getPixelShader();
     delete setup;
     MeshCache::instance().releaseAll();
     Core::APICore::destroyInstance();

@@ -7,15 +7,15 @@
 namespace Vostrel {
 
 ShaderBuild::ShaderBuild()
-    : vertexShader(nullptr), pixelShader(nullptr), vertexUniformCount(0), pixelUniformCount(0)
+    : vertexUniformCount(0), pixelUniformCount(0)
 {
 }
 
 void ShaderBuild::apply(Core::RenderContext& context) const
 {
-    context.setVertexShader(vertexShader);
+    context.setVertexShader(vertexShader.get());
     context.setVertexConstantCount(static_cast<int>(vertexUniformCount));
-    context.setPixelShader(pixelShader);
+    context.setPixelShader(pixelShader.get());
     context.setPixelConstantCount(static_cast<int>(pixelUniformCount));
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,8 @@ class VertexShader;
 
 // What a shader graph compiles to: the two shader objects and the bindings
 // through which uniforms and textures are set by name at draw time. A value:
-// copies share the shader objects, which live as long as the program.
+// copies share the shader objects, which go with the last copy (while the
+// render core that made them still exists).
 class ShaderBuild {
 public:
     struct UniformBinding {
@@ -49,8 +51,8 @@ public:
     // Null unbinds the texture's sampler.
     void setTexture(Core::RenderContext& context, const std::string& name, Core::Texture* texture) const;
 
-    Core::VertexShader* getVertexShader() const { return vertexShader; }
-    Core::PixelShader* getPixelShader() const { return pixelShader; }
+    Core::VertexShader* getVertexShader() const { return vertexShader.get(); }
+    Core::PixelShader* getPixelShader() const { return pixelShader.get(); }
     // Index i is vertex input i.
     const std::vector<std::string>& getStreamNames() const { return streamNames; }
     const std::map<std::string, int>& getUniformMap() const { return uniformMap; }
@@ -64,8 +66,8 @@ public:
 private:
     friend class IntermediateShaderGraph;
 
-    Core::VertexShader* vertexShader;
-    Core::PixelShader* pixelShader;
+    std::shared_ptr<Core::VertexShader> vertexShader;
+    std::shared_ptr<Core::PixelShader> pixelShader;
     std::vector<std::string> streamNames;
     std::map<std::string, int> uniformMap;
     std::vector<UniformBinding> uniformBindings;

@@ -1,5 +1,7 @@
 #include "Libs/Common/Exception.h"
+#include "Libs/Core/PixelShader.h"
 #include "Libs/Core/ShaderGen.h"
+#include "Libs/Core/VertexShader.h"
 #include "Libs/EvaluationGraph/IntermediateShaderGraph.h"
 
 #include <set>
@@ -62,8 +64,8 @@ void IntermediateShaderGraph::build(ShaderBuild& shaderBuild)
     Core::ShaderProgram vertexProgram, pixelProgram;
     context.vertexProgram.getProgram(vertexProgram);
     context.pixelProgram.getProgram(pixelProgram);
-    shaderBuild.vertexShader = context.vertexProgram.createVertexShader(vertexProgram);
-    shaderBuild.pixelShader = context.pixelProgram.createPixelShader(pixelProgram);
+    shaderBuild.vertexShader.reset(context.vertexProgram.createVertexShader(vertexProgram));
+    shaderBuild.pixelShader.reset(context.pixelProgram.createPixelShader(pixelProgram));
     shaderBuild.vertexUniformCount = context.nextVertexUniform;
     shaderBuild.pixelUniformCount = context.nextPixelUniform;
 }

@@ -156,8 +156,6 @@ protected:
     {
         ShaderContext context(graph);
         const ShaderBuild& build = context.getShaderBuild();
-        std::unique_ptr<VertexShader> vertexShader(build.getVertexShader());
-        std::unique_ptr<PixelShader> pixelShader(build.getPixelShader());
 
         const std::vector<std::string>& names = build.getStreamNames();
         std::vector<VertexElement> elements;

@@ -48,15 +48,13 @@ std::string assembledText(const ShaderProgram& program, int stage)
 VertexShader* ShaderTextCore::createVertexShader(const ShaderProgram& program)
 {
     vertexTexts.push_back(assembledText(program, DXShaderGen::VERTEX_STAGE));
-    vertexShaders.emplace_back(new TestSupport::FakeVertexShader(std::to_string(vertexTexts.size() - 1)));
-    return vertexShaders.back().get();
+    return new TestSupport::FakeVertexShader(std::to_string(vertexTexts.size() - 1));
 }
 
 PixelShader* ShaderTextCore::createPixelShader(const ShaderProgram& program)
 {
     pixelTexts.push_back(assembledText(program, DXShaderGen::PIXEL_STAGE));
-    pixelShaders.emplace_back(new TestSupport::FakePixelShader(std::to_string(pixelTexts.size() - 1)));
-    return pixelShaders.back().get();
+    return new TestSupport::FakePixelShader(std::to_string(pixelTexts.size() - 1));
 }
 
 const std::string& ShaderTextCore::textOf(const VertexShader* shader) const

@@ -23,8 +23,8 @@ namespace Vostrel {
 namespace GraphTesting {
 
 // Writes each program as assembly text, keeps the text and refuses what the
-// assembler refuses, with the device's message. The shader objects stay with
-// the core.
+// assembler refuses, with the device's message. The shader objects belong to
+// the builds, as the device's do; their names index the texts.
 class ShaderTextCore : public TestSupport::RecordingCore {
 public:
     static ShaderTextCore& install();
@@ -40,8 +40,6 @@ public:
 
 private:
     std::vector<std::string> vertexTexts, pixelTexts;
-    std::vector<std::unique_ptr<Core::VertexShader>> vertexShaders;
-    std::vector<std::unique_ptr<Core::PixelShader>> pixelShaders;
 };
 
 // A texture as a function of the coordinate.

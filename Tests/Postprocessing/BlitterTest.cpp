@@ -203,10 +203,7 @@ TEST_F(Blitters, GraphBlitterSetsUniformsAndTexelSteps)
     graph.setPosition(graph.vertexStream("location") + graph.uniform("shift", 1));
     graph.setColorResult(texld(graph.vertexStream("texcoord") + graph.uniform("map_xoffset", 1),
                                graph.texture("map", 0)));
-    // A build's shaders live as long as the program; this test frees them itself.
     const ShaderBuild build = graph.build();
-    std::unique_ptr<Core::VertexShader> vertexShader(build.getVertexShader());
-    std::unique_ptr<Core::PixelShader> pixelShader(build.getPixelShader());
     std::unique_ptr<GenericFullscreenBlitter> blitter(createGenericFullscreenBlitter(build));
     Core::Texture* source = makeTexture(16, 8, pattern(16, 8));
     RenderTexture* target = makeTarget(16, 8);

@@ -293,9 +293,6 @@ TEST_F(SceneDrawLog, RecordsAndSelfDrawingMaterialsDrawInOrderWithTheirStatesAnd
     EXPECT_EQ(unblendedShader->getCullMode(), Core::CULL_NONE) << "a twin's cull mode leaked into its material";
     EXPECT_EQ(multiDisabled.getObjects().size(), 1u);
 
-    freeShaders(bias.getBuild());
-    freeShaders(multiEnabled.getBuild());
-    freeShaders(multiDisabled.getBuild());
     lwScene.reset();
 }
 
@@ -390,7 +387,6 @@ TEST_F(SceneDrawLog, BiasMaterialSettersReachItsShaderAndState)
     EXPECT_EQ(context.getDestinationBlend(), Core::BLEND_SOURCE_ALPHA);
     EXPECT_EQ(context.getAlphaBlendOperation(), Core::BLENDOP_MINIMUM);
     EXPECT_EQ(context.getAlphaDestinationBlend(), Core::BLEND_ONE);
-    freeShaders(bias.getBuild());
 }
 
 } // namespace

@@ -42,17 +42,9 @@ inline SceneObject* addObject(Scene& scene, const std::string& name, int type, c
     return object;
 }
 
-// A built shader whose programs the test frees (builds share them for the
-// whole run otherwise).
-inline void freeShaders(const ShaderBuild& build)
-{
-    delete build.getVertexShader();
-    delete build.getPixelShader();
-}
-
+// A shader context the test holds (its build's programs go with it).
 struct OwnedShaderContext {
     explicit OwnedShaderContext(const ShaderGraph& graph) : context(std::make_unique<ShaderContext>(graph)) {}
-    ~OwnedShaderContext() { freeShaders(context->getShaderBuild()); }
     ShaderContext* get() const { return context.get(); }
     ShaderContext* operator->() const { return context.get(); }
     std::unique_ptr<ShaderContext> context;
