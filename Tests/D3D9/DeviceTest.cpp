@@ -1,5 +1,10 @@
 #include "Tests/D3D9/DeviceFixture.h"
 
+#include <epoxy/gl.h>
+
+#include <cstdlib>
+#include <string>
+
 namespace {
 
 TEST(Direct3DTest, OnlyTheKnownSdkVersionsAreAccepted)
@@ -42,6 +47,33 @@ TEST(Direct3DTest, AdapterModesAreTheDisplaysModesInOrder)
     EXPECT_EQ(mode.Width, 1024u);
     direct3D->Release();
     Win32Host::setDisplayModesForTesting({}, {0, 0, 0});
+}
+
+// The show runs on a plain context; tests ask for a debug one.
+TEST(Direct3DTest, DebugContextOnlyWhenAskedFor)
+{
+    const char* variable = std::getenv("VOSTREL_GL_DEBUG");
+    const std::string kept = variable ? variable : "";
+    unsetenv("VOSTREL_GL_DEBUG");
+    IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
+    HWND window = makeWindow(0, 0, 32, 32);
+    D3DPRESENT_PARAMETERS parameters = windowedParameters(window, 1, 1);
+    for (bool asked : {false, true}) {
+        D3D9Testing::setGlDebugContext(asked);
+        IDirect3DDevice9* device = nullptr;
+        ASSERT_EQ(direct3D->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
+                                         &device),
+                  D3D_OK);
+        GLint flags = 0;
+        glGetIntegerv(GL_CONTEXT_FLAGS, &flags);
+        EXPECT_EQ((flags & GL_CONTEXT_FLAG_DEBUG_BIT) != 0, asked);
+        EXPECT_EQ(glIsEnabled(GL_DEBUG_OUTPUT) == GL_TRUE, asked);
+        device->Release();
+    }
+    if (variable)
+        setenv("VOSTREL_GL_DEBUG", kept.c_str(), 1);
+    direct3D->Release();
+    DestroyWindow(window);
 }
 
 TEST(Direct3DTest, HalFailureLeavesTheReferenceDevice)
