@@ -9,7 +9,7 @@ namespace {
 
 // A device on the 64 x 48 window with a managed texture of a full chain, a
 // render-target texture, a memory surface and a vertex buffer at hand.
-class RefusalTest : public DeviceTest {
+class Refusals : public DeviceTest {
 protected:
     void SetUp() override
     {
@@ -55,7 +55,7 @@ struct Refusal {
     std::function<HRESULT()> call;
 };
 
-TEST_F(RefusalTest, EachRefusalNamesTheRuleThatRefusedIt)
+TEST_F(Refusals, EachNamesTheRuleThatRefusedIt)
 {
     D3DCAPS9 caps;
     D3DDISPLAYMODE mode;
@@ -268,7 +268,7 @@ TEST_F(RefusalTest, EachRefusalNamesTheRuleThatRefusedIt)
     EXPECT_EQ(D3DERR_INVALIDCALL, static_cast<HRESULT>(0x8876086C)) << "the number the engine prints";
 }
 
-TEST_F(RefusalTest, AnUnknownStateValueLeavesTheStateAsItWas)
+TEST_F(Refusals, UnknownStateValueLeavesTheStateAsItWas)
 {
     ASSERT_EQ(device->SetRenderState(D3DRS_ZFUNC, D3DCMP_GREATER), D3D_OK);
     EXPECT_EQ(device->SetRenderState(D3DRS_ZFUNC, 0), D3DERR_INVALIDCALL);
