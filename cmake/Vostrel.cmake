@@ -46,6 +46,9 @@ set(VOSTREL_TEST_ENV
   # Mesa's dynamic thread-local storage confuses the leak checker's record
   # of it (its tracer faults at exit); static TLS is still scanned.
   "ASAN_OPTIONS=intercept_tls_get_addr=0"
+  # Every device a test makes runs on an OpenGL debug context that reports
+  # its errors.
+  VOSTREL_GL_DEBUG=1
   VOSTREL_SOURCE_DIR=${CMAKE_SOURCE_DIR})
 
 # vostrel_test(NAME SOURCES ... LIBS ... [LABELS ...])

@@ -49,22 +49,16 @@ size_t imageByteCount(long long width, long long height, long long channels)
     return static_cast<size_t>(width * height * channels);
 }
 
-ImageImpl::~ImageImpl()
-{
-    delete[] pixels;
-}
-
 unsigned char* ImageImpl::allocate(int newWidth, int newHeight, int newChannels)
 {
     const size_t size = imageByteCount(newWidth, newHeight, newChannels);
-    delete[] pixels;
-    pixels = nullptr;
+    pixels.reset();
     width = height = channels = 0;
-    pixels = new unsigned char[size];
+    pixels.reset(new unsigned char[size]);
     width = newWidth;
     height = newHeight;
     channels = newChannels;
-    return pixels;
+    return pixels.get();
 }
 
 void ImageImpl::load(const std::string& fileName)
@@ -73,16 +67,15 @@ void ImageImpl::load(const std::string& fileName)
     int newWidth = 0, newHeight = 0, newChannels = 0;
     unsigned char* newPixels = nullptr;
     codec->read(fileName.c_str(), &newWidth, &newHeight, &newChannels, &newPixels);
-    delete[] pixels;
+    pixels.reset(newPixels);
     width = newWidth;
     height = newHeight;
     channels = newChannels;
-    pixels = newPixels;
 }
 
 void ImageImpl::save(const std::string& fileName)
 {
-    getImageCodec(fileName)->write(fileName.c_str(), width, height, channels, pixels);
+    getImageCodec(fileName)->write(fileName.c_str(), width, height, channels, pixels.get());
 }
 
 Core::Texture* ImageImpl::createTexture2D(const Core::TextureParameters* parameters)
@@ -93,7 +86,7 @@ Core::Texture* ImageImpl::createTexture2D(const Core::TextureParameters* paramet
     p.height = height;
     p.format = formatFor(channels);
     Core::Texture* texture = Core::createTexture(p);
-    texture->update(0, pixels);
+    texture->update(0, pixels.get());
     return texture;
 }
 
@@ -106,7 +99,7 @@ Core::Texture* ImageImpl::createVolumeTexture(const Core::TextureParameters*)
     p.depth = height / width;
     p.format = formatFor(channels);
     Core::Texture* texture = Core::createTexture(p);
-    texture->update(0, pixels);
+    texture->update(0, pixels.get());
     return texture;
 }
 
@@ -120,42 +113,36 @@ Core::Texture* ImageImpl::createCubeTexture(const Core::TextureParameters*)
     Core::Texture* texture = Core::createTexture(p);
     const size_t faceBytes = static_cast<size_t>(width) * width * channels;
     for (int face = 0; face < 6; ++face)
-        texture->update(face, pixels + face * faceBytes);
+        texture->update(face, pixels.get() + face * faceBytes);
     return texture;
 }
 
 RenderingBuffer ImageImpl::getRenderingBuffer()
 {
-    return RenderingBuffer(width, height, pixels);
+    return RenderingBuffer(width, height, pixels.get());
 }
 
 void ImageImpl::applyFilter(ImageFilter& filter)
 {
     if (filter.isInPlace()) {
-        filter.apply(width, height, channels, pixels, pixels);
+        filter.apply(width, height, channels, pixels.get(), pixels.get());
         return;
     }
     int outWidth = 0, outHeight = 0, outChannels = 0;
     filter.getOutputSize(width, height, channels, outWidth, outHeight, outChannels);
-    unsigned char* output = new unsigned char[imageByteCount(outWidth, outHeight, outChannels)];
-    try {
-        filter.apply(width, height, channels, pixels, output);
-    } catch (...) {
-        delete[] output;
-        throw;
-    }
+    std::unique_ptr<unsigned char[]> output(new unsigned char[imageByteCount(outWidth, outHeight, outChannels)]);
+    filter.apply(width, height, channels, pixels.get(), output.get());
     width = outWidth;
     height = outHeight;
     channels = outChannels;
-    delete[] pixels;
-    pixels = output;
+    pixels = std::move(output);
 }
 
 Image* ImageImpl::clone()
 {
     Image* copy = Image::create(width, height, channels);
     if (pixels)
-        std::memcpy(copy->getData(), pixels, imageByteCount(width, height, channels));
+        std::memcpy(copy->getData(), pixels.get(), imageByteCount(width, height, channels));
     return copy;
 }
 
@@ -165,32 +152,22 @@ Image* ImageImpl::repeatVertically(int count)
     Image* result = Image::create(width, height * count, channels);
     const size_t block = imageByteCount(width, height, channels);
     for (int k = 0; k < count; ++k)
-        std::memcpy(result->getData() + k * block, pixels, block);
+        std::memcpy(result->getData() + k * block, pixels.get(), block);
     return result;
 }
 
 Image* Image::create(int width, int height, int channels)
 {
-    ImageImpl* image = new ImageImpl;
-    try {
-        image->allocate(width, height, channels);
-    } catch (...) {
-        delete image;
-        throw;
-    }
-    return image;
+    auto image = std::make_unique<ImageImpl>();
+    image->allocate(width, height, channels);
+    return image.release(); // the caller owns the image from here
 }
 
 Image* Image::createFromFile(const std::string& fileName)
 {
-    ImageImpl* image = new ImageImpl;
-    try {
-        image->load(fileName);
-    } catch (...) {
-        delete image;
-        throw;
-    }
-    return image;
+    auto image = std::make_unique<ImageImpl>();
+    image->load(fileName);
+    return image.release();
 }
 
 Image* loadImage(const std::string& fileName, bool keep)
@@ -212,16 +189,8 @@ Core::Texture* loadTexture(const std::string& fileName, const Core::TextureParam
     // An image that was not cached is referenced by nothing once uploaded.
     const bool ownImage = !keep && imageCache().count(fileName) == 0;
     Image* image = loadImage(fileName, keep);
-    Core::Texture* texture = nullptr;
-    try {
-        texture = image->createTexture2D(parameters);
-    } catch (...) {
-        if (ownImage)
-            delete image;
-        throw;
-    }
-    if (ownImage)
-        delete image;
+    std::unique_ptr<Image> owned(ownImage ? image : nullptr);
+    Core::Texture* texture = image->createTexture2D(parameters);
     if (keep)
         textureCache()[fileName] = texture;
     return texture;

@@ -2,6 +2,7 @@
 
 #include "Libs/Core/Texture.h"
 
+#include <memory>
 #include <string>
 
 namespace Vostrel {
@@ -48,12 +49,11 @@ public:
     ImageImpl() = default;
     ImageImpl(const ImageImpl&) = delete;
     ImageImpl& operator=(const ImageImpl&) = delete;
-    ~ImageImpl() override;
 
     int getWidth() override { return width; }
     int getHeight() override { return height; }
     int getChannels() override { return channels; }
-    unsigned char* getData() override { return pixels; }
+    unsigned char* getData() override { return pixels.get(); }
     unsigned char* allocate(int width, int height, int channels) override;
     void load(const std::string& fileName) override;
     void save(const std::string& fileName) override;
@@ -69,7 +69,7 @@ private:
     int width = 0;
     int height = 0;
     int channels = 0;
-    unsigned char* pixels = nullptr;
+    std::unique_ptr<unsigned char[]> pixels;
 };
 
 // Global caches by file name (byte-wise, case-sensitive); entries live for

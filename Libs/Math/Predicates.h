@@ -6,9 +6,9 @@
 // determinant in plain arithmetic and returns when an error bound proves the
 // sign; otherwise it refines in stages up to an exact evaluation, so the sign
 // is always that of the exact determinant of the given floats.
-//
-// Expansions are float arrays holding an exact sum as non-overlapping
-// components, least significant first.
+// The expansion arithmetic they are built on is in Expansion.h.
+
+#include "Libs/Math/Expansion.h"
 
 namespace Vostrel {
 
@@ -133,33 +133,6 @@ inline void insphereEstimate(const Real* pa, const Real* pb, const Real* pc, con
                  (aexbeyplus + bexaeyplus) * cezplus) *
                     dlift;
 }
-
-// h = e + f, zero components removed. h must hold elen + flen floats; the
-// result has at least one component. Returns its length.
-int fastExpansionSumZeroelim(int elen, const float* e, int flen, const float* f, float* h);
-// h = e * b, zero components removed. h must hold 2 * elen floats.
-int scaleExpansionZeroelim(int elen, const float* e, float b, float* h);
-// The same without zero elimination: h holds elen + flen and 2 * elen floats.
-int fastExpansionSum(int elen, const float* e, int flen, const float* f, float* h);
-int scaleExpansion(int elen, const float* e, float b, float* h);
-// h = e + b; h holds elen + 1 floats.
-int growExpansion(int elen, const float* e, float b, float* h);
-int growExpansionZeroelim(int elen, const float* e, float b, float* h);
-// h = e + f by repeated growing (any non-overlapping inputs); h holds
-// elen + flen floats.
-int expansionSum(int elen, const float* e, int flen, const float* f, float* h);
-int expansionSumZeroelim(int elen, const float* e, int flen, const float* f, float* h);
-// h = e + f in one merge; h holds elen + flen floats.
-int linearExpansionSum(int elen, const float* e, int flen, const float* f, float* h);
-int linearExpansionSumZeroelim(int elen, const float* e, int flen, const float* f, float* h);
-// The same value in as few components as possible, largest one within an ulp
-// of the value; h holds elen floats and may be e.
-int compress(int elen, const float* e, float* h);
-// x[7] .. x[0] == (a1 + a0) * (b1 + b0) exactly, for float pairs whose low
-// part is below the high part's last bit (a rounded value and its error).
-void twoTwoProduct(float a1, float a0, float b1, float b0, float x[8]);
-// The expansion's value, rounded.
-float estimate(int elen, const float* e);
 
 // Positive when pd lies below the plane through pa, pb, pc (seen from above,
 // pa, pb, pc run counter-clockwise), negative above, 0 when coplanar: the

@@ -14,6 +14,7 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Vostrel {
@@ -219,29 +220,23 @@ void downsample(Core::RenderTarget* target, Core::Texture* source)
         state().downsampleBlitter->blit(source);
         return;
     }
-    RenderTexture* scratch =
-        RenderTargetPool::acquire(sourceWidth / sx, sourceHeight / sy, Core::FORMAT_RGBA32F);
-    try {
-        {
-            TargetScope scope(scratch->target);
-            state().downsampleBlitter->blit(source);
-        }
-        downsample(target, scratch->texture);
-    } catch (...) {
-        RenderTargetPool::release(scratch);
-        throw;
+    PooledRenderTexture scratch(sourceWidth / sx, sourceHeight / sy, Core::FORMAT_RGBA32F);
+    {
+        TargetScope scope(scratch->target);
+        state().downsampleBlitter->blit(source);
     }
-    RenderTargetPool::release(scratch);
+    downsample(target, scratch->texture);
 }
 
 void gaussianBlur(Core::RenderTarget* target, Core::Texture* source, int n, float sigma, RenderTexture* scratch)
 {
     VOSTREL_ASSERT(target != nullptr);
     VOSTREL_ASSERT(n >= 0 && sigma > 0.0f);
-    const bool ownScratch = scratch == nullptr;
-    if (ownScratch)
-        scratch = RenderTargetPool::acquire(source->getParameters().width, source->getParameters().height,
-                                            Core::FORMAT_RGBA32F);
+    std::optional<PooledRenderTexture> ownScratch;
+    if (!scratch) {
+        ownScratch.emplace(source->getParameters().width, source->getParameters().height, Core::FORMAT_RGBA32F);
+        scratch = ownScratch->get();
+    }
     const int taps = 2 * n + 1;
     std::unique_ptr<Blitter> blitter(createBlitter(taps));
     std::vector<float> weights(taps), offsets(2 * taps);
@@ -254,32 +249,24 @@ void gaussianBlur(Core::RenderTarget* target, Core::Texture* source, int n, floa
     for (float& weight : weights)
         weight /= sum;
     blitter->setWeights(weights.data());
-    try {
-        for (int i = -n; i <= n; ++i) {
-            offsets[2 * (i + n)] = static_cast<float>(i) / target->getWidth();
-            offsets[2 * (i + n) + 1] = 0.0f;
-        }
-        blitter->setOffsets(offsets.data());
-        {
-            TargetScope scope(scratch->target);
-            blitter->blit(source);
-        }
-        for (int i = -n; i <= n; ++i) {
-            offsets[2 * (i + n)] = 0.0f;
-            offsets[2 * (i + n) + 1] = static_cast<float>(i) / target->getHeight();
-        }
-        blitter->setOffsets(offsets.data());
-        {
-            TargetScope scope(target);
-            blitter->blit(scratch->texture);
-        }
-    } catch (...) {
-        if (ownScratch)
-            RenderTargetPool::release(scratch);
-        throw;
+    for (int i = -n; i <= n; ++i) {
+        offsets[2 * (i + n)] = static_cast<float>(i) / target->getWidth();
+        offsets[2 * (i + n) + 1] = 0.0f;
     }
-    if (ownScratch)
-        RenderTargetPool::release(scratch);
+    blitter->setOffsets(offsets.data());
+    {
+        TargetScope scope(scratch->target);
+        blitter->blit(source);
+    }
+    for (int i = -n; i <= n; ++i) {
+        offsets[2 * (i + n)] = 0.0f;
+        offsets[2 * (i + n) + 1] = static_cast<float>(i) / target->getHeight();
+    }
+    blitter->setOffsets(offsets.data());
+    {
+        TargetScope scope(target);
+        blitter->blit(scratch->texture);
+    }
 }
 
 void oldMultipass(Core::RenderTarget* target, Core::Texture* source, Core::Texture* ping, Core::Texture* pong,

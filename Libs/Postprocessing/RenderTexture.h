@@ -30,4 +30,23 @@ public:
     static void releaseAll();
 };
 
+// A scratch entry acquired from the pool for one scope: it goes back to the
+// pool however the scope is left.
+class PooledRenderTexture {
+public:
+    PooledRenderTexture(int width, int height, Core::TextureFormat format)
+        : entry_(RenderTargetPool::acquire(width, height, format))
+    {
+    }
+    ~PooledRenderTexture() { RenderTargetPool::release(entry_); }
+    PooledRenderTexture(const PooledRenderTexture&) = delete;
+    PooledRenderTexture& operator=(const PooledRenderTexture&) = delete;
+
+    RenderTexture* get() const { return entry_; }
+    RenderTexture* operator->() const { return entry_; }
+
+private:
+    RenderTexture* entry_;
+};
+
 } // namespace Vostrel

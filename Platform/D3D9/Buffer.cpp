@@ -18,13 +18,17 @@ GLenum bufferUsage(DWORD usage)
 
 } // namespace
 
-HRESULT BufferStorage::check(UINT length, DWORD usage, D3DPOOL pool)
+HRESULT BufferStorage::check(const char* call, UINT length, DWORD usage, D3DPOOL pool)
 {
     const DWORD known = D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY | D3DUSAGE_POINTS;
-    if ((usage & ~known) || pool > D3DPOOL_SCRATCH || ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED))
-        return D3DERR_INVALIDCALL;
+    if (usage & ~known)
+        return refuse(call, "unknown usage");
+    if (pool > D3DPOOL_SCRATCH)
+        return refuse(call, "unknown pool");
+    if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED)
+        return refuse(call, "dynamic and managed");
     if (length > maxBufferBytes)
-        return E_OUTOFMEMORY;
+        return refuse(call, "larger than 256 MB", E_OUTOFMEMORY);
     return D3D_OK;
 }
 
@@ -41,9 +45,9 @@ BufferStorage::BufferStorage(GL::Context& context, UINT length, DWORD usage)
 HRESULT BufferStorage::lock(UINT offset, UINT size, void** data, DWORD flags)
 {
     if (!data)
-        return D3DERR_INVALIDCALL;
+        return refuse("Lock", "no result pointer");
     if (offset > size_ || size > size_ - offset)
-        return D3DERR_INVALIDCALL;
+        return refuse("Lock", "range past the end");
     UINT end = size == 0 ? size_ : offset + size;
     if ((flags & D3DLOCK_DISCARD) && (usage_ & D3DUSAGE_DYNAMIC)) {
         // Fresh storage: what was there is gone, and the next upload takes
@@ -71,7 +75,7 @@ HRESULT BufferStorage::lock(UINT offset, UINT size, void** data, DWORD flags)
 HRESULT BufferStorage::unlock()
 {
     if (lockCount_ == 0)
-        return D3DERR_INVALIDCALL;
+        return refuse("Unlock", "not locked");
     if (--lockCount_ > 0 || dirtyBegin_ == dirtyEnd_)
         return D3D_OK;
     context_.makeCurrent();
@@ -128,7 +132,7 @@ template <typename Interface, typename Description>
 HRESULT BufferObject<Interface, Description>::GetDesc(Description* result)
 {
     if (!result)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetDesc", "no result pointer");
     *result = description_;
     return D3D_OK;
 }

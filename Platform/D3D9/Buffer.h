@@ -16,8 +16,9 @@ namespace D3D9 {
 
 class BufferStorage {
 public:
-    // D3D_OK when the device can make a buffer of this size and usage.
-    static HRESULT check(UINT length, DWORD usage, D3DPOOL pool);
+    // D3D_OK when the device can make a buffer of this size and usage; the
+    // call making it names a refusal.
+    static HRESULT check(const char* call, UINT length, DWORD usage, D3DPOOL pool);
 
     BufferStorage(GL::Context& context, UINT length, DWORD usage);
 

@@ -1,5 +1,10 @@
 #include "Platform/D3D9/Internal.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <utility>
+
 namespace D3D9 {
 
 namespace {
@@ -7,6 +12,9 @@ namespace {
 struct Log {
     bool on = false;
     std::vector<D3D9Testing::Call> calls;
+    std::string refusal;
+    bool glDebugContext = false;
+    std::vector<std::string> glErrors;
 };
 
 Log& log()
@@ -29,6 +37,24 @@ void logCall(const char* name, const std::vector<int64_t>& arguments)
 {
     if (log().on)
         log().calls.push_back({name, arguments});
+}
+
+HRESULT refuse(const char* call, std::string rule, HRESULT result)
+{
+    log().refusal = std::string(call) + ": " + rule;
+    return result;
+}
+
+bool glDebugContextWanted()
+{
+    const char* variable = std::getenv("VOSTREL_GL_DEBUG");
+    return log().glDebugContext || (variable && *variable && std::strcmp(variable, "0") != 0);
+}
+
+void recordGlError(const char* message)
+{
+    std::cerr << "OpenGL error: " << message << "\n";
+    log().glErrors.emplace_back(message);
 }
 
 AdapterSwitches& adapterSwitches()
@@ -63,6 +89,18 @@ std::vector<Call> callsNamed(const std::vector<Call>& log, const std::string& na
         if (call.name == name)
             result.push_back(call);
     return result;
+}
+
+std::string takeRefusal()
+{
+    return std::exchange(D3D9::log().refusal, std::string());
+}
+
+void setGlDebugContext(bool on) { D3D9::log().glDebugContext = on; }
+
+std::vector<std::string> takeGlErrors()
+{
+    return std::exchange(D3D9::log().glErrors, {});
 }
 
 void setHalShaderVersions(DWORD vertexVersion, DWORD pixelVersion)

@@ -25,20 +25,20 @@ HRESULT Device::create(IDirect3D9* direct3D, D3DDEVTYPE type, HWND focusWindow, 
                                    D3DCREATE_MIXED_VERTEXPROCESSING);
     if (processing != D3DCREATE_SOFTWARE_VERTEXPROCESSING && processing != D3DCREATE_HARDWARE_VERTEXPROCESSING &&
         processing != D3DCREATE_MIXED_VERTEXPROCESSING)
-        return D3DERR_INVALIDCALL;
+        return refuse("CreateDevice", "not exactly one kind of vertex processing");
     if (type != D3DDEVTYPE_HAL && type != D3DDEVTYPE_REF)
-        return D3DERR_INVALIDCALL;
+        return refuse("CreateDevice", "neither a HAL nor a reference device");
     if (type == D3DDEVTYPE_HAL && adapterSwitches().halDeviceFails)
-        return D3DERR_NOTAVAILABLE;
+        return refuse("CreateDevice", "the HAL device is switched off", D3DERR_NOTAVAILABLE);
     if (!parameters.hDeviceWindow)
         parameters.hDeviceWindow = focusWindow;
     if (!IsWindow(parameters.hDeviceWindow))
-        return D3DERR_INVALIDCALL;
+        return refuse("CreateDevice", "no device window");
 
     std::string error;
     std::unique_ptr<GL::Context> context = GL::Context::create(error);
     if (!context)
-        return D3DERR_NOTAVAILABLE;
+        return refuse("CreateDevice", "no OpenGL context: " + error, D3DERR_NOTAVAILABLE);
     Device* device = new Device(direct3D, type, std::move(context));
     HRESULT created = SwapChain::create(*device, parameters, true, device->implicitChain_);
     if (FAILED(created)) {
@@ -153,7 +153,7 @@ ULONG Device::Release()
 HRESULT Device::GetDirect3D(IDirect3D9** direct3D)
 {
     if (!direct3D)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetDirect3D", "no result pointer");
     direct3D_->AddRef();
     *direct3D = direct3D_;
     return D3D_OK;
@@ -162,7 +162,7 @@ HRESULT Device::GetDirect3D(IDirect3D9** direct3D)
 HRESULT Device::GetDeviceCaps(D3DCAPS9* caps)
 {
     if (!caps)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetDeviceCaps", "no result pointer");
     *caps = capabilities(type_);
     return D3D_OK;
 }
@@ -170,7 +170,7 @@ HRESULT Device::GetDeviceCaps(D3DCAPS9* caps)
 HRESULT Device::GetDisplayMode(UINT swapChain, D3DDISPLAYMODE* mode)
 {
     if (swapChain != 0)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetDisplayMode", "no such swap chain");
     return implicitChain_->GetDisplayMode(mode);
 }
 
@@ -179,8 +179,12 @@ HRESULT Device::CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS* parameters, IDi
     logCall("CreateAdditionalSwapChain",
             {parameters ? argument(parameters->BackBufferWidth) : 0, parameters ? argument(parameters->BackBufferHeight) : 0,
              parameters ? argument(parameters->MultiSampleType) : 0, parameters ? argument(parameters->PresentationInterval) : 0});
-    if (!parameters || !swapChain || !parameters->hDeviceWindow)
-        return D3DERR_INVALIDCALL;
+    if (!parameters)
+        return refuse("CreateAdditionalSwapChain", "no presentation parameters");
+    if (!swapChain)
+        return refuse("CreateAdditionalSwapChain", "no result pointer");
+    if (!parameters->hDeviceWindow)
+        return refuse("CreateAdditionalSwapChain", "no device window");
     std::unique_ptr<SwapChain> chain;
     HRESULT created = SwapChain::create(*this, *parameters, false, chain);
     if (FAILED(created))
@@ -192,8 +196,10 @@ HRESULT Device::CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS* parameters, IDi
 
 HRESULT Device::GetSwapChain(UINT swapChain, IDirect3DSwapChain9** result)
 {
-    if (swapChain != 0 || !result)
-        return D3DERR_INVALIDCALL;
+    if (swapChain != 0)
+        return refuse("GetSwapChain", "no such swap chain");
+    if (!result)
+        return refuse("GetSwapChain", "no result pointer");
     *result = implicitChain_.get();
     (*result)->AddRef();
     return D3D_OK;
@@ -208,7 +214,7 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
 HRESULT Device::GetBackBuffer(UINT swapChain, UINT backBuffer, D3DBACKBUFFER_TYPE type, IDirect3DSurface9** surface)
 {
     if (swapChain != 0)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetBackBuffer", "no such swap chain");
     return implicitChain_->GetBackBuffer(backBuffer, type, surface);
 }
 
@@ -219,11 +225,15 @@ HRESULT Device::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3
     logCall("CreateRenderTarget", {argument(width), argument(height), argument(format), argument(multiSample)});
     std::optional<SurfaceFormat> info = surfaceFormat(format);
     std::optional<GLsizei> samples = sampleCount(multiSample);
-    if (!surface || !info || info->isDepth || !samples || *samples > context_->maxSamples() || lockable ||
-        sharedHandle || width == 0 || height == 0)
-        return D3DERR_INVALIDCALL;
-    if (width > 8192 || height > 8192)
-        return D3DERR_OUTOFVIDEOMEMORY;
+    const char* call = "CreateRenderTarget";
+    if (!surface)                          return refuse(call, "no result pointer");
+    if (!info || info->isDepth)            return refuse(call, "not a colour format");
+    if (!samples)                          return refuse(call, "unknown multisample type");
+    if (*samples > context_->maxSamples()) return refuse(call, "more samples than the adapter has");
+    if (lockable)                          return refuse(call, "lockable");
+    if (sharedHandle)                      return refuse(call, "shared handle");
+    if (width == 0 || height == 0)         return refuse(call, "zero width or height");
+    if (width > 8192 || height > 8192)     return refuse(call, "wider or higher than 8192", D3DERR_OUTOFVIDEOMEMORY);
     D3DSURFACE_DESC description = {format, D3DRTYPE_SURFACE, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT,
                                    multiSample, multisampleQuality, width, height};
     *surface = new RenderbufferSurface(*this, DeviceObject::Ownership::Own, nullptr, description, *info, *samples);
@@ -238,11 +248,14 @@ HRESULT Device::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT for
             {argument(width), argument(height), argument(format), argument(multiSample), argument(discard)});
     std::optional<SurfaceFormat> info = surfaceFormat(format);
     std::optional<GLsizei> samples = sampleCount(multiSample);
-    if (!surface || !info || !info->isDepth || !samples || *samples > context_->maxSamples() || sharedHandle ||
-        width == 0 || height == 0)
-        return D3DERR_INVALIDCALL;
-    if (width > 8192 || height > 8192)
-        return D3DERR_OUTOFVIDEOMEMORY;
+    const char* call = "CreateDepthStencilSurface";
+    if (!surface)                          return refuse(call, "no result pointer");
+    if (!info || !info->isDepth)           return refuse(call, "not a depth format");
+    if (!samples)                          return refuse(call, "unknown multisample type");
+    if (*samples > context_->maxSamples()) return refuse(call, "more samples than the adapter has");
+    if (sharedHandle)                      return refuse(call, "shared handle");
+    if (width == 0 || height == 0)         return refuse(call, "zero width or height");
+    if (width > 8192 || height > 8192)     return refuse(call, "wider or higher than 8192", D3DERR_OUTOFVIDEOMEMORY);
     D3DSURFACE_DESC description = {format, D3DRTYPE_SURFACE, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT,
                                    multiSample, multisampleQuality, width, height};
     *surface = new RenderbufferSurface(*this, DeviceObject::Ownership::Own, nullptr, description, *info, *samples);
@@ -255,10 +268,14 @@ HRESULT Device::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT f
     logCall("CreateOffscreenPlainSurface", {argument(width), argument(height), argument(format), argument(pool)});
     // Any format a texture may have, and 24-bit colour for image files.
     int bytesPerPixel = memoryPixelBytes(format);
-    if (!surface || sharedHandle || width == 0 || height == 0 || pool == D3DPOOL_MANAGED || bytesPerPixel == 0)
-        return D3DERR_INVALIDCALL;
+    const char* call = "CreateOffscreenPlainSurface";
+    if (!surface)                  return refuse(call, "no result pointer");
+    if (sharedHandle)              return refuse(call, "shared handle");
+    if (width == 0 || height == 0) return refuse(call, "zero width or height");
+    if (pool == D3DPOOL_MANAGED)   return refuse(call, "managed pool");
+    if (bytesPerPixel == 0)        return refuse(call, "unknown format");
     if (width > 16384 || height > 16384 || uint64_t(width) * height * bytesPerPixel > (uint64_t(512) << 20))
-        return E_OUTOFMEMORY;
+        return refuse(call, "larger than 512 MB or 16384 on a side", E_OUTOFMEMORY);
     D3DSURFACE_DESC description = {format, D3DRTYPE_SURFACE, 0, pool, D3DMULTISAMPLE_NONE, 0, width, height};
     *surface = new MemorySurface(*this, description, bytesPerPixel);
     return D3D_OK;
@@ -269,10 +286,16 @@ HRESULT Device::GetFrontBufferData(UINT swapChain, IDirect3DSurface9* destSurfac
     logCall("GetFrontBufferData", {argument(swapChain)});
     auto* memory = dynamic_cast<MemorySurface*>(static_cast<Surface*>(destSurface));
     Win32Host::DisplayMode mode = Win32Host::currentDisplayMode();
-    if (swapChain != 0 || !memory || memory->description().Format != D3DFMT_A8R8G8B8 ||
-        memory->description().Pool != D3DPOOL_SYSTEMMEM || memory->description().Width != static_cast<UINT>(mode.width) ||
+    const char* call = "GetFrontBufferData";
+    if (swapChain != 0)
+        return refuse(call, "no such swap chain");
+    if (!memory)
+        return refuse(call, "not a memory surface");
+    if (memory->description().Format != D3DFMT_A8R8G8B8 || memory->description().Pool != D3DPOOL_SYSTEMMEM)
+        return refuse(call, "not an A8R8G8B8 system-memory surface");
+    if (memory->description().Width != static_cast<UINT>(mode.width) ||
         memory->description().Height != static_cast<UINT>(mode.height))
-        return D3DERR_INVALIDCALL;
+        return refuse(call, "not the display mode's size");
 
     // The desktop: black, with each window's last frame at its client
     // position, the most recent on top.
@@ -309,10 +332,14 @@ HRESULT Device::SetRenderTarget(DWORD index, IDirect3DSurface9* renderTarget)
 {
     logCall("SetRenderTarget", {argument(index), pointerArgument(renderTarget)});
     if (index > 0)
-        return renderTarget ? D3DERR_INVALIDCALL : D3D_OK;
+        return renderTarget ? refuse("SetRenderTarget", "only one render target") : D3D_OK;
     auto* surface = static_cast<Surface*>(renderTarget);
-    if (!surface || !(surface->description().Usage & D3DUSAGE_RENDERTARGET) || &surface->device() != this)
-        return D3DERR_INVALIDCALL;
+    if (!surface)
+        return refuse("SetRenderTarget", "no surface for target 0");
+    if (!(surface->description().Usage & D3DUSAGE_RENDERTARGET))
+        return refuse("SetRenderTarget", "not a render target");
+    if (&surface->device() != this)
+        return refuse("SetRenderTarget", "another device's surface");
     rebind(renderTarget_, surface);
     if (surface->chain)
         surface->chain->noteDrawnInto(surface->backBufferIndex);
@@ -330,9 +357,9 @@ HRESULT Device::SetRenderTarget(DWORD index, IDirect3DSurface9* renderTarget)
 HRESULT Device::GetRenderTarget(DWORD index, IDirect3DSurface9** renderTarget)
 {
     if (!renderTarget)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetRenderTarget", "no result pointer");
     if (index != 0 || !renderTarget_)
-        return D3DERR_NOTFOUND;
+        return refuse("GetRenderTarget", "no render target there", D3DERR_NOTFOUND);
     *renderTarget = renderTarget_;
     renderTarget_->AddRef();
     return D3D_OK;
@@ -342,8 +369,10 @@ HRESULT Device::SetDepthStencilSurface(IDirect3DSurface9* depthStencil)
 {
     logCall("SetDepthStencilSurface", {pointerArgument(depthStencil)});
     auto* surface = static_cast<Surface*>(depthStencil);
-    if (surface && (!(surface->description().Usage & D3DUSAGE_DEPTHSTENCIL) || &surface->device() != this))
-        return D3DERR_INVALIDCALL;
+    if (surface && !(surface->description().Usage & D3DUSAGE_DEPTHSTENCIL))
+        return refuse("SetDepthStencilSurface", "not a depth/stencil surface");
+    if (surface && &surface->device() != this)
+        return refuse("SetDepthStencilSurface", "another device's surface");
     rebind(depthStencil_, surface);
     attachTargets();
     applyDepthBias();
@@ -353,9 +382,9 @@ HRESULT Device::SetDepthStencilSurface(IDirect3DSurface9* depthStencil)
 HRESULT Device::GetDepthStencilSurface(IDirect3DSurface9** surface)
 {
     if (!surface)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetDepthStencilSurface", "no result pointer");
     if (!depthStencil_)
-        return D3DERR_NOTFOUND;
+        return refuse("GetDepthStencilSurface", "no depth/stencil surface set", D3DERR_NOTFOUND);
     *surface = depthStencil_;
     depthStencil_->AddRef();
     return D3D_OK;
@@ -401,7 +430,7 @@ HRESULT Device::BeginScene()
 {
     logCall("BeginScene", {});
     if (inScene_)
-        return D3DERR_INVALIDCALL;
+        return refuse("BeginScene", "already in a scene");
     inScene_ = true;
     return D3D_OK;
 }
@@ -410,7 +439,7 @@ HRESULT Device::EndScene()
 {
     logCall("EndScene", {});
     if (!inScene_)
-        return D3DERR_INVALIDCALL;
+        return refuse("EndScene", "not in a scene");
     inScene_ = false;
     glFlush();
     return D3D_OK;
@@ -419,15 +448,19 @@ HRESULT Device::EndScene()
 HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil)
 {
     logCall("Clear", {argument(count), argument(flags), argument(color), argument(bitsFromFloat(z)), argument(stencil)});
-    if (!renderTarget_ || (count > 0 && !rects) || !(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
-        return D3DERR_INVALIDCALL;
+    if (!renderTarget_)
+        return refuse("Clear", "no render target");
+    if (count > 0 && !rects)
+        return refuse("Clear", "a rectangle count without rectangles");
+    if (!(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
+        return refuse("Clear", "nothing to clear");
     if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !depthStencil_)
-        return D3DERR_INVALIDCALL;
+        return refuse("Clear", "depth or stencil without a depth/stencil surface");
     if ((flags & D3DCLEAR_STENCIL) && !surfaceFormat(depthStencil_->description().Format)->hasStencil)
-        return D3DERR_INVALIDCALL;
+        return refuse("Clear", "stencil in a format without one");
     context_->makeCurrent();
     if (!framebufferComplete())
-        return D3DERR_INVALIDCALL;
+        return refuse("Clear", "the render target and depth surface do not make a framebuffer");
 
     std::vector<PixelRect> pieces =
         clearRectangles(viewport_, renderStates_[D3DRS_SCISSORTESTENABLE] != FALSE, scissor_, rects, count,
@@ -465,17 +498,18 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
 HRESULT Device::SetViewport(const D3DVIEWPORT9* viewport)
 {
     if (!viewport)
-        return D3DERR_INVALIDCALL;
+        return refuse("SetViewport", "no viewport");
     logCall("SetViewport", {argument(viewport->X), argument(viewport->Y), argument(viewport->Width),
                             argument(viewport->Height), argument(bitsFromFloat(viewport->MinZ)),
                             argument(bitsFromFloat(viewport->MaxZ))});
     if (!renderTarget_)
-        return D3DERR_INVALIDCALL;
+        return refuse("SetViewport", "no render target");
     uint64_t right = static_cast<uint64_t>(viewport->X) + viewport->Width;
     uint64_t bottom = static_cast<uint64_t>(viewport->Y) + viewport->Height;
-    if (right > renderTarget_->description().Width || bottom > renderTarget_->description().Height ||
-        !(viewport->MinZ >= 0.0f && viewport->MinZ <= 1.0f) || !(viewport->MaxZ >= 0.0f && viewport->MaxZ <= 1.0f))
-        return D3DERR_INVALIDCALL;
+    if (right > renderTarget_->description().Width || bottom > renderTarget_->description().Height)
+        return refuse("SetViewport", "outside the render target");
+    if (!(viewport->MinZ >= 0.0f && viewport->MinZ <= 1.0f) || !(viewport->MaxZ >= 0.0f && viewport->MaxZ <= 1.0f))
+        return refuse("SetViewport", "depth range outside 0..1");
     viewport_ = *viewport;
     context_->makeCurrent();
     shadow_.viewport(static_cast<GLint>(viewport->X), static_cast<GLint>(viewport->Y),
@@ -487,7 +521,7 @@ HRESULT Device::SetViewport(const D3DVIEWPORT9* viewport)
 HRESULT Device::GetViewport(D3DVIEWPORT9* viewport)
 {
     if (!viewport)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetViewport", "no result pointer");
     *viewport = viewport_;
     return D3D_OK;
 }
@@ -495,8 +529,11 @@ HRESULT Device::GetViewport(D3DVIEWPORT9* viewport)
 HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value)
 {
     logCall("SetRenderState", {argument(state), argument(value)});
-    if (static_cast<DWORD>(state) >= maxRenderState)
-        return D3DERR_INVALIDCALL;
+    if (static_cast<DWORD>(state) >= maxRenderState || !knownRenderState(state))
+        return refuse("SetRenderState", "unknown render state " + std::to_string(state));
+    std::string unknown = unknownRenderStateValue(state, value);
+    if (!unknown.empty())
+        return refuse("SetRenderState", unknown);
     renderStates_[state] = value;
     context_->makeCurrent();
     applyRenderState(state);
@@ -505,8 +542,10 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value)
 
 HRESULT Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value)
 {
-    if (!value || static_cast<DWORD>(state) >= maxRenderState)
-        return D3DERR_INVALIDCALL;
+    if (!value)
+        return refuse("GetRenderState", "no result pointer");
+    if (static_cast<DWORD>(state) >= maxRenderState || !knownRenderState(state))
+        return refuse("GetRenderState", "unknown render state " + std::to_string(state));
     *value = renderStates_[state];
     return D3D_OK;
 }
@@ -673,8 +712,10 @@ void Device::applyDepthBias()
 
 HRESULT Device::SetClipPlane(DWORD index, const float* plane)
 {
-    if (index >= maxClipPlanes || !plane)
-        return D3DERR_INVALIDCALL;
+    if (index >= maxClipPlanes)
+        return refuse("SetClipPlane", "no clip plane " + std::to_string(index));
+    if (!plane)
+        return refuse("SetClipPlane", "no plane");
     logCall("SetClipPlane", {argument(index), argument(bitsFromFloat(plane[0])), argument(bitsFromFloat(plane[1])),
                              argument(bitsFromFloat(plane[2])), argument(bitsFromFloat(plane[3]))});
     std::memcpy(clipPlanes_[index], plane, sizeof(clipPlanes_[index]));
@@ -683,8 +724,10 @@ HRESULT Device::SetClipPlane(DWORD index, const float* plane)
 
 HRESULT Device::GetClipPlane(DWORD index, float* plane)
 {
-    if (index >= maxClipPlanes || !plane)
-        return D3DERR_INVALIDCALL;
+    if (index >= maxClipPlanes)
+        return refuse("GetClipPlane", "no clip plane " + std::to_string(index));
+    if (!plane)
+        return refuse("GetClipPlane", "no result pointer");
     std::memcpy(plane, clipPlanes_[index], sizeof(clipPlanes_[index]));
     return D3D_OK;
 }
@@ -692,7 +735,7 @@ HRESULT Device::GetClipPlane(DWORD index, float* plane)
 HRESULT Device::SetScissorRect(const RECT* rect)
 {
     if (!rect)
-        return D3DERR_INVALIDCALL;
+        return refuse("SetScissorRect", "no rectangle");
     logCall("SetScissorRect", {rect->left, rect->top, rect->right, rect->bottom});
     scissor_ = *rect;
     context_->makeCurrent();
@@ -704,7 +747,7 @@ HRESULT Device::SetScissorRect(const RECT* rect)
 HRESULT Device::GetScissorRect(RECT* rect)
 {
     if (!rect)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetScissorRect", "no result pointer");
     *rect = scissor_;
     return D3D_OK;
 }
@@ -713,7 +756,7 @@ HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
 {
     logCall("SetTexture", {argument(stage), pointerArgument(texture)});
     if (stage >= maxTextureStages)
-        return D3DERR_INVALIDCALL;
+        return refuse("SetTexture", "no texture stage " + std::to_string(stage));
     rebind(textures_[stage], texture);
     return D3D_OK;
 }
@@ -722,7 +765,7 @@ HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* data, UINT 
 {
     logCall("SetStreamSource", {argument(stream), pointerArgument(data), argument(offset), argument(stride)});
     if (stream >= maxStreams)
-        return D3DERR_INVALIDCALL;
+        return refuse("SetStreamSource", "no stream " + std::to_string(stream));
     rebind(streams_[stream].buffer, data);
     streams_[stream].offset = offset;
     streams_[stream].stride = stride;
@@ -760,8 +803,10 @@ HRESULT Device::SetPixelShader(IDirect3DPixelShader9* shader)
 HRESULT Device::SetVertexShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount)
 {
     logCall("SetVertexShaderConstantF", {argument(startRegister), argument(vector4fCount)});
-    if (!data || startRegister > vertexConstantCount || vector4fCount > vertexConstantCount - startRegister)
-        return D3DERR_INVALIDCALL;
+    if (!data)
+        return refuse("SetVertexShaderConstantF", "no data");
+    if (startRegister > vertexConstantCount || vector4fCount > vertexConstantCount - startRegister)
+        return refuse("SetVertexShaderConstantF", "past the last constant register");
     std::memcpy(vertexConstants_[startRegister].data(), data, vector4fCount * sizeof(float) * 4);
     return D3D_OK;
 }
@@ -769,8 +814,10 @@ HRESULT Device::SetVertexShaderConstantF(UINT startRegister, const float* data, 
 HRESULT Device::SetPixelShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount)
 {
     logCall("SetPixelShaderConstantF", {argument(startRegister), argument(vector4fCount)});
-    if (!data || startRegister > pixelConstantCount || vector4fCount > pixelConstantCount - startRegister)
-        return D3DERR_INVALIDCALL;
+    if (!data)
+        return refuse("SetPixelShaderConstantF", "no data");
+    if (startRegister > pixelConstantCount || vector4fCount > pixelConstantCount - startRegister)
+        return refuse("SetPixelShaderConstantF", "past the last constant register");
     std::memcpy(pixelConstants_[startRegister].data(), data, vector4fCount * sizeof(float) * 4);
     return D3D_OK;
 }
@@ -778,19 +825,28 @@ HRESULT Device::SetPixelShaderConstantF(UINT startRegister, const float* data, U
 HRESULT Device::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed, INT baseVertex, UINT startVertex,
                      UINT startIndex)
 {
+    const char* call = indexed ? "DrawIndexedPrimitive" : "DrawPrimitive";
     std::optional<DrawShape> shape = drawShape(type, primitiveCount);
-    if (!inScene_ || !shape || primitiveCount == 0 || !renderTarget_)
-        return D3DERR_INVALIDCALL;
+    if (!inScene_)
+        return refuse(call, "not in a scene");
+    if (!shape)
+        return refuse(call, "unknown primitive type or too many primitives");
+    if (primitiveCount == 0)
+        return refuse(call, "no primitives");
+    if (!renderTarget_)
+        return refuse(call, "no render target");
     if (indexed && !indices_)
-        return D3DERR_INVALIDCALL;
+        return refuse(call, "no index buffer");
     context_->makeCurrent();
     if (!framebufferComplete())
-        return D3DERR_INVALIDCALL;
+        return refuse(call, "the render target and depth surface do not make a framebuffer");
     // Every draw runs a vertex declaration through a vertex and a pixel
     // shader; there is no fixed-function pipeline to fall back on.
-    if (!declaration_ || !vertexShader_ || !pixelShader_)
-        return D3DERR_INVALIDCALL;
-    return drawThroughPipeline(type, *shape, baseVertex, startVertex, startIndex, indexed);
+    if (!declaration_)
+        return refuse(call, "no vertex declaration");
+    if (!vertexShader_ || !pixelShader_)
+        return refuse(call, "no vertex or pixel shader");
+    return drawThroughPipeline(call, type, *shape, baseVertex, startVertex, startIndex, indexed);
 }
 
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount)

@@ -130,8 +130,8 @@ private:
     void rebind(Resource*& slot, Resource* resource);
 
     // Draws through shaders, vertex input and samplers (Pipeline.cpp).
-    HRESULT drawThroughPipeline(D3DPRIMITIVETYPE type, const DrawShape& shape, INT baseVertex, UINT startVertex,
-                                UINT startIndex, bool indexed);
+    HRESULT drawThroughPipeline(const char* call, D3DPRIMITIVETYPE type, const DrawShape& shape, INT baseVertex,
+                                UINT startVertex, UINT startIndex, bool indexed);
     // Fills or reads a drawable surface through the pipeline's scratch framebuffer.
     void fillDrawable(Surface& surface, const PixelRect& rect, D3DCOLOR color);
 

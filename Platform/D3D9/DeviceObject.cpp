@@ -1,6 +1,7 @@
 #include "Platform/D3D9/DeviceObject.h"
 
 #include "Platform/D3D9/Device.h"
+#include "Platform/D3D9/Internal.h"
 
 namespace D3D9 {
 
@@ -59,7 +60,7 @@ ULONG DeviceObject::release()
 HRESULT DeviceObject::getDevice(IDirect3DDevice9** result) const
 {
     if (!result)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetDevice", "no result pointer");
     device_.AddRef();
     *result = &device_;
     return D3D_OK;

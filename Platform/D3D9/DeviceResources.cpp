@@ -19,8 +19,10 @@ int64_t argument(DWORD value) { return static_cast<int64_t>(value); }
 template <typename Kind, typename Interface>
 HRESULT makeTexture(Device& device, const BaseTexture::Shape& shape, Interface** result, HANDLE* sharedHandle)
 {
-    if (!result || sharedHandle)
-        return D3DERR_INVALIDCALL;
+    if (!result)
+        return refuse(BaseTexture::creationCall(shape.type), "no result pointer");
+    if (sharedHandle)
+        return refuse(BaseTexture::creationCall(shape.type), "shared handle");
     HRESULT valid = BaseTexture::check(shape);
     if (FAILED(valid))
         return valid;
@@ -61,9 +63,14 @@ HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL 
                                    HANDLE* sharedHandle)
 {
     logCall("CreateVertexBuffer", {argument(length), argument(usage), argument(fvf), argument(pool)});
-    if (!buffer || sharedHandle || fvf != 0)
-        return D3DERR_INVALIDCALL;
-    HRESULT valid = BufferStorage::check(length, usage, pool);
+    if (!buffer)
+        return refuse("CreateVertexBuffer", "no result pointer");
+    if (sharedHandle)
+        return refuse("CreateVertexBuffer", "shared handle");
+    // Vertices reach the shaders through declarations only.
+    if (fvf != 0)
+        return refuse("CreateVertexBuffer", "a flexible vertex format");
+    HRESULT valid = BufferStorage::check("CreateVertexBuffer", length, usage, pool);
     if (FAILED(valid))
         return valid;
     *buffer = new VertexBuffer(*this, {D3DFMT_UNKNOWN, D3DRTYPE_VERTEXBUFFER, usage, pool, length, fvf});
@@ -74,10 +81,14 @@ HRESULT Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3
                                   IDirect3DIndexBuffer9** buffer, HANDLE* sharedHandle)
 {
     logCall("CreateIndexBuffer", {argument(length), argument(usage), argument(format), argument(pool)});
-    if (!buffer || sharedHandle || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32))
-        return D3DERR_INVALIDCALL;
+    if (!buffer)
+        return refuse("CreateIndexBuffer", "no result pointer");
+    if (sharedHandle)
+        return refuse("CreateIndexBuffer", "shared handle");
+    if (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32)
+        return refuse("CreateIndexBuffer", "not an index format");
     // Points mean nothing to indices.
-    HRESULT valid = BufferStorage::check(length, usage & ~D3DUSAGE_POINTS, pool);
+    HRESULT valid = BufferStorage::check("CreateIndexBuffer", length, usage & ~D3DUSAGE_POINTS, pool);
     if (FAILED(valid))
         return valid;
     *buffer = new IndexBuffer(*this, {format, D3DRTYPE_INDEXBUFFER, usage, pool, length});
@@ -87,7 +98,7 @@ HRESULT Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3
 HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements, IDirect3DVertexDeclaration9** declaration)
 {
     std::vector<D3DVERTEXELEMENT9> parsed;
-    bool valid = VertexDeclaration::parse(elements, parsed);
+    std::string fault = VertexDeclaration::parse(elements, parsed);
     if (logging()) {
         std::vector<int64_t> arguments;
         for (const D3DVERTEXELEMENT9& element : parsed)
@@ -96,16 +107,20 @@ HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements, IDire
         // The elements, six numbers each, end marker left out.
         logCall("CreateVertexDeclaration", arguments);
     }
-    if (!declaration || !valid)
-        return D3DERR_INVALIDCALL;
+    if (!declaration)
+        return refuse("CreateVertexDeclaration", "no result pointer");
+    if (!fault.empty())
+        return refuse("CreateVertexDeclaration", fault);
     *declaration = new VertexDeclaration(*this, std::move(parsed));
     return D3D_OK;
 }
 
 HRESULT Device::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture)
 {
-    if (!texture || stage >= maxTextureStages)
-        return D3DERR_INVALIDCALL;
+    if (!texture)
+        return refuse("GetTexture", "no result pointer");
+    if (stage >= maxTextureStages)
+        return refuse("GetTexture", "no texture stage " + std::to_string(stage));
     *texture = textures_[stage];
     if (*texture)
         (*texture)->AddRef();
@@ -115,16 +130,25 @@ HRESULT Device::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture)
 HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value)
 {
     logCall("SetSamplerState", {argument(sampler), argument(type), argument(value)});
-    if (sampler >= maxTextureStages || type == 0 || static_cast<DWORD>(type) >= samplerStateCount)
-        return D3DERR_INVALIDCALL;
+    if (sampler >= maxTextureStages)
+        return refuse("SetSamplerState", "no sampler " + std::to_string(sampler));
+    if (type == 0 || static_cast<DWORD>(type) >= samplerStateCount)
+        return refuse("SetSamplerState", "unknown sampler state " + std::to_string(type));
+    std::string unknown = unknownSamplerStateValue(type, value);
+    if (!unknown.empty())
+        return refuse("SetSamplerState", unknown);
     pipeline_->samplerStates[sampler][type] = value;
     return D3D_OK;
 }
 
 HRESULT Device::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value)
 {
-    if (!value || sampler >= maxTextureStages || type == 0 || static_cast<DWORD>(type) >= samplerStateCount)
-        return D3DERR_INVALIDCALL;
+    if (!value)
+        return refuse("GetSamplerState", "no result pointer");
+    if (sampler >= maxTextureStages)
+        return refuse("GetSamplerState", "no sampler " + std::to_string(sampler));
+    if (type == 0 || static_cast<DWORD>(type) >= samplerStateCount)
+        return refuse("GetSamplerState", "unknown sampler state " + std::to_string(type));
     *value = pipeline_->samplerStates[sampler][type];
     return D3D_OK;
 }
@@ -133,19 +157,21 @@ HRESULT Device::ColorFill(IDirect3DSurface9* target, const RECT* rect, D3DCOLOR 
 {
     logCall("ColorFill", {pointerArgument(target), argument(color)});
     auto* surface = static_cast<Surface*>(target);
-    if (!surface || &surface->device() != this)
-        return D3DERR_INVALIDCALL;
+    if (!surface)
+        return refuse("ColorFill", "no surface");
+    if (&surface->device() != this)
+        return refuse("ColorFill", "another device's surface");
     if (auto* level = dynamic_cast<TextureSurface*>(surface))
         return level->texture().fill(level->face(), level->level(), rect, color);
     const D3DSURFACE_DESC& description = surface->description();
     PixelRect area = {0, 0, static_cast<LONG>(description.Width), static_cast<LONG>(description.Height)};
     if (rect) {
         if (rect->left < 0 || rect->top < 0 || rect->right > area.right || rect->bottom > area.bottom)
-            return D3DERR_INVALIDCALL;
+            return refuse("ColorFill", "rectangle outside the surface");
         area = {rect->left, rect->top, rect->right, rect->bottom};
     }
     if (area.empty())
-        return D3DERR_INVALIDCALL;
+        return refuse("ColorFill", "empty rectangle");
     if (auto* memory = dynamic_cast<MemorySurface*>(surface)) {
         size_t size = static_cast<size_t>(memoryPixelBytes(description.Format));
         uint8_t texel[16];
@@ -158,7 +184,7 @@ HRESULT Device::ColorFill(IDirect3DSurface9* target, const RECT* rect, D3DCOLOR 
         return D3D_OK;
     }
     if (!surface->drawable() || !(description.Usage & D3DUSAGE_RENDERTARGET))
-        return D3DERR_INVALIDCALL;
+        return refuse("ColorFill", "neither a render target nor in memory");
     fillDrawable(*surface, area, color);
     return D3D_OK;
 }
@@ -189,15 +215,26 @@ HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSu
     logCall("GetRenderTargetData", {pointerArgument(renderTarget), pointerArgument(destSurface)});
     auto* source = static_cast<Surface*>(renderTarget);
     auto* destination = dynamic_cast<MemorySurface*>(static_cast<Surface*>(destSurface));
-    if (!source || !destination || &source->device() != this || &destination->device() != this)
-        return D3DERR_INVALIDCALL;
+    const char* call = "GetRenderTargetData";
+    if (!source)
+        return refuse(call, "no render target");
+    if (!destination)
+        return refuse(call, "the destination is not a memory surface");
+    if (&source->device() != this || &destination->device() != this)
+        return refuse(call, "another device's surface");
     const D3DSURFACE_DESC& from = source->description();
     const D3DSURFACE_DESC& to = destination->description();
     auto fourBytes = [](D3DFORMAT format) { return format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8; };
-    if (!source->drawable() || !(from.Usage & D3DUSAGE_RENDERTARGET) || from.MultiSampleType != D3DMULTISAMPLE_NONE ||
-        to.Pool != D3DPOOL_SYSTEMMEM || from.Width != to.Width || from.Height != to.Height ||
-        !fourBytes(from.Format) || !fourBytes(to.Format))
-        return D3DERR_INVALIDCALL;
+    if (!source->drawable() || !(from.Usage & D3DUSAGE_RENDERTARGET))
+        return refuse(call, "the source is not a render target");
+    if (from.MultiSampleType != D3DMULTISAMPLE_NONE)
+        return refuse(call, "a multisampled source");
+    if (to.Pool != D3DPOOL_SYSTEMMEM)
+        return refuse(call, "the destination is not in system memory");
+    if (from.Width != to.Width || from.Height != to.Height)
+        return refuse(call, "sizes differ");
+    if (!fourBytes(from.Format) || !fourBytes(to.Format))
+        return refuse(call, "not A8R8G8B8 or X8R8G8B8");
     context_->makeCurrent();
     GLuint scratch = pipeline_->scratch.get();
     source->attachTo(scratch, GL_COLOR_ATTACHMENT0);

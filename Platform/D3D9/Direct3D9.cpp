@@ -66,29 +66,37 @@ public:
 
     HRESULT EnumAdapterModes(UINT adapter, D3DFORMAT format, UINT mode, D3DDISPLAYMODE* result) override
     {
-        if (adapter != 0 || !result)
-            return D3DERR_INVALIDCALL;
+        if (adapter != 0)
+            return refuse("EnumAdapterModes", "no such adapter");
+        if (!result)
+            return refuse("EnumAdapterModes", "no result pointer");
         if (format != D3DFMT_X8R8G8B8)
-            return D3DERR_NOTAVAILABLE;
+            return refuse("EnumAdapterModes", "modes of X8R8G8B8 only", D3DERR_NOTAVAILABLE);
         std::vector<Win32Host::DisplayMode> modes = Win32Host::displayModes();
         if (mode >= modes.size())
-            return D3DERR_INVALIDCALL;
+            return refuse("EnumAdapterModes", "no such mode");
         *result = asDirect3D(modes[mode]);
         return D3D_OK;
     }
 
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override
     {
-        if (adapter != 0 || !mode)
-            return D3DERR_INVALIDCALL;
+        if (adapter != 0)
+            return refuse("GetAdapterDisplayMode", "no such adapter");
+        if (!mode)
+            return refuse("GetAdapterDisplayMode", "no result pointer");
         *mode = asDirect3D(Win32Host::currentDisplayMode());
         return D3D_OK;
     }
 
     HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE deviceType, D3DCAPS9* caps) override
     {
-        if (adapter != 0 || !caps || (deviceType != D3DDEVTYPE_HAL && deviceType != D3DDEVTYPE_REF))
-            return D3DERR_INVALIDCALL;
+        if (adapter != 0)
+            return refuse("GetDeviceCaps", "no such adapter");
+        if (!caps)
+            return refuse("GetDeviceCaps", "no result pointer");
+        if (deviceType != D3DDEVTYPE_HAL && deviceType != D3DDEVTYPE_REF)
+            return refuse("GetDeviceCaps", "neither a HAL nor a reference device");
         *caps = capabilities(deviceType);
         return D3D_OK;
     }
@@ -96,8 +104,12 @@ public:
     HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
                          D3DPRESENT_PARAMETERS* parameters, IDirect3DDevice9** result) override
     {
-        if (adapter != 0 || !parameters || !result)
-            return D3DERR_INVALIDCALL;
+        if (adapter != 0)
+            return refuse("CreateDevice", "no such adapter");
+        if (!parameters)
+            return refuse("CreateDevice", "no presentation parameters");
+        if (!result)
+            return refuse("CreateDevice", "no result pointer");
         Device* device = nullptr;
         HRESULT created = Device::create(this, deviceType, focusWindow, behaviorFlags, *parameters, &device);
         if (FAILED(created))

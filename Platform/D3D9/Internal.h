@@ -1,10 +1,12 @@
 #pragma once
 
-// Internal: the call log and the adapter switches behind D3D9Testing.h.
+// Internal: the call log, refusals, OpenGL error reports and the adapter
+// switches behind D3D9Testing.h.
 
 #include "Platform/D3D9/D3D9Testing.h"
 
 #include <initializer_list>
+#include <string>
 
 namespace D3D9 {
 
@@ -17,6 +19,13 @@ int64_t pointerArgument(Pointer* pointer)
 {
     return static_cast<int64_t>(reinterpret_cast<intptr_t>(pointer));
 }
+
+// Records which rule refused a call and returns the refusal's result.
+HRESULT refuse(const char* call, std::string rule, HRESULT result = D3DERR_INVALIDCALL);
+
+// Whether new contexts should be debug contexts, and where their errors go.
+bool glDebugContextWanted();
+void recordGlError(const char* message);
 
 struct AdapterSwitches {
     DWORD halVertexShaderVersion = 0x200;

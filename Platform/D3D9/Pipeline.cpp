@@ -128,30 +128,34 @@ namespace {
 template <typename Kind, typename Interface>
 HRESULT makeShader(Device& device, const DWORD* function, DWORD version, Interface** result)
 {
-    logCall(version == vertexShaderVersion ? "CreateVertexShader" : "CreatePixelShader", {pointerArgument(function)});
+    const char* call = version == vertexShaderVersion ? "CreateVertexShader" : "CreatePixelShader";
+    logCall(call, {pointerArgument(function)});
     if (!result)
-        return D3DERR_INVALIDCALL;
+        return refuse(call, "no result pointer");
     std::optional<ShaderCode> code = decodeShaderCode(function);
-    if (!code || code->version != version)
-        return D3DERR_INVALIDCALL;
+    if (!code)
+        return refuse(call, "not shader code");
+    if (code->version != version)
+        return refuse(call, "code of the other stage");
+    Shader::Program program;
     try {
-        Shader::Program program = Shader::assemble(code->text);
-        if ((program.stage == Shader::Stage::Vertex) != (version == vertexShaderVersion))
-            return D3DERR_INVALIDCALL;
-        // Written once now, so a program the translator cannot write is
-        // refused here rather than at the first draw.
-        auto* shader = new Kind(device, std::move(code->tokens), std::move(program));
-        try {
-            shader->glsl(Shader::ProgramVariant());
-        } catch (...) {
-            shader->Release();
-            return D3DERR_INVALIDCALL;
-        }
-        *result = shader;
-        return D3D_OK;
-    } catch (const std::exception&) {
-        return D3DERR_INVALIDCALL;
+        program = Shader::assemble(code->text);
+    } catch (const std::exception& error) {
+        return refuse(call, error.what());
     }
+    if ((program.stage == Shader::Stage::Vertex) != (version == vertexShaderVersion))
+        return refuse(call, "text of the other stage");
+    // Written once now, so a program the translator cannot write is refused
+    // here rather than at the first draw.
+    auto* shader = new Kind(device, std::move(code->tokens), std::move(program));
+    try {
+        shader->glsl(Shader::ProgramVariant());
+    } catch (const std::exception& error) {
+        shader->Release();
+        return refuse(call, error.what());
+    }
+    *result = shader;
+    return D3D_OK;
 }
 
 // Direct3D's declaration usage of a vertex input, or -1 for none.
@@ -181,14 +185,14 @@ HRESULT Device::CreatePixelShader(const DWORD* function, IDirect3DPixelShader9**
     return makeShader<PixelShader>(*this, function, pixelShaderVersion, shader);
 }
 
-HRESULT Device::drawThroughPipeline(D3DPRIMITIVETYPE type, const DrawShape& shape, INT baseVertex, UINT startVertex,
-                                    UINT startIndex, bool indexed)
+HRESULT Device::drawThroughPipeline(const char* call, D3DPRIMITIVETYPE type, const DrawShape& shape, INT baseVertex,
+                                    UINT startVertex, UINT startIndex, bool indexed)
 {
     auto* vertexShader = dynamic_cast<VertexShader*>(vertexShader_);
     auto* pixelShader = dynamic_cast<PixelShader*>(pixelShader_);
     auto* declaration = dynamic_cast<VertexDeclaration*>(declaration_);
     if (!vertexShader || !pixelShader || !declaration)
-        return D3DERR_INVALIDCALL;
+        return refuse(call, "a shader or declaration of another implementation");
     const auto& rs = renderStates_;
     Pipeline& pipeline = *pipeline_;
 
@@ -219,7 +223,7 @@ HRESULT Device::drawThroughPipeline(D3DPRIMITIVETYPE type, const DrawShape& shap
     if (!program) {
         // Our own translation failed: say why, since nothing else will.
         std::cerr << "Direct3D: no program for this shader pair: " << log << "\n";
-        return D3DERR_INVALIDCALL;
+        return refuse(call, "no program for this shader pair: " + log);
     }
 
     // Vertex input: each input the vertex shader declares takes the
@@ -271,11 +275,11 @@ HRESULT Device::drawThroughPipeline(D3DPRIMITIVETYPE type, const DrawShape& shap
     if (indexed) {
         IndexBuffer* indices = asIndexBuffer(indices_);
         if (!indices)
-            return D3DERR_INVALIDCALL;
+            return refuse(call, "an index buffer of another implementation");
         bool wide = indices->description().Format == D3DFMT_INDEX32;
         uint64_t end = (static_cast<uint64_t>(startIndex) + static_cast<uint64_t>(shape.vertexCount)) * (wide ? 4 : 2);
         if (end > indices->storage().size())
-            return D3DERR_INVALIDCALL;
+            return refuse(call, "indices past the index buffer's end");
         lowest = std::numeric_limits<int64_t>::max();
         highest = std::numeric_limits<int64_t>::min();
         const uint8_t* bytes = indices->storage().bytes();
@@ -297,20 +301,20 @@ HRESULT Device::drawThroughPipeline(D3DPRIMITIVETYPE type, const DrawShape& shap
         glVertexArrayElementBuffer(vertexArray, indices->storage().name());
     }
     if (lowest < 0)
-        return D3DERR_INVALIDCALL;
+        return refuse(call, "a vertex before the start of the streams");
     for (DWORD stream = 0; stream < maxStreams; ++stream) {
         if (!(usedStreams & (1u << stream)))
             continue;
         VertexBuffer* buffer = asVertexBuffer(streams_[stream].buffer);
         if (!buffer)
-            return D3DERR_INVALIDCALL;
+            return refuse(call, "no vertex buffer on stream " + std::to_string(stream));
         const Stream& bound = streams_[stream];
         uint64_t elementEnd = 0;
         for (const D3DVERTEXELEMENT9& element : declaration->elements())
             if (element.Stream == stream)
                 elementEnd = std::max<uint64_t>(elementEnd, element.Offset + attributeFormat(element.Type)->bytes);
         if (bound.offset + static_cast<uint64_t>(highest) * bound.stride + elementEnd > buffer->storage().size())
-            return D3DERR_INVALIDCALL;
+            return refuse(call, "vertices past the end of stream " + std::to_string(stream));
         glVertexArrayVertexBuffer(vertexArray, stream, buffer->storage().name(), bound.offset,
                                   static_cast<GLsizei>(bound.stride));
     }

@@ -1,6 +1,7 @@
 #include "Platform/D3D9/Shader.h"
 
 #include "Platform/D3D9/Device.h"
+#include "Platform/D3D9/Internal.h"
 
 #include <cstring>
 
@@ -34,11 +35,11 @@ const Shader::GlslShader& ShaderBase::glsl(const Shader::ProgramVariant& variant
 HRESULT ShaderBase::function(void* data, UINT* size) const
 {
     if (!size)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetFunction", "no size pointer");
     UINT bytes = static_cast<UINT>(code_.size() * sizeof(DWORD));
     if (data) {
         if (*size < bytes)
-            return D3DERR_INVALIDCALL;
+            return refuse("GetFunction", "too small a buffer");
         std::memcpy(data, code_.data(), bytes);
     }
     *size = bytes;

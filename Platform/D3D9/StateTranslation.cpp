@@ -41,6 +41,103 @@ std::optional<GLenum> blendFactor(DWORD blend)
     }
 }
 
+bool knownRenderState(DWORD state)
+{
+    switch (state) {
+    case D3DRS_ZENABLE: case D3DRS_FILLMODE: case D3DRS_SHADEMODE: case D3DRS_ZWRITEENABLE:
+    case D3DRS_ALPHATESTENABLE: case D3DRS_LASTPIXEL: case D3DRS_SRCBLEND: case D3DRS_DESTBLEND:
+    case D3DRS_CULLMODE: case D3DRS_ZFUNC: case D3DRS_ALPHAREF: case D3DRS_ALPHAFUNC: case D3DRS_DITHERENABLE:
+    case D3DRS_ALPHABLENDENABLE: case D3DRS_FOGENABLE: case D3DRS_SPECULARENABLE: case D3DRS_STENCILENABLE:
+    case D3DRS_STENCILFAIL: case D3DRS_STENCILZFAIL: case D3DRS_STENCILPASS: case D3DRS_STENCILFUNC:
+    case D3DRS_STENCILREF: case D3DRS_STENCILMASK: case D3DRS_STENCILWRITEMASK: case D3DRS_TEXTUREFACTOR:
+    case D3DRS_CLIPPING: case D3DRS_LIGHTING: case D3DRS_CLIPPLANEENABLE: case D3DRS_POINTSIZE:
+    case D3DRS_POINTSIZE_MIN: case D3DRS_POINTSPRITEENABLE: case D3DRS_POINTSCALEENABLE:
+    case D3DRS_MULTISAMPLEANTIALIAS: case D3DRS_MULTISAMPLEMASK: case D3DRS_POINTSIZE_MAX:
+    case D3DRS_COLORWRITEENABLE: case D3DRS_BLENDOP: case D3DRS_SCISSORTESTENABLE: case D3DRS_SLOPESCALEDEPTHBIAS:
+    case D3DRS_ANTIALIASEDLINEENABLE: case D3DRS_TWOSIDEDSTENCILMODE: case D3DRS_CCW_STENCILFAIL:
+    case D3DRS_CCW_STENCILZFAIL: case D3DRS_CCW_STENCILPASS: case D3DRS_CCW_STENCILFUNC:
+    case D3DRS_COLORWRITEENABLE1: case D3DRS_COLORWRITEENABLE2: case D3DRS_COLORWRITEENABLE3:
+    case D3DRS_BLENDFACTOR: case D3DRS_SRGBWRITEENABLE: case D3DRS_DEPTHBIAS: case D3DRS_SEPARATEALPHABLENDENABLE:
+    case D3DRS_SRCBLENDALPHA: case D3DRS_DESTBLENDALPHA: case D3DRS_BLENDOPALPHA: return true;
+    default: return false;
+    }
+}
+
+namespace {
+
+bool knownComparison(DWORD function) { return compareFunction(function).has_value(); }
+bool knownBlend(DWORD blend)
+{
+    return blendFactor(blend) || blend == D3DBLEND_BOTHSRCALPHA || blend == D3DBLEND_BOTHINVSRCALPHA;
+}
+bool knownBlendOperation(DWORD operation) { return blendEquation(operation).has_value(); }
+bool knownStencilOperation(DWORD operation) { return stencilOperation(operation).has_value(); }
+bool knownFillMode(DWORD fillMode) { return polygonMode(fillMode).has_value(); }
+bool knownDepthBuffering(DWORD value) { return value <= D3DZB_USEW; }
+bool knownCulling(DWORD cullMode) { return cullMode >= D3DCULL_NONE && cullMode <= D3DCULL_CCW; }
+bool knownAddress(DWORD address) { return address >= D3DTADDRESS_WRAP && address <= D3DTADDRESS_MIRRORONCE; }
+bool knownFilter(DWORD filter)
+{
+    return filter <= D3DTEXF_ANISOTROPIC || filter == D3DTEXF_PYRAMIDALQUAD || filter == D3DTEXF_GAUSSIANQUAD;
+}
+bool knownMipFilter(DWORD filter) { return filter <= D3DTEXF_ANISOTROPIC; }
+
+struct EnumeratedState {
+    DWORD state;
+    const char* name;
+    bool (*known)(DWORD value);
+};
+
+const EnumeratedState enumeratedRenderStates[] = {
+    {D3DRS_ZENABLE, "D3DRS_ZENABLE", knownDepthBuffering},
+    {D3DRS_FILLMODE, "D3DRS_FILLMODE", knownFillMode},
+    {D3DRS_CULLMODE, "D3DRS_CULLMODE", knownCulling},
+    {D3DRS_ZFUNC, "D3DRS_ZFUNC", knownComparison},
+    {D3DRS_ALPHAFUNC, "D3DRS_ALPHAFUNC", knownComparison},
+    {D3DRS_STENCILFUNC, "D3DRS_STENCILFUNC", knownComparison},
+    {D3DRS_CCW_STENCILFUNC, "D3DRS_CCW_STENCILFUNC", knownComparison},
+    {D3DRS_SRCBLEND, "D3DRS_SRCBLEND", knownBlend},
+    {D3DRS_DESTBLEND, "D3DRS_DESTBLEND", knownBlend},
+    {D3DRS_SRCBLENDALPHA, "D3DRS_SRCBLENDALPHA", knownBlend},
+    {D3DRS_DESTBLENDALPHA, "D3DRS_DESTBLENDALPHA", knownBlend},
+    {D3DRS_BLENDOP, "D3DRS_BLENDOP", knownBlendOperation},
+    {D3DRS_BLENDOPALPHA, "D3DRS_BLENDOPALPHA", knownBlendOperation},
+    {D3DRS_STENCILFAIL, "D3DRS_STENCILFAIL", knownStencilOperation},
+    {D3DRS_STENCILZFAIL, "D3DRS_STENCILZFAIL", knownStencilOperation},
+    {D3DRS_STENCILPASS, "D3DRS_STENCILPASS", knownStencilOperation},
+    {D3DRS_CCW_STENCILFAIL, "D3DRS_CCW_STENCILFAIL", knownStencilOperation},
+    {D3DRS_CCW_STENCILZFAIL, "D3DRS_CCW_STENCILZFAIL", knownStencilOperation},
+    {D3DRS_CCW_STENCILPASS, "D3DRS_CCW_STENCILPASS", knownStencilOperation},
+};
+
+const EnumeratedState enumeratedSamplerStates[] = {
+    {D3DSAMP_ADDRESSU, "D3DSAMP_ADDRESSU", knownAddress},   {D3DSAMP_ADDRESSV, "D3DSAMP_ADDRESSV", knownAddress},
+    {D3DSAMP_ADDRESSW, "D3DSAMP_ADDRESSW", knownAddress},   {D3DSAMP_MAGFILTER, "D3DSAMP_MAGFILTER", knownFilter},
+    {D3DSAMP_MINFILTER, "D3DSAMP_MINFILTER", knownFilter},  {D3DSAMP_MIPFILTER, "D3DSAMP_MIPFILTER", knownMipFilter},
+};
+
+template <size_t Count>
+std::string unknownValue(const EnumeratedState (&states)[Count], DWORD state, DWORD value)
+{
+    for (const EnumeratedState& entry : states) {
+        if (entry.state == state && !entry.known(value))
+            return "unknown " + std::string(entry.name) + " value " + std::to_string(value);
+    }
+    return std::string();
+}
+
+} // namespace
+
+std::string unknownRenderStateValue(DWORD state, DWORD value)
+{
+    return unknownValue(enumeratedRenderStates, state, value);
+}
+
+std::string unknownSamplerStateValue(DWORD type, DWORD value)
+{
+    return unknownValue(enumeratedSamplerStates, type, value);
+}
+
 BlendFactors blendFactors(DWORD source, DWORD destination)
 {
     if (source == D3DBLEND_BOTHSRCALPHA)

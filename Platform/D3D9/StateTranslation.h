@@ -8,6 +8,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace D3D9 {
@@ -17,6 +18,15 @@ std::optional<GLenum> blendFactor(DWORD blend);
 std::optional<GLenum> blendEquation(DWORD operation);
 std::optional<GLenum> stencilOperation(DWORD operation);
 std::optional<GLenum> polygonMode(DWORD fillMode);
+
+// Whether Direct3D 9 has a render state of this number.
+bool knownRenderState(DWORD state);
+// Why a value means nothing to its render state ("unknown D3DRS_ZFUNC value
+// 9"), or empty when the state takes it. States that take any number (masks,
+// references, floats, switches) take every value.
+std::string unknownRenderStateValue(DWORD state, DWORD value);
+// The same for sampler states (addressing and filters).
+std::string unknownSamplerStateValue(DWORD type, DWORD value);
 
 struct BlendFactors {
     GLenum source;

@@ -1,6 +1,7 @@
 #include "Platform/D3D9/Surface.h"
 
 #include "Platform/D3D9/Device.h"
+#include "Platform/D3D9/Internal.h"
 
 namespace D3D9 {
 
@@ -12,7 +13,7 @@ Surface::Surface(Device& device, Ownership ownership, DeviceObject* container, c
 HRESULT Surface::GetDevice(IDirect3DDevice9** result)
 {
     if (!result)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetDevice", "no result pointer");
     device().AddRef();
     *result = &device();
     return D3D_OK;
@@ -21,20 +22,19 @@ HRESULT Surface::GetDevice(IDirect3DDevice9** result)
 HRESULT Surface::GetDesc(D3DSURFACE_DESC* result)
 {
     if (!result)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetDesc", "no result pointer");
     *result = description_;
     return D3D_OK;
 }
 
 HRESULT Surface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags)
 {
-    // Render targets and depth buffers are not lockable.
-    return D3DERR_INVALIDCALL;
+    return refuse("LockRect", "render targets and depth buffers are not lockable");
 }
 
 HRESULT Surface::UnlockRect()
 {
-    return D3DERR_INVALIDCALL;
+    return refuse("UnlockRect", "not locked");
 }
 
 void Surface::attachTo(GLuint framebuffer, GLenum attachment)
@@ -78,14 +78,17 @@ MemorySurface::MemorySurface(Device& device, const D3DSURFACE_DESC& description,
 
 HRESULT MemorySurface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags)
 {
-    if (!locked || locked_)
-        return D3DERR_INVALIDCALL;
+    if (!locked)
+        return refuse("LockRect", "no result pointer");
+    if (locked_)
+        return refuse("LockRect", "already locked");
     size_t offset = 0;
     if (rect) {
+        if (rect->left >= rect->right || rect->top >= rect->bottom)
+            return refuse("LockRect", "empty region");
         if (rect->left < 0 || rect->top < 0 || rect->right > static_cast<LONG>(description_.Width) ||
-            rect->bottom > static_cast<LONG>(description_.Height) || rect->left >= rect->right ||
-            rect->top >= rect->bottom)
-            return D3DERR_INVALIDCALL;
+            rect->bottom > static_cast<LONG>(description_.Height))
+            return refuse("LockRect", "region outside the level");
         offset = static_cast<size_t>(rect->top) * pitch_ + static_cast<size_t>(rect->left) * bytesPerPixel_;
     }
     locked->Pitch = pitch_;
@@ -97,7 +100,7 @@ HRESULT MemorySurface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD 
 HRESULT MemorySurface::UnlockRect()
 {
     if (!locked_)
-        return D3DERR_INVALIDCALL;
+        return refuse("UnlockRect", "not locked");
     locked_ = false;
     return D3D_OK;
 }

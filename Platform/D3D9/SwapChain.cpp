@@ -30,17 +30,24 @@ const Win32Host::DisplayMode* findMode(const std::vector<Win32Host::DisplayMode>
 HRESULT SwapChain::create(Device& device, D3DPRESENT_PARAMETERS& parameters, bool implicit,
                           std::unique_ptr<SwapChain>& result)
 {
+    const char* call = implicit ? "CreateDevice" : "CreateAdditionalSwapChain";
     HWND window = parameters.hDeviceWindow;
     RECT client;
     if (!GetClientRect(window, &client))
-        return D3DERR_INVALIDCALL;
-    if (parameters.SwapEffect < D3DSWAPEFFECT_DISCARD || parameters.SwapEffect > D3DSWAPEFFECT_COPY ||
-        parameters.BackBufferCount > 3 || !validInterval(parameters.PresentationInterval))
-        return D3DERR_INVALIDCALL;
+        return refuse(call, "no device window");
+    if (parameters.SwapEffect < D3DSWAPEFFECT_DISCARD || parameters.SwapEffect > D3DSWAPEFFECT_COPY)
+        return refuse(call, "unknown swap effect");
+    if (parameters.BackBufferCount > 3)
+        return refuse(call, "more than three back buffers");
+    if (!validInterval(parameters.PresentationInterval))
+        return refuse(call, "unknown presentation interval");
     std::optional<GLsizei> samples = sampleCount(parameters.MultiSampleType);
-    if (!samples || *samples > device.context().maxSamples() ||
-        (*samples > 0 && parameters.SwapEffect != D3DSWAPEFFECT_DISCARD))
-        return D3DERR_INVALIDCALL;
+    if (!samples)
+        return refuse(call, "unknown multisample type");
+    if (*samples > device.context().maxSamples())
+        return refuse(call, "more samples than the adapter has");
+    if (*samples > 0 && parameters.SwapEffect != D3DSWAPEFFECT_DISCARD)
+        return refuse(call, "multisampling without DISCARD");
 
     if (parameters.Windowed) {
         if (parameters.BackBufferWidth == 0)
@@ -52,19 +59,21 @@ HRESULT SwapChain::create(Device& device, D3DPRESENT_PARAMETERS& parameters, boo
     } else {
         // Only the device's own chain may own the screen.
         if (!implicit)
-            return D3DERR_INVALIDCALL;
+            return refuse(call, "full screen on an additional chain");
         std::vector<Win32Host::DisplayMode> modes = Win32Host::displayModes();
         const Win32Host::DisplayMode* mode = findMode(modes, parameters.BackBufferWidth, parameters.BackBufferHeight,
                                                       parameters.FullScreen_RefreshRateInHz);
-        if (!mode || parameters.BackBufferFormat == D3DFMT_UNKNOWN)
-            return D3DERR_INVALIDCALL;
+        if (!mode)
+            return refuse(call, "no such display mode");
+        if (parameters.BackBufferFormat == D3DFMT_UNKNOWN)
+            return refuse(call, "full screen without a back-buffer format");
         if (!Win32Host::setFullscreen(window, true, *mode))
-            return D3DERR_NOTAVAILABLE;
+            return refuse(call, "the display mode cannot be set", D3DERR_NOTAVAILABLE);
     }
     if (parameters.BackBufferFormat != D3DFMT_X8R8G8B8 && parameters.BackBufferFormat != D3DFMT_A8R8G8B8)
-        return D3DERR_INVALIDCALL;
+        return refuse(call, "a back-buffer format other than X8R8G8B8 or A8R8G8B8");
     if (parameters.BackBufferWidth > 8192 || parameters.BackBufferHeight > 8192)
-        return D3DERR_OUTOFVIDEOMEMORY;
+        return refuse(call, "back buffers wider or higher than 8192", D3DERR_OUTOFVIDEOMEMORY);
     if (parameters.BackBufferCount == 0)
         parameters.BackBufferCount = 1;
 
@@ -121,11 +130,11 @@ HRESULT SwapChain::Present(const RECT* sourceRect, const RECT* destRect, HWND de
 {
     logCall("Present", {pointerArgument(this), static_cast<int64_t>(flags)});
     if ((sourceRect || destRect) && parameters_.SwapEffect != D3DSWAPEFFECT_COPY)
-        return D3DERR_INVALIDCALL;
+        return refuse("Present", "rectangles without COPY");
     HWND target = destWindowOverride ? destWindowOverride : parameters_.hDeviceWindow;
     RECT client;
     if (!GetClientRect(target, &client))
-        return D3DERR_INVALIDCALL;
+        return refuse("Present", "no window");
     int width = client.right;
     int height = client.bottom;
     if (width <= 0 || height <= 0)
@@ -194,8 +203,12 @@ HRESULT SwapChain::GetFrontBufferData(IDirect3DSurface9* destSurface)
 
 HRESULT SwapChain::GetBackBuffer(UINT backBuffer, D3DBACKBUFFER_TYPE type, IDirect3DSurface9** surface)
 {
-    if (!surface || backBuffer >= backBuffers_.size() || type != D3DBACKBUFFER_TYPE_MONO)
-        return D3DERR_INVALIDCALL;
+    if (!surface)
+        return refuse("GetBackBuffer", "no result pointer");
+    if (backBuffer >= backBuffers_.size())
+        return refuse("GetBackBuffer", "no such back buffer");
+    if (type != D3DBACKBUFFER_TYPE_MONO)
+        return refuse("GetBackBuffer", "not MONO");
     *surface = backBuffers_[backBuffer].get();
     (*surface)->AddRef();
     return D3D_OK;
@@ -204,7 +217,7 @@ HRESULT SwapChain::GetBackBuffer(UINT backBuffer, D3DBACKBUFFER_TYPE type, IDire
 HRESULT SwapChain::GetDisplayMode(D3DDISPLAYMODE* mode)
 {
     if (!mode)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetDisplayMode", "no result pointer");
     Win32Host::DisplayMode current = Win32Host::currentDisplayMode();
     *mode = {static_cast<UINT>(current.width), static_cast<UINT>(current.height),
              static_cast<UINT>(current.refreshRate), D3DFMT_X8R8G8B8};
@@ -214,7 +227,7 @@ HRESULT SwapChain::GetDisplayMode(D3DDISPLAYMODE* mode)
 HRESULT SwapChain::GetDevice(IDirect3DDevice9** result)
 {
     if (!result)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetDevice", "no result pointer");
     device().AddRef();
     *result = &device();
     return D3D_OK;
@@ -223,7 +236,7 @@ HRESULT SwapChain::GetDevice(IDirect3DDevice9** result)
 HRESULT SwapChain::GetPresentParameters(D3DPRESENT_PARAMETERS* parameters)
 {
     if (!parameters)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetPresentParameters", "no result pointer");
     *parameters = parameters_;
     return D3D_OK;
 }

@@ -45,29 +45,52 @@ D3DBOX boxOfRect(const RECT* rect, UINT width, UINT height)
 
 } // namespace
 
+const char* BaseTexture::creationCall(D3DRESOURCETYPE type)
+{
+    switch (type) {
+    case D3DRTYPE_VOLUMETEXTURE: return "CreateVolumeTexture";
+    case D3DRTYPE_CUBETEXTURE: return "CreateCubeTexture";
+    default: return "CreateTexture";
+    }
+}
+
 HRESULT BaseTexture::check(const Shape& shape)
 {
+    const char* call = creationCall(shape.type);
     std::optional<TextureFormat> format = textureFormat(shape.format);
     const DWORD known = D3DUSAGE_RENDERTARGET | D3DUSAGE_DYNAMIC | D3DUSAGE_AUTOGENMIPMAP;
     bool volume = shape.type == D3DRTYPE_VOLUMETEXTURE;
     UINT limit = volume ? 2048 : 8192;
     UINT depth = volume ? shape.depth : 1;
-    if (!format || (shape.usage & ~known) || shape.width == 0 || shape.height == 0 || depth == 0 ||
-        shape.width > limit || shape.height > limit || depth > limit)
-        return D3DERR_INVALIDCALL;
-    if (shape.type == D3DRTYPE_CUBETEXTURE && shape.width != shape.height)
-        return D3DERR_INVALIDCALL;
     bool renderTarget = (shape.usage & D3DUSAGE_RENDERTARGET) != 0;
     bool dynamic = (shape.usage & D3DUSAGE_DYNAMIC) != 0;
-    if (renderTarget && (dynamic || volume || shape.pool != D3DPOOL_DEFAULT || !format->renderable))
-        return D3DERR_INVALIDCALL;
+    if (!format)
+        return refuse(call, "unknown format");
+    if (shape.usage & ~known)
+        return refuse(call, "unknown usage");
+    if (shape.width == 0 || shape.height == 0 || depth == 0)
+        return refuse(call, "zero size");
+    if (shape.width > limit || shape.height > limit || depth > limit)
+        return refuse(call, "larger than " + std::to_string(limit) + " on a side");
+    if (shape.type == D3DRTYPE_CUBETEXTURE && shape.width != shape.height)
+        return refuse(call, "a cube of unequal sides");
+    if (renderTarget && dynamic)
+        return refuse(call, "a dynamic render target");
+    if (renderTarget && volume)
+        return refuse(call, "a volume render target");
+    if (renderTarget && shape.pool != D3DPOOL_DEFAULT)
+        return refuse(call, "a render target outside the default pool");
+    if (renderTarget && !format->renderable)
+        return refuse(call, "a render target of a format that cannot be drawn into");
     if (dynamic && shape.pool == D3DPOOL_MANAGED)
-        return D3DERR_INVALIDCALL;
+        return refuse(call, "dynamic and managed");
     if (shape.pool > D3DPOOL_SCRATCH)
-        return D3DERR_INVALIDCALL;
+        return refuse(call, "unknown pool");
     UINT chain = fullChain(shape.width, shape.height, depth);
-    if (shape.levels > chain || ((shape.usage & D3DUSAGE_AUTOGENMIPMAP) && shape.levels > 1))
-        return D3DERR_INVALIDCALL;
+    if (shape.levels > chain)
+        return refuse(call, "more levels than the mip chain has");
+    if ((shape.usage & D3DUSAGE_AUTOGENMIPMAP) && shape.levels > 1)
+        return refuse(call, "automatic mipmaps with more than one level");
     uint64_t bytes = 0;
     for (UINT level = 0; level < storageLevels(shape); ++level) {
         uint64_t width = std::max(1u, shape.width >> level);
@@ -76,7 +99,7 @@ HRESULT BaseTexture::check(const Shape& shape)
         bytes += rowPitch(*format, static_cast<UINT>(width)) * height * slices * faceCount(shape.type);
     }
     if (bytes > maxTextureBytes)
-        return E_OUTOFMEMORY;
+        return refuse(call, "larger than 512 MB", E_OUTOFMEMORY);
     return D3D_OK;
 }
 
@@ -164,15 +187,21 @@ bool BaseTexture::lockable() const
 HRESULT BaseTexture::lock(UINT face, UINT level, const D3DBOX* box, DWORD flags, D3DLOCKED_BOX& locked)
 {
     logCall("LockTexture", {static_cast<int64_t>(face), static_cast<int64_t>(level), static_cast<int64_t>(flags)});
+    const char* call = shape_.type == D3DRTYPE_VOLUMETEXTURE ? "LockBox" : "LockRect";
+    if (face >= faces_ || level >= visibleLevels_)
+        return refuse(call, "no such level");
+    if (!lockable())
+        return refuse(call, "not lockable");
     Image* entry = image(face, level);
-    if (!entry || !lockable() || entry->locked)
-        return D3DERR_INVALIDCALL;
+    if (entry->locked)
+        return refuse(call, "already locked");
     UINT width, height, depth;
     levelSize(level, width, height, depth);
     D3DBOX region = box ? *box : wholeLevel(width, height, depth);
-    if (region.Left >= region.Right || region.Top >= region.Bottom || region.Front >= region.Back ||
-        region.Right > width || region.Bottom > height || region.Back > depth)
-        return D3DERR_INVALIDCALL;
+    if (region.Left >= region.Right || region.Top >= region.Bottom || region.Front >= region.Back)
+        return refuse(call, "empty region");
+    if (region.Right > width || region.Bottom > height || region.Back > depth)
+        return refuse(call, "region outside the level");
     entry->locked = true;
     entry->lockFlags = flags;
     entry->lockedBox = region;
@@ -187,9 +216,10 @@ HRESULT BaseTexture::lock(UINT face, UINT level, const D3DBOX* box, DWORD flags,
 
 HRESULT BaseTexture::unlock(UINT face, UINT level)
 {
+    const char* call = shape_.type == D3DRTYPE_VOLUMETEXTURE ? "UnlockBox" : "UnlockRect";
     Image* entry = image(face, level);
     if (!entry || !entry->locked)
-        return D3DERR_INVALIDCALL;
+        return refuse(call, "not locked");
     entry->locked = false;
     if (entry->lockFlags & D3DLOCK_READONLY)
         return D3D_OK;
@@ -251,8 +281,11 @@ DWORD BaseTexture::setPriority(DWORD priority)
 
 HRESULT BaseTexture::surface(UINT face, UINT level, IDirect3DSurface9** result)
 {
-    if (!result || face >= faces_ || level >= visibleLevels_)
-        return D3DERR_INVALIDCALL;
+    const char* call = shape_.type == D3DRTYPE_CUBETEXTURE ? "GetCubeMapSurface" : "GetSurfaceLevel";
+    if (!result)
+        return refuse(call, "no result pointer");
+    if (face >= faces_ || level >= visibleLevels_)
+        return refuse(call, "no such level");
     if (surfaces_.empty())
         surfaces_.resize(static_cast<size_t>(faces_) * visibleLevels_);
     std::unique_ptr<TextureSurface>& entry = surfaces_[static_cast<size_t>(face) * visibleLevels_ + level];
@@ -265,13 +298,17 @@ HRESULT BaseTexture::surface(UINT face, UINT level, IDirect3DSurface9** result)
 
 HRESULT BaseTexture::fill(UINT face, UINT level, const RECT* rect, D3DCOLOR color)
 {
-    if (face >= faces_ || level >= visibleLevels_ || shape_.type == D3DRTYPE_VOLUMETEXTURE)
-        return D3DERR_INVALIDCALL;
+    if (shape_.type == D3DRTYPE_VOLUMETEXTURE)
+        return refuse("ColorFill", "a volume");
+    if (face >= faces_ || level >= visibleLevels_)
+        return refuse("ColorFill", "no such level");
     UINT width, height, depth;
     levelSize(level, width, height, depth);
     D3DBOX box = boxOfRect(rect, width, height);
-    if (box.Left >= box.Right || box.Top >= box.Bottom || box.Right > width || box.Bottom > height)
-        return D3DERR_INVALIDCALL;
+    if (box.Left >= box.Right || box.Top >= box.Bottom)
+        return refuse("ColorFill", "empty rectangle");
+    if (box.Right > width || box.Bottom > height)
+        return refuse("ColorFill", "rectangle outside the surface");
     std::array<float, 4> rgba = colorToFloats(color);
     if (isRenderTarget()) {
         device().context().makeCurrent();
@@ -283,7 +320,7 @@ HRESULT BaseTexture::fill(UINT face, UINT level, const RECT* rect, D3DCOLOR colo
     }
     Image& entry = *image(face, level);
     if (entry.locked)
-        return D3DERR_INVALIDCALL;
+        return refuse("ColorFill", "locked");
     uint8_t texel[16];
     encodeTexel(shape_.format, rgba, texel);
     size_t size = static_cast<size_t>(format_.bytesPerTexel);
@@ -308,8 +345,10 @@ template class TextureObject<IDirect3DCubeTexture9>;
 
 HRESULT Texture2D::GetLevelDesc(UINT level, D3DSURFACE_DESC* description)
 {
-    if (!description || level >= levelCount())
-        return D3DERR_INVALIDCALL;
+    if (!description)
+        return refuse("GetLevelDesc", "no result pointer");
+    if (level >= levelCount())
+        return refuse("GetLevelDesc", "no such level");
     *description = levelDescription(level);
     return D3D_OK;
 }
@@ -322,7 +361,7 @@ HRESULT Texture2D::GetSurfaceLevel(UINT level, IDirect3DSurface9** result)
 HRESULT Texture2D::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags)
 {
     if (!locked)
-        return D3DERR_INVALIDCALL;
+        return refuse("LockRect", "no result pointer");
     D3DBOX box = boxOfRect(rect, 0, 0);
     D3DLOCKED_BOX result;
     HRESULT status = lock(0, level, rect ? &box : nullptr, flags, result);
@@ -338,8 +377,10 @@ HRESULT Texture2D::UnlockRect(UINT level)
 
 HRESULT VolumeTexture::GetLevelDesc(UINT level, D3DVOLUME_DESC* description)
 {
-    if (!description || level >= levelCount())
-        return D3DERR_INVALIDCALL;
+    if (!description)
+        return refuse("GetLevelDesc", "no result pointer");
+    if (level >= levelCount())
+        return refuse("GetLevelDesc", "no such level");
     UINT width, height, depth;
     levelSize(level, width, height, depth);
     *description = {shape().format, D3DRTYPE_VOLUME, shape().usage, shape().pool, width, height, depth};
@@ -349,7 +390,7 @@ HRESULT VolumeTexture::GetLevelDesc(UINT level, D3DVOLUME_DESC* description)
 HRESULT VolumeTexture::LockBox(UINT level, D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags)
 {
     if (!locked)
-        return D3DERR_INVALIDCALL;
+        return refuse("LockBox", "no result pointer");
     return lock(0, level, box, flags, *locked);
 }
 
@@ -360,8 +401,10 @@ HRESULT VolumeTexture::UnlockBox(UINT level)
 
 HRESULT CubeTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* description)
 {
-    if (!description || level >= levelCount())
-        return D3DERR_INVALIDCALL;
+    if (!description)
+        return refuse("GetLevelDesc", "no result pointer");
+    if (level >= levelCount())
+        return refuse("GetLevelDesc", "no such level");
     *description = levelDescription(level);
     return D3D_OK;
 }
@@ -375,7 +418,7 @@ HRESULT CubeTexture::LockRect(D3DCUBEMAP_FACES face, UINT level, D3DLOCKED_RECT*
                               DWORD flags)
 {
     if (!locked)
-        return D3DERR_INVALIDCALL;
+        return refuse("LockRect", "no result pointer");
     D3DBOX box = boxOfRect(rect, 0, 0);
     D3DLOCKED_BOX result;
     HRESULT status = lock(static_cast<UINT>(face), level, rect ? &box : nullptr, flags, result);
@@ -405,7 +448,7 @@ TextureSurface::TextureSurface(BaseTexture& texture, UINT face, UINT level, cons
 HRESULT TextureSurface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags)
 {
     if (!locked)
-        return D3DERR_INVALIDCALL;
+        return refuse("LockRect", "no result pointer");
     D3DBOX box = boxOfRect(rect, 0, 0);
     D3DLOCKED_BOX result;
     HRESULT status = texture_.lock(face_, level_, rect ? &box : nullptr, flags, result);

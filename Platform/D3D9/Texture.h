@@ -50,6 +50,8 @@ public:
     };
     // D3D_OK when the device can make a texture of this shape.
     static HRESULT check(const Shape& shape);
+    // The device call that makes a texture of the type.
+    static const char* creationCall(D3DRESOURCETYPE type);
 
     BaseTexture(Device& device, const Shape& shape);
     ~BaseTexture() override;

@@ -1,6 +1,7 @@
 #include "Platform/D3D9/VertexDeclaration.h"
 
 #include "Platform/D3D9/Device.h"
+#include "Platform/D3D9/Internal.h"
 
 namespace D3D9 {
 
@@ -24,24 +25,31 @@ std::optional<AttributeFormat> attributeFormat(BYTE declarationType)
     }
 }
 
-bool VertexDeclaration::parse(const D3DVERTEXELEMENT9* elements, std::vector<D3DVERTEXELEMENT9>& result)
+std::string VertexDeclaration::parse(const D3DVERTEXELEMENT9* elements, std::vector<D3DVERTEXELEMENT9>& result)
 {
     result.clear();
     if (!elements)
-        return false;
+        return "no elements";
     for (size_t i = 0;; ++i) {
         const D3DVERTEXELEMENT9& element = elements[i];
+        auto fault = [i](const std::string& what) { return "element " + std::to_string(i) + ": " + what; };
         if (element.Stream == 0xFF)
-            return element.Type == D3DDECLTYPE_UNUSED;
+            return element.Type == D3DDECLTYPE_UNUSED ? std::string() : fault("an end marker not of type UNUSED");
         if (i + 1 >= MAXD3DDECLLENGTH)
-            return false;
-        if (element.Stream >= maxStreams || !attributeFormat(element.Type) ||
-            element.Method != D3DDECLMETHOD_DEFAULT || element.Usage > D3DDECLUSAGE_SAMPLE ||
-            element.UsageIndex >= 16)
-            return false;
+            return "no end marker within " + std::to_string(MAXD3DDECLLENGTH) + " elements";
+        if (element.Stream >= maxStreams)
+            return fault("no stream " + std::to_string(element.Stream));
+        if (!attributeFormat(element.Type))
+            return fault("unknown type " + std::to_string(element.Type));
+        if (element.Method != D3DDECLMETHOD_DEFAULT)
+            return fault("a method other than DEFAULT");
+        if (element.Usage > D3DDECLUSAGE_SAMPLE)
+            return fault("unknown usage " + std::to_string(element.Usage));
+        if (element.UsageIndex >= 16)
+            return fault("usage index past 15");
         for (const D3DVERTEXELEMENT9& earlier : result)
             if (earlier.Usage == element.Usage && earlier.UsageIndex == element.UsageIndex)
-                return false;
+                return fault("usage and index repeat");
         result.push_back(element);
     }
 }
@@ -59,7 +67,7 @@ HRESULT VertexDeclaration::GetDevice(IDirect3DDevice9** result)
 HRESULT VertexDeclaration::GetDeclaration(D3DVERTEXELEMENT9* elements, UINT* count)
 {
     if (!count)
-        return D3DERR_INVALIDCALL;
+        return refuse("GetDeclaration", "no count pointer");
     *count = static_cast<UINT>(elements_.size() + 1);
     if (elements) {
         std::copy(elements_.begin(), elements_.end(), elements);

@@ -8,6 +8,7 @@
 #include <epoxy/gl.h>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace D3D9 {
@@ -24,9 +25,9 @@ std::optional<AttributeFormat> attributeFormat(BYTE declarationType);
 
 class VertexDeclaration : public IDirect3DVertexDeclaration9, public DeviceObject {
 public:
-    // Reads elements up to the end marker; false when one is malformed or
-    // a usage and index repeat.
-    static bool parse(const D3DVERTEXELEMENT9* elements, std::vector<D3DVERTEXELEMENT9>& result);
+    // Reads elements up to the end marker; what is wrong when one is
+    // malformed or a usage and index repeat, else empty.
+    static std::string parse(const D3DVERTEXELEMENT9* elements, std::vector<D3DVERTEXELEMENT9>& result);
 
     VertexDeclaration(Device& device, std::vector<D3DVERTEXELEMENT9> elements);
 

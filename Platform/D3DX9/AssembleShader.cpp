@@ -1,3 +1,4 @@
+#include "Platform/D3D9/Internal.h"
 #include "Platform/D3D9/ShaderCode.h"
 #include "Platform/D3DX9/d3dx9.h"
 #include "Platform/Shader/ShaderParser.h"
@@ -33,11 +34,14 @@ HRESULT WINAPI D3DXAssembleShader(const char* sourceData, UINT sourceDataLength,
         *shader = nullptr;
     if (errorMessages)
         *errorMessages = nullptr;
-    if (!sourceData || !shader)
-        return D3DERR_INVALIDCALL;
+    const char* call = "D3DXAssembleShader";
+    if (!sourceData)
+        return D3D9::refuse(call, "no text");
+    if (!shader)
+        return D3D9::refuse(call, "no result pointer");
     if (defines && defines[0].Name) {
         reportErrors("error: macros are not supported\n", errorMessages);
-        return D3DERR_INVALIDCALL;
+        return D3D9::refuse(call, "macros are not supported");
     }
     // The text ends at its length or at a zero, whichever comes first.
     std::string text(sourceData, strnlen(sourceData, sourceDataLength));
@@ -47,7 +51,7 @@ HRESULT WINAPI D3DXAssembleShader(const char* sourceData, UINT sourceDataLength,
         std::vector<DWORD> code = D3D9::encodeShaderCode(version, text);
         if (code.empty()) {
             reportErrors("error: program text too long\n", errorMessages);
-            return E_FAIL;
+            return D3D9::refuse(call, "program text too long", E_FAIL);
         }
         return bufferOf(code.data(), code.size() * sizeof(DWORD), shader);
     } catch (const Shader::AssemblyError& error) {
@@ -55,9 +59,9 @@ HRESULT WINAPI D3DXAssembleShader(const char* sourceData, UINT sourceDataLength,
         if (messages.empty() || messages.back() != '\n')
             messages += '\n';
         reportErrors(messages, errorMessages);
-        return D3DXERR_INVALIDDATA;
+        return D3D9::refuse(call, error.what(), D3DXERR_INVALIDDATA);
     } catch (const std::exception& error) {
         reportErrors(std::string("error: ") + error.what() + "\n", errorMessages);
-        return D3DXERR_INVALIDDATA;
+        return D3D9::refuse(call, error.what(), D3DXERR_INVALIDDATA);
     }
 }

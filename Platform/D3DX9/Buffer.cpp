@@ -1,3 +1,4 @@
+#include "Platform/D3D9/Internal.h"
 #include "Platform/D3DX9/d3dx9.h"
 
 #include <vector>
@@ -29,9 +30,9 @@ private:
 HRESULT WINAPI D3DXCreateBuffer(DWORD numBytes, LPD3DXBUFFER* buffer)
 {
     if (!buffer)
-        return D3DERR_INVALIDCALL;
+        return D3D9::refuse("D3DXCreateBuffer", "no result pointer");
     if (numBytes > (1u << 30))
-        return E_OUTOFMEMORY;
+        return D3D9::refuse("D3DXCreateBuffer", "larger than 1 GB", E_OUTOFMEMORY);
     *buffer = new Buffer(numBytes);
     return D3D_OK;
 }

@@ -1,3 +1,4 @@
+#include "Platform/D3D9/Internal.h"
 #include "Platform/D3D9/TextureFormat.h"
 #include "Platform/D3DX9/ImageFile.h"
 
@@ -32,20 +33,24 @@ HRESULT WINAPI D3DXLoadSurfaceFromFileA(IDirect3DSurface9* destSurface, const PA
                                         const RECT* destRect, const char* sourceFile, const RECT* sourceRect,
                                         DWORD filter, D3DCOLOR colorKey, D3DXIMAGE_INFO* sourceInfo)
 {
-    if (!destSurface || !sourceFile)
-        return D3DERR_INVALIDCALL;
+    const char* call = "D3DXLoadSurfaceFromFileA";
+    if (!destSurface)
+        return D3D9::refuse(call, "no surface");
+    if (!sourceFile)
+        return D3D9::refuse(call, "no file name");
     D3DSURFACE_DESC description;
     if (FAILED(destSurface->GetDesc(&description)) || D3D9::memoryPixelBytes(description.Format) == 0)
-        return D3DERR_INVALIDCALL;
+        return D3D9::refuse(call, "a surface of no known format");
     D3DX9::Image image;
     std::string reason;
     if (!D3DX9::readImageFile(sourceFile, image, false, reason))
-        return D3DXERR_INVALIDDATA;
+        return D3D9::refuse(call, "\"" + std::string(sourceFile) + "\": " + reason, D3DXERR_INVALIDDATA);
     RECT target = destRect ? *destRect
                            : RECT{0, 0, static_cast<LONG>(description.Width), static_cast<LONG>(description.Height)};
-    if (!validRect(target, description.Width, description.Height) ||
-        (sourceRect && !validRect(*sourceRect, image.width, image.height)))
-        return D3DERR_INVALIDCALL;
+    if (!validRect(target, description.Width, description.Height))
+        return D3D9::refuse(call, "destination rectangle outside the surface");
+    if (sourceRect && !validRect(*sourceRect, image.width, image.height))
+        return D3D9::refuse(call, "source rectangle outside the image");
     UINT width = static_cast<UINT>(target.right - target.left);
     UINT height = static_cast<UINT>(target.bottom - target.top);
     D3DX9::Texels texels = D3DX9::resampleImage(image, sourceRect, width, height, colorKey);
@@ -64,15 +69,18 @@ HRESULT WINAPI D3DXSaveSurfaceToFileA(const char* destFile, D3DXIMAGE_FILEFORMAT
                                       IDirect3DSurface9* sourceSurface, const PALETTEENTRY* sourcePalette,
                                       const RECT* sourceRect)
 {
-    if (!destFile || !sourceSurface)
-        return D3DERR_INVALIDCALL;
+    const char* call = "D3DXSaveSurfaceToFileA";
+    if (!destFile)
+        return D3D9::refuse(call, "no file name");
+    if (!sourceSurface)
+        return D3D9::refuse(call, "no surface");
     D3DSURFACE_DESC description;
     if (FAILED(sourceSurface->GetDesc(&description)) || D3D9::memoryPixelBytes(description.Format) == 0)
-        return D3DERR_INVALIDCALL;
+        return D3D9::refuse(call, "a surface of no known format");
     RECT area = sourceRect ? *sourceRect
                            : RECT{0, 0, static_cast<LONG>(description.Width), static_cast<LONG>(description.Height)};
     if (!validRect(area, description.Width, description.Height))
-        return D3DERR_INVALIDCALL;
+        return D3D9::refuse(call, "source rectangle outside the surface");
     D3DLOCKED_RECT locked;
     HRESULT status = sourceSurface->LockRect(&locked, &area, D3DLOCK_READONLY);
     if (FAILED(status))
@@ -97,9 +105,9 @@ HRESULT WINAPI D3DXSaveSurfaceToFileA(const char* destFile, D3DXIMAGE_FILEFORMAT
     std::vector<uint8_t> file;
     std::string reason;
     if (!D3DX9::encodeImage(image, channelsOf(description.Format), destFormat, file, reason))
-        return D3DERR_INVALIDCALL;
+        return D3D9::refuse(call, reason);
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::fopen(destFile, "wb"), std::fclose);
     if (!out || std::fwrite(file.data(), 1, file.size(), out.get()) != file.size())
-        return D3DERR_INVALIDCALL;
+        return D3D9::refuse(call, std::string("cannot write \"") + destFile + "\"");
     return D3D_OK;
 }

@@ -1,3 +1,4 @@
+#include "Platform/D3D9/Internal.h"
 #include "Platform/D3D9/TextureFormat.h"
 #include "Platform/D3DX9/ImageFile.h"
 
@@ -66,12 +67,15 @@ D3DXIMAGE_INFO informationOf(const Image& image)
 
 HRESULT WINAPI D3DXGetImageInfoFromFileA(const char* sourceFile, D3DXIMAGE_INFO* sourceInfo)
 {
-    if (!sourceFile || !sourceInfo)
-        return D3DERR_INVALIDCALL;
+    if (!sourceFile)
+        return D3D9::refuse("D3DXGetImageInfoFromFileA", "no file name");
+    if (!sourceInfo)
+        return D3D9::refuse("D3DXGetImageInfoFromFileA", "no result pointer");
     Image image;
     std::string reason;
     if (!D3DX9::readImageFile(sourceFile, image, true, reason))
-        return D3DXERR_INVALIDDATA;
+        return D3D9::refuse("D3DXGetImageInfoFromFileA", "\"" + std::string(sourceFile) + "\": " + reason,
+                            D3DXERR_INVALIDDATA);
     *sourceInfo = informationOf(image);
     return D3D_OK;
 }
@@ -81,12 +85,17 @@ HRESULT WINAPI D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, const char
                                             DWORD mipFilter, D3DCOLOR colorKey, D3DXIMAGE_INFO* sourceInfo,
                                             PALETTEENTRY* palette, IDirect3DTexture9** texture)
 {
-    if (!device || !sourceFile || !texture)
-        return D3DERR_INVALIDCALL;
+    const char* call = "D3DXCreateTextureFromFileExA";
+    if (!device)
+        return D3D9::refuse(call, "no device");
+    if (!sourceFile)
+        return D3D9::refuse(call, "no file name");
+    if (!texture)
+        return D3D9::refuse(call, "no result pointer");
     Image image;
     std::string reason;
     if (!D3DX9::readImageFile(sourceFile, image, false, reason))
-        return D3DXERR_INVALIDDATA;
+        return D3D9::refuse(call, "\"" + std::string(sourceFile) + "\": " + reason, D3DXERR_INVALIDDATA);
     auto fromFile = [](UINT value) { return value == 0 || value == D3DX_DEFAULT || value == D3DX_DEFAULT_NONPOW2 || value == D3DX_FROM_FILE; };
     if (fromFile(width))
         width = image.width;
@@ -98,7 +107,7 @@ HRESULT WINAPI D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, const char
     if (format == D3DFMT_R8G8B8)
         format = D3DFMT_X8R8G8B8;
     if (!D3D9::textureFormat(format))
-        return D3DERR_NOTAVAILABLE;
+        return D3D9::refuse(call, "no texture format for format " + std::to_string(format), D3DERR_NOTAVAILABLE);
     // Automatic mipmaps fill their own levels from the top one.
     bool automatic = (usage & D3DUSAGE_AUTOGENMIPMAP) != 0;
     UINT levels = mipLevels == 0 || mipLevels == D3DX_DEFAULT ? chainLength(width, height) : mipLevels;

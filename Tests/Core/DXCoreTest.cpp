@@ -4,6 +4,7 @@
 #include "Libs/Core/StateBlocks.h"
 #include "Platform/D3D9/D3D9Testing.h"
 #include "Platform/Win32/Host.h"
+#include "Tests/Support/GlErrorCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,7 @@ class DXCoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        TestSupport::startGlErrorCheck();
         Win32Host::setDisplayModesForTesting(
             {{640, 480, 60}, {1024, 768, 60}, {1024, 768, 75}, {1024, 768, 85}, {1024, 768, 100}},
             {1024, 768, 60});
@@ -34,6 +36,7 @@ protected:
         D3D9Testing::stopLog();
         D3D9Testing::resetAdapter();
         Win32Host::setDisplayModesForTesting({}, {0, 0, 0});
+        TestSupport::expectNoGlErrors();
     }
 
     static WindowParameters windowed(int width = 64, int height = 48)

@@ -4,6 +4,7 @@
 #include "Libs/Core/DirectX/DXRenderWindow.h"
 #include "Platform/D3D9/D3D9Testing.h"
 #include "Platform/Win32/Host.h"
+#include "Tests/Support/GlErrorCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@ class DXRenderWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        TestSupport::startGlErrorCheck();
         Win32Host::setDisplayModesForTesting({{320, 240, 60}}, {320, 240, 60});
         APICore::destroyInstance();
         DXCore::install();
@@ -32,6 +34,7 @@ protected:
         APICore::destroyInstance();
         D3D9Testing::stopLog();
         Win32Host::setDisplayModesForTesting({}, {0, 0, 0});
+        TestSupport::expectNoGlErrors();
     }
 
     static D3DSURFACE_DESC backBufferOf(IDirect3DSwapChain9* chain)

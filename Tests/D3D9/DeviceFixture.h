@@ -2,6 +2,7 @@
 
 #include "Platform/D3D9/D3D9Testing.h"
 #include "Platform/Win32/Host.h"
+#include "Tests/Support/GlErrorCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -55,6 +56,7 @@ protected:
 
     void SetUp() override
     {
+        Vostrel::TestSupport::startGlErrorCheck();
         Win32Host::setDisplayModesForTesting({{320, 240, 60}, {640, 480, 60}}, {desktopWidth, desktopHeight, 60});
         direct3D = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(direct3D, nullptr);
@@ -87,6 +89,7 @@ protected:
         DestroyWindow(window);
         Win32Host::setDisplayModesForTesting({}, {0, 0, 0});
         D3D9Testing::resetAdapter();
+        Vostrel::TestSupport::expectNoGlErrors();
     }
 
     // What the desktop shows after the last present, as A8R8G8B8 values.

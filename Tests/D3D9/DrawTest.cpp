@@ -404,10 +404,10 @@ TEST_F(StateDrawTest, IndicesOfBothWidthsAndEveryPrimitiveType)
         EXPECT_EQ(lit, 2);
         EXPECT_NE(pixels[5 * 16 + 5], black) << "vertex 5";
         EXPECT_NE(pixels[9 * 16 + 9], black) << "vertex 10";
-        EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 2, 3, 6, 31, 2), D3DERR_INVALIDCALL)
-            << "indices past the buffer's end";
-        EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 14, 3, 6, 4, 2), D3DERR_INVALIDCALL)
-            << "vertices past the stream's end";
+        EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 2, 3, 6, 31, 2), D3DERR_INVALIDCALL);
+        EXPECT_EQ(D3D9Testing::takeRefusal(), "DrawIndexedPrimitive: indices past the index buffer's end");
+        EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 14, 3, 6, 4, 2), D3DERR_INVALIDCALL);
+        EXPECT_EQ(D3D9Testing::takeRefusal(), "DrawIndexedPrimitive: vertices past the end of stream 0");
         device->SetIndices(nullptr);
         indices->Release();
     }

@@ -35,6 +35,9 @@ TEST_F(ProgramCacheTest, LinksOncePerKeyAndReportsFailures)
     EXPECT_EQ(broken, 0u);
     EXPECT_FALSE(log.empty());
     EXPECT_EQ(cache.size(), 0u);
+    std::vector<std::string> errors = D3D9Testing::takeGlErrors();
+    ASSERT_EQ(errors.size(), 1u) << "the debug context reports the failed compile";
+    EXPECT_NE(errors[0].find("syntax error"), std::string::npos) << errors[0];
 }
 
 } // namespace

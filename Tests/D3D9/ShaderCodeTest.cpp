@@ -30,11 +30,13 @@ TEST_F(ShaderObjectTest, TheDeviceTakesOnlyCodeOfItsStageAndGivesItBack)
 {
     std::vector<DWORD> vertexCode = assemble(copyVertexShader);
     std::vector<DWORD> pixelCode = assemble(copyPixelShader);
-    EXPECT_EQ(device->CreatePixelShader(vertexCode.data(), &pixelShader), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->CreateVertexShader(pixelCode.data(), &vertexShader), D3DERR_INVALIDCALL);
-    // Code whose text the assembler refuses, made by hand.
+    // Code whose text the assembler refuses, made by hand: the refusal
+    // carries the assembler's message.
     std::vector<DWORD> refused = D3D9::encodeShaderCode(D3D9::vertexShaderVersion, "vs_2_0\nsin r0, v0\n");
     EXPECT_EQ(device->CreateVertexShader(refused.data(), &vertexShader), D3DERR_INVALIDCALL);
+    std::string refusal = D3D9Testing::takeRefusal();
+    EXPECT_EQ(refusal.rfind("CreateVertexShader: (2): error:", 0), 0u) << refusal;
+    EXPECT_NE(refusal.find("sin"), std::string::npos) << refusal;
     ASSERT_EQ(device->CreateVertexShader(vertexCode.data(), &vertexShader), D3D_OK);
     UINT size = 0;
     ASSERT_EQ(vertexShader->GetFunction(nullptr, &size), D3D_OK);

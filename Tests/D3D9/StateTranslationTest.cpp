@@ -107,3 +107,40 @@ TEST(StateTranslationTest, SampleCountsAreTwoToSixteenOrNone)
 }
 
 } // namespace
+
+// Each enumerated state takes exactly the values its enumeration names: the
+// first and last pass, one on either side does not.
+TEST(StateTranslationTest, EnumeratedStatesTakeTheirEnumerationsRange)
+{
+    struct Case {
+        DWORD state;
+        DWORD first, last;
+    };
+    const Case renderStates[] = {
+        {D3DRS_ZENABLE, D3DZB_FALSE, D3DZB_USEW},
+        {D3DRS_FILLMODE, D3DFILL_POINT, D3DFILL_SOLID},
+        {D3DRS_CULLMODE, D3DCULL_NONE, D3DCULL_CCW},
+        {D3DRS_ZFUNC, D3DCMP_NEVER, D3DCMP_ALWAYS},
+        {D3DRS_CCW_STENCILFUNC, D3DCMP_NEVER, D3DCMP_ALWAYS},
+        {D3DRS_SRCBLEND, D3DBLEND_ZERO, D3DBLEND_INVBLENDFACTOR},
+        {D3DRS_DESTBLENDALPHA, D3DBLEND_ZERO, D3DBLEND_INVBLENDFACTOR},
+        {D3DRS_BLENDOPALPHA, D3DBLENDOP_ADD, D3DBLENDOP_MAX},
+        {D3DRS_STENCILPASS, D3DSTENCILOP_KEEP, D3DSTENCILOP_DECR},
+    };
+    for (const Case& c : renderStates) {
+        for (DWORD value = c.first; value <= c.last; ++value)
+            EXPECT_EQ(unknownRenderStateValue(c.state, value), "") << c.state << " " << value;
+        EXPECT_NE(unknownRenderStateValue(c.state, c.last + 1), "") << c.state;
+        if (c.first > 0) {
+            EXPECT_NE(unknownRenderStateValue(c.state, c.first - 1), "") << c.state;
+        }
+    }
+    EXPECT_EQ(unknownRenderStateValue(D3DRS_STENCILREF, 0xFFFFFFFF), "") << "any number";
+    EXPECT_EQ(unknownSamplerStateValue(D3DSAMP_ADDRESSW, D3DTADDRESS_MIRRORONCE), "");
+    EXPECT_EQ(unknownSamplerStateValue(D3DSAMP_ADDRESSW, 0), "unknown D3DSAMP_ADDRESSW value 0");
+    EXPECT_EQ(unknownSamplerStateValue(D3DSAMP_MINFILTER, D3DTEXF_GAUSSIANQUAD), "");
+    EXPECT_EQ(unknownSamplerStateValue(D3DSAMP_MIPFILTER, D3DTEXF_ANISOTROPIC), "");
+    EXPECT_EQ(unknownSamplerStateValue(D3DSAMP_BORDERCOLOR, 0x12345678), "");
+    EXPECT_TRUE(knownRenderState(D3DRS_BLENDOPALPHA));
+    EXPECT_FALSE(knownRenderState(3));
+}

@@ -1,3 +1,4 @@
+#include "Platform/D3D9/D3D9Testing.h"
 #include "Platform/D3D9/ShaderCode.h"
 #include "Platform/D3DX9/d3dx9.h"
 
@@ -52,8 +53,10 @@ TEST(AssembleShaderTest, RefusedProgramsReportTheAssemblersLines)
 
     const D3DXMACRO macros[] = {{"A", "1"}, {nullptr, nullptr}};
     EXPECT_EQ(D3DXAssembleShader(cut.c_str(), 6, macros, nullptr, 0, &code, &errors), D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3D9Testing::takeRefusal(), "D3DXAssembleShader: macros are not supported");
     errors->Release();
     EXPECT_EQ(D3DXAssembleShader(nullptr, 0, nullptr, nullptr, 0, &code, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3D9Testing::takeRefusal(), "D3DXAssembleShader: no text");
 }
 
 } // namespace

@@ -95,9 +95,12 @@ TEST_F(SurfaceFileTest, FilesLoadIntoSurfacesOfEachFormatAndRectangle)
     EXPECT_EQ(D3DXLoadSurfaceFromFileA(surface, nullptr, &outside, "images/rgba.png", nullptr, D3DX_FILTER_NONE, 0,
                                        nullptr),
               D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3D9Testing::takeRefusal(), "D3DXLoadSurfaceFromFileA: destination rectangle outside the surface");
     EXPECT_EQ(D3DXLoadSurfaceFromFileA(surface, nullptr, nullptr, "images/truncated.png", nullptr, D3DX_FILTER_NONE, 0,
                                        nullptr),
               D3DXERR_INVALIDDATA);
+    std::string refusal = D3D9Testing::takeRefusal();
+    EXPECT_EQ(refusal.rfind("D3DXLoadSurfaceFromFileA: \"images/truncated.png\": PNG: ", 0), 0u) << refusal;
     surface->Release();
 }
 

@@ -154,6 +154,8 @@ TEST_F(TextureFromFileTest, BadFilesAreInvalidData)
                                                nullptr, &texture),
                   D3DXERR_INVALIDDATA);
         EXPECT_EQ(texture, nullptr);
+        std::string refusal = D3D9Testing::takeRefusal();
+        EXPECT_EQ(refusal.rfind("D3DXCreateTextureFromFileExA: \"" + std::string(path) + "\": ", 0), 0u) << refusal;
     }
     // Names from data files: any case, backslashes.
     EXPECT_EQ(D3DXCreateTextureFromFileExA(device, "IMAGES\\Rgba.PNG", D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,

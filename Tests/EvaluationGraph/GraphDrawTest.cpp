@@ -12,6 +12,7 @@
 #include "Libs/EvaluationGraph/ShaderGraph.h"
 #include "Tests/EvaluationGraph/GraphTesting.h"
 #include "Tests/EvaluationGraph/OperationCases.h"
+#include "Tests/Support/GlErrorCheck.h"
 
 #include <algorithm>
 #include <cmath>
@@ -102,6 +103,7 @@ class GraphDraw : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        TestSupport::startGlErrorCheck();
         APICore::destroyInstance();
         DXCore::install();
         WindowParameters parameters;
@@ -130,6 +132,7 @@ protected:
     {
         texture.reset();
         APICore::destroyInstance();
+        TestSupport::expectNoGlErrors();
     }
 
     // Draws the graph whose colour is the value over the grid and returns

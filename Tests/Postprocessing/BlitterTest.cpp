@@ -8,6 +8,7 @@
 #include "Libs/EvaluationGraph/ShaderGraph.h"
 
 #include <memory>
+#include <stdexcept>
 
 
 using namespace PostprocessingTest;
@@ -56,6 +57,22 @@ TEST_F(Blitters, PoolHandsOutFreeEntriesBySizeInReleaseOrder)
     EXPECT_EQ(RenderTargetPool::getFreeCount(), 1);
     EXPECT_EQ(RenderTargetPool::acquire(16, 16, Core::FORMAT_RGBA16F), first);
     EXPECT_EQ(RenderTargetPool::getFreeCount(), 0);
+}
+
+TEST_F(Blitters, PooledTextureGoesBackHoweverItsScopeEnds)
+{
+    RenderTexture* held = nullptr;
+    EXPECT_THROW(
+        {
+            PooledRenderTexture scratch(8, 8, Core::FORMAT_A8R8G8B8);
+            held = scratch.get();
+            EXPECT_EQ(RenderTargetPool::getFreeCount(), 0);
+            throw std::runtime_error("blit failed");
+        },
+        std::runtime_error);
+    EXPECT_EQ(RenderTargetPool::getFreeCount(), 1);
+    PooledRenderTexture again(8, 8, Core::FORMAT_A8R8G8B8);
+    EXPECT_EQ(again.get(), held) << "the same entry, handed out again";
 }
 
 TEST_F(Blitters, OneTapCopyIsExactAndHalvesBilinearly)

@@ -9,6 +9,7 @@
 #include "Libs/Core/DirectX/DXTexture.h"
 #include "Platform/D3D9/D3D9Testing.h"
 #include "Platform/Win32/Host.h"
+#include "Tests/Support/GlErrorCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,7 @@ class HeadlessCoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        startGlErrorCheck();
         Win32Host::setDisplayModesForTesting({{640, 480, 60}}, {640, 480, 60});
         Core::APICore::destroyInstance();
         Core::DXCore::install();
@@ -41,6 +43,7 @@ protected:
         Core::APICore::destroyInstance();
         D3D9Testing::stopLog();
         Win32Host::setDisplayModesForTesting({}, {0, 0, 0});
+        expectNoGlErrors();
     }
 
     // The device calls of one name that an action makes.

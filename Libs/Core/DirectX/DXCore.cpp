@@ -21,6 +21,7 @@
 
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <vector>
 
 namespace Vostrel {
@@ -578,32 +579,22 @@ RenderWindow* DXCore::createRenderWindow(const WindowParameters& parameters)
     // to the main window.
     if (parameters.fullscreen)
         VOSTREL_THROW("DXCore: createRenderWindow cannot make a fullscreen window next to the main window.");
-    DXRenderWindow* window = new DXRenderWindow(parameters);
-    try {
-        IDirect3DSwapChain9* swapChain = nullptr;
-        IDirect3DSurface9* depthStencil = nullptr;
-        createNewTarget(window->getHandle(), parameters, swapChain, depthStencil);
-        window->setTarget(getDevice(), swapChain, depthStencil);
-    } catch (...) {
-        delete window;
-        throw;
-    }
-    return window;
+    auto window = std::make_unique<DXRenderWindow>(parameters);
+    IDirect3DSwapChain9* swapChain = nullptr;
+    IDirect3DSurface9* depthStencil = nullptr;
+    createNewTarget(window->getHandle(), parameters, swapChain, depthStencil);
+    window->setTarget(getDevice(), swapChain, depthStencil);
+    return window.release(); // the caller owns the window from here
 }
 
 RenderTarget* DXCore::createRenderCanvas(NativeWindowHandle handle)
 {
-    DXRenderCanvas* canvas = new DXRenderCanvas(static_cast<HWND>(handle));
-    try {
-        IDirect3DSwapChain9* swapChain = nullptr;
-        IDirect3DSurface9* depthStencil = nullptr;
-        createNewTarget(static_cast<HWND>(handle), WindowParameters(), swapChain, depthStencil);
-        canvas->setTarget(getDevice(), swapChain, depthStencil);
-    } catch (...) {
-        delete canvas;
-        throw;
-    }
-    return canvas;
+    auto canvas = std::make_unique<DXRenderCanvas>(static_cast<HWND>(handle));
+    IDirect3DSwapChain9* swapChain = nullptr;
+    IDirect3DSurface9* depthStencil = nullptr;
+    createNewTarget(static_cast<HWND>(handle), WindowParameters(), swapChain, depthStencil);
+    canvas->setTarget(getDevice(), swapChain, depthStencil);
+    return canvas.release();
 }
 
 int DXCore::reservedQuery()
@@ -624,7 +615,7 @@ float DXCore::getMinimumClipDepth()
 bool DXCore::canCreateRenderWindow(const WindowParameters& parameters)
 {
     try {
-        delete createRenderWindow(parameters);
+        const std::unique_ptr<RenderWindow> trial(createRenderWindow(parameters));
         return true;
     } catch (...) {
         return false;

@@ -1,11 +1,33 @@
 #include "Platform/D3D9/GL/Context.h"
 
+#include "Platform/D3D9/Internal.h"
 #include "Platform/D3D9/StateTranslation.h"
 #include "Platform/Win32/Host.h"
 
 #include <SDL.h>
 
 namespace D3D9::GL {
+
+namespace {
+
+void GLAPIENTRY reportDebugMessage(GLenum source, GLenum type, GLuint id, GLenum severity, GLsizei length,
+                                   const GLchar* message, const void* user)
+{
+    if (type == GL_DEBUG_TYPE_ERROR)
+        recordGlError(message);
+}
+
+// Reported at the failing call, so a debugger stops where the error is made.
+void reportErrors()
+{
+    glEnable(GL_DEBUG_OUTPUT);
+    glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
+    glDebugMessageControl(GL_DONT_CARE, GL_DONT_CARE, GL_DONT_CARE, 0, nullptr, GL_FALSE);
+    glDebugMessageControl(GL_DONT_CARE, GL_DEBUG_TYPE_ERROR, GL_DONT_CARE, 0, nullptr, GL_TRUE);
+    glDebugMessageCallback(reportDebugMessage, nullptr);
+}
+
+} // namespace
 
 std::unique_ptr<Context> Context::create(std::string& error)
 {
@@ -18,6 +40,8 @@ std::unique_ptr<Context> Context::create(std::string& error)
         error = SDL_GetError();
         return nullptr;
     }
+    const bool debug = glDebugContextWanted();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, debug ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
     SDL_GLContext context = SDL_GL_CreateContext(anchor);
     if (!context) {
         error = SDL_GetError();
@@ -31,6 +55,8 @@ std::unique_ptr<Context> Context::create(std::string& error)
         error = "OpenGL 4.5 is not available";
         return nullptr;
     }
+    if (debug)
+        reportErrors();
     // Direct3D's conventions: depth 0..1, row 0 at the top, clockwise front
     // faces.
     glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
