@@ -201,6 +201,13 @@ void Serializer::comment(const std::string& text)
     atLineStart = true;
 }
 
+void Serializer::finish()
+{
+    out.flush();
+    if (!out)
+        VOSTREL_THROW("Cannot write the file " << fileName << ".");
+}
+
 Serializer& Serializer::operator<<(const Manipulator& manipulator)
 {
     if (manipulator.kind == 0)

@@ -30,6 +30,8 @@ public:
     void writeEnum(int index, int count, const char* const* names);
     void newline();
     void comment(const std::string& text);
+    // Flushes; throws when anything written so far failed to reach the file.
+    void finish();
 
     Serializer& operator<<(const Manipulator& manipulator);
 
