@@ -18,3 +18,10 @@
         if (!(expression))                                                           \
             throw ::Vostrel::Exception(#expression " does not hold.", TOOLKIT_SOURCE, __LINE__); \
     } while (false)
+
+// A check whose reported text is not the code's own expression.
+#define TOOLKIT_ASSERT_TEXT(condition, text)                                         \
+    do {                                                                             \
+        if (!(condition))                                                            \
+            throw ::Vostrel::Exception(std::string(text) + " does not hold.", TOOLKIT_SOURCE, __LINE__); \
+    } while (false)
