@@ -39,7 +39,8 @@ struct FmodInstance {
     template <class Function>
     Function entry(FmodEntry which) const
     {
-        return reinterpret_cast<Function>(entries[static_cast<int>(which)]);
+        // Through void (*)(), the generic function pointer type.
+        return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(entries[static_cast<int>(which)]));
     }
 };
 
