@@ -40,7 +40,7 @@ ShaderGraph screenQuadGraph()
 
 } // namespace
 
-ScreenQuad::ScreenQuad(LwScene& scene, const std::string& meshName) : meshName(meshName)
+PanelQuad::PanelQuad(LwScene& scene, const std::string& meshName) : meshName(meshName)
 {
     shader = std::make_unique<ShaderContext>(screenQuadGraph());
     material = std::make_unique<BasicSceneMaterial>(shader.get());
@@ -52,21 +52,21 @@ ScreenQuad::ScreenQuad(LwScene& scene, const std::string& meshName) : meshName(m
     scene.setMaterial(meshName, material.get());
 }
 
-ScreenQuad::~ScreenQuad() = default;
+PanelQuad::~PanelQuad() = default;
 
-void ScreenQuad::show(const RenderTexture& target)
+void PanelQuad::show(const RenderTexture& target)
 {
     if (!target.texture)
         TOOLKIT_THROW("Panel " << meshName << ": the render target has no texture to show");
     material->setTexture(0, target.texture);
 }
 
-void ScreenQuad::show(Core::Texture* texture)
+void PanelQuad::show(Core::Texture* texture)
 {
     material->setTexture(0, texture);
 }
 
-void ScreenQuad::place(LwScene& scene, const std::string& targetName, bool onCamera, const Vec4& screenOffset,
+void PanelQuad::place(LwScene& scene, const std::string& targetName, bool onCamera, const Vec4& screenOffset,
                        const Vec4& panelSize)
 {
     if (onCamera)
@@ -109,7 +109,7 @@ ImagePanel::ImagePanel(LwScene& scene, const std::string& paramObjectName, const
     TOOLKIT_ASSERT_TEXT(scene.findMesh(paramObjectName) != nullptr, "m != 0");
     parameters = panelParameterObject(scene, paramObjectName, "ImagePanel", {"x", "y", "sx", "sy", "bank"});
     image = loadTextureWithDefaults(imageFile, true);
-    quad = std::make_unique<ScreenQuad>(scene, meshName);
+    quad = std::make_unique<PanelQuad>(scene, meshName);
 }
 
 ImagePanel::~ImagePanel() = default;
@@ -133,7 +133,7 @@ void ImagePanel::renderTexture(RenderTexture& target)
 SvgScreenPanel::SvgScreenPanel(LwScene& scene, const std::string& svgFile, const std::string& meshName)
 {
     svg = renderSvgTexture(svgFile);
-    quad = std::make_unique<ScreenQuad>(scene, meshName);
+    quad = std::make_unique<PanelQuad>(scene, meshName);
     quad->show(svg.get());
 }
 
@@ -157,7 +157,7 @@ SvgPanel::SvgPanel(LwScene& scene, const std::string& paramObjectName, const std
     parameters = panelParameterObject(scene, paramObjectName, "SvgPanel", {"x", "y", "sx", "sy"});
     drawing = std::make_unique<LineDrawing>(512, 512);
     drawing->loadSvg(svgFile);
-    quad = std::make_unique<ScreenQuad>(scene, "SvgPanel_Auto" + StringUtils::intToString(svgPanelCounter++));
+    quad = std::make_unique<PanelQuad>(scene, "SvgPanel_Auto" + StringUtils::intToString(svgPanelCounter++));
 }
 
 SvgPanel::~SvgPanel() = default;

@@ -20,11 +20,11 @@ class Texture;
 // The flat quad every panel shows its picture on: placed in camera space at
 // the object's position, sized and moved in camera units, with the
 // picture's luminance as alpha.
-class ScreenQuad {
+class PanelQuad {
 public:
     // Adds meshName from the unit quad with the quad's material.
-    ScreenQuad(LwScene& scene, const std::string& meshName);
-    ~ScreenQuad();
+    PanelQuad(LwScene& scene, const std::string& meshName);
+    ~PanelQuad();
 
     // Shows a render texture's picture; a target without one is refused.
     void show(const RenderTexture& target);
@@ -62,7 +62,7 @@ public:
 private:
     SceneObject* parameters;
     Core::Texture* image;
-    std::unique_ptr<ScreenQuad> quad;
+    std::unique_ptr<PanelQuad> quad;
     float panelTime = 0.0f;
 };
 
@@ -78,7 +78,7 @@ public:
 
 private:
     std::unique_ptr<Core::Texture> svg;
-    std::unique_ptr<ScreenQuad> quad;
+    std::unique_ptr<PanelQuad> quad;
 };
 
 // A panel whose picture is an SVG file's paths growing like pen strokes.
@@ -98,7 +98,7 @@ public:
 private:
     SceneObject* parameters;
     std::unique_ptr<LineDrawing> drawing;
-    std::unique_ptr<ScreenQuad> quad;
+    std::unique_ptr<PanelQuad> quad;
     float startTime = 0.0f;
     float lastStep = 0.0f;
     float lastTime = -1e30f;

@@ -127,7 +127,7 @@ TextPanel::TextPanel(LwScene& scene, const std::string& svgFile, const std::stri
     parameters = panelParameterObject(scene, paramObjectName, "TextPanel", {"x", "y", "z", "sx", "sy"});
     scroller = std::make_unique<TextScroller>(textFile, 512, 512, 16, scene, paramObjectName);
     background = renderSvgTexture(svgFile);
-    quad = std::make_unique<ScreenQuad>(scene, meshName);
+    quad = std::make_unique<PanelQuad>(scene, meshName);
 }
 
 TextPanel::~TextPanel() = default;

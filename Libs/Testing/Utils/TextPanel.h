@@ -10,7 +10,7 @@ class FontRenderer;
 class Image;
 class LwScene;
 class SceneObject;
-class ScreenQuad;
+class PanelQuad;
 struct RenderTexture;
 template <typename A, typename R> class Function;
 namespace Core {
@@ -72,7 +72,7 @@ public:
 private:
     std::unique_ptr<Core::Texture> background;
     std::unique_ptr<TextScroller> scroller;
-    std::unique_ptr<ScreenQuad> quad;
+    std::unique_ptr<PanelQuad> quad;
     SceneObject* parameters;
 };
 
