@@ -48,8 +48,8 @@ public:
                                                                 << "' depends on itself through its parent or target");
         if (transformDepth >= maxTransformDepth)
             VOSTREL_THROW("SceneObject::getTransform: object '"
-                          << object.describe() << "' lies more than " << maxTransformDepth
-                          << " parents or targets deep");
+                          << object.describe() << "' is reached through more than " << maxTransformDepth
+                          << " parents or targets");
         evaluating = true;
         ++transformDepth;
     }
@@ -359,6 +359,7 @@ Scene::~Scene()
 
 void Scene::addObject(SceneObject* object)
 {
+    VOSTREL_ASSERT(object != 0);
     objects.push_back(object);
 }
 
