@@ -16,13 +16,20 @@ namespace {
 
 Vec4 column3(const Matrix4& m) { return m[3]; }
 
+// Names looked up for every object of every frame, made once.
+const std::string visibleName = "visible";
+const std::string dissolveName = "dissolve";
+const std::string objectNameName = "objectName";
+const std::string twinName = "FrontfaceAndBackface";
+const std::string biasNames[3] = {"zBias", "frontZBias", "backZBias"};
+
 // Whether an object is drawn at a time: not hidden by "visible" 0 and not
 // dissolved ("dissolve" below 1; a value that is no number hides too).
 bool isShown(SceneObject& object, float time)
 {
-    if (object.hasIntConstant("visible") && object.getIntConstant("visible") == 0)
+    if (object.hasIntConstant(visibleName) && object.getIntConstant(visibleName) == 0)
         return false;
-    if (object.hasAttribute("dissolve") && !(object.getAttribute("dissolve", time) < 1.0f))
+    if (object.hasAttribute(dissolveName) && !(object.getAttribute(dissolveName, time) < 1.0f))
         return false;
     return true;
 }
@@ -250,7 +257,7 @@ void BasicSceneMaterial::prepare(const std::vector<std::string>&, const std::vec
             continue;
         }
         object->instance = object->mesh->createRenderingInstance(shader->getShaderBuild().getStreamNames(), "Default");
-        object->object->getStringConstant("objectName");
+        object->object->getStringConstant(objectNameName);
     }
 }
 
@@ -308,12 +315,12 @@ void BasicSceneMaterial::collectDrawRecords(SceneRenderState& state, std::vector
             shader->setUniform("cameraPosition", column3(camera.transform));
             cameraSet = true;
         }
-        object.getStringConstant("objectName");
+        object.getStringConstant(objectNameName);
 
         const Matrix4 full = viewProjection * mesh->transform;
         const long double z = full(2, 3);
         long double bias = 0.0L;
-        for (const char* name : {"zBias", "frontZBias", "backZBias"})
+        for (const std::string& name : biasNames)
             if (object.hasAttribute(name))
                 bias = object.getAttribute(name, 0.0f);
         const long double base = blendEnabled ? 0.0L : -10000.0L;
@@ -331,7 +338,7 @@ void BasicSceneMaterial::collectDrawRecords(SceneRenderState& state, std::vector
         auto keyed = [mesh](long double key) {
             return mesh->externalZSource ? *mesh->externalZSource : static_cast<float>(key);
         };
-        if (object.hasIntConstant("FrontfaceAndBackface")) {
+        if (object.hasIntConstant(twinName)) {
             SceneDrawRecord back = record;
             record.cullFaces = {"frontface"};
             record.sortKey = keyed(base - (z - 0.001));

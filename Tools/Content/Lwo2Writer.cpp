@@ -78,10 +78,11 @@ void checkType(const std::string& type)
         VOSTREL_THROW("Lwo2 writer: map type '" << type << "' is not four characters");
 }
 
-void writeVertexMap(ByteWriter& out, const Lwo2VertexMap& map)
+// VMAP without polygons, VMAD with them.
+void writeMap(ByteWriter& out, const char* chunkId, const Lwo2VertexMap& map, const std::vector<uint32_t>* polygons)
 {
     checkType(map.type);
-    if (map.values.size() != map.points.size() * map.dimension)
+    if (map.values.size() != map.points.size() * map.dimension || (polygons && polygons->size() != map.points.size()))
         VOSTREL_THROW("Lwo2 writer: map " << map.name << " has " << map.values.size() << " values for "
                                           << map.points.size() << " points");
     ByteWriter data;
@@ -90,28 +91,12 @@ void writeVertexMap(ByteWriter& out, const Lwo2VertexMap& map)
     data.s0(map.name);
     for (size_t i = 0; i < map.points.size(); ++i) {
         data.vx(map.points[i]);
+        if (polygons)
+            data.vx((*polygons)[i]);
         for (int k = 0; k < map.dimension; ++k)
             data.f4(map.values[i * map.dimension + k]);
     }
-    out.chunk("VMAP", data);
-}
-
-void writePolygonMap(ByteWriter& out, const Lwo2PolygonMap& map)
-{
-    checkType(map.type);
-    if (map.polygons.size() != map.points.size() || map.values.size() != map.points.size() * map.dimension)
-        VOSTREL_THROW("Lwo2 writer: per-polygon map " << map.name << " has mismatched entries");
-    ByteWriter data;
-    data.id(map.type.c_str());
-    data.u2(static_cast<uint32_t>(map.dimension));
-    data.s0(map.name);
-    for (size_t i = 0; i < map.points.size(); ++i) {
-        data.vx(map.points[i]);
-        data.vx(map.polygons[i]);
-        for (int k = 0; k < map.dimension; ++k)
-            data.f4(map.values[i * map.dimension + k]);
-    }
-    out.chunk("VMAD", data);
+    out.chunk(chunkId, data);
 }
 
 void writePolygonList(ByteWriter& out, const Lwo2PolygonList& list)
@@ -139,7 +124,7 @@ void writePolygonList(ByteWriter& out, const Lwo2PolygonList& list)
         out.chunk("PTAG", tags);
     }
     for (const Lwo2PolygonMap& map : list.polygonMaps)
-        writePolygonMap(out, map);
+        writeMap(out, "VMAD", map, &map.polygons);
 }
 
 } // namespace
@@ -171,7 +156,7 @@ std::vector<uint8_t> lwo2Bytes(const Lwo2Object& object)
                 points.f4(point[i]);
         body.chunk("PNTS", points);
         for (const Lwo2VertexMap& map : layer.vertexMaps)
-            writeVertexMap(body, map);
+            writeMap(body, "VMAP", map, nullptr);
         // Per-polygon records follow the polygons they name.
         for (const Lwo2PolygonList& list : layer.polygonLists)
             writePolygonList(body, list);

@@ -25,14 +25,10 @@ struct Lwo2VertexMap {
 };
 
 // A per-polygon map (VMAD): values for a point of a polygon, where polygons
-// sharing the point disagree (a texture seam).
-struct Lwo2PolygonMap {
-    std::string type; // "TXUV"
-    std::string name;
-    int dimension = 2;
-    std::vector<uint32_t> points;
+// sharing the point disagree (a texture seam). Entry i is points[i] of
+// polygons[i].
+struct Lwo2PolygonMap : Lwo2VertexMap {
     std::vector<uint32_t> polygons;
-    std::vector<float> values;
 };
 
 struct Lwo2PolygonList {

@@ -1,5 +1,6 @@
 #include "Tests/Scene/Render/SceneRenderTestSupport.h"
 
+#include "Libs/Mesh/IO/LwoReader.h"
 #include "Libs/Mesh/ModifiableMesh.h"
 #include "Tools/Content/TestSceneComposer.h"
 
@@ -269,3 +270,48 @@ TEST_F(LwSceneLoading, CreateLoadsTheSceneFileAndKeepsIt)
 }
 
 } // namespace
+
+namespace {
+
+TEST(UnitQuadFile, IsTheSquareThePartsAssume)
+{
+    VostrelTest::TempDir dir;
+    Content::writeUnitQuad(dir.path);
+    Mesh::LwoReader reader(dir.path + "/data/Models/quad.lwo");
+    ASSERT_TRUE(reader.read());
+    std::unique_ptr<Mesh::LwoObject> object = reader.releaseObject();
+    ASSERT_EQ(object->layers.size(), 1u);
+    const Mesh::LwoLayer& layer = *object->layers[0];
+    EXPECT_EQ(layer.number, 1u); // the file's layer 0
+    const std::vector<Vec3> points = {Vec3(-0.5f, -0.5f, 0), Vec3(-0.5f, 0.5f, 0), Vec3(0.5f, 0.5f, 0),
+                                      Vec3(0.5f, -0.5f, 0)};
+    EXPECT_EQ(layer.points, points);
+    ASSERT_EQ(layer.polygonLists.size(), 1u);
+    EXPECT_EQ(layer.polygonLists[0]->type, 0); // FACE
+    ASSERT_EQ(layer.polygonLists[0]->polygons.size(), 1u);
+    EXPECT_EQ(layer.polygonLists[0]->polygons[0].vertices, (std::vector<uint32_t>{0, 1, 2, 3}));
+    ASSERT_EQ(layer.vertexMaps.size(), 1u);
+    EXPECT_EQ(layer.vertexMaps[0]->name, "Texture");
+    EXPECT_EQ(layer.vertexMaps[0]->type, 3); // TXUV
+    EXPECT_EQ(layer.vertexMaps[0]->values, (std::vector<float>{0, 0, 0, 1, 1, 1, 1, 0}));
+}
+
+TEST(Lwo2Writer, IndicesFromFF00OnTakeFourBytes)
+{
+    VostrelTest::TempDir dir;
+    Content::Lwo2Object object;
+    object.layers.emplace_back();
+    Content::Lwo2Layer& layer = object.layers.back();
+    for (int i = 0; i < 0xff02; ++i)
+        layer.points.push_back(Vec3(float(i), 0, 0));
+    layer.polygonLists.emplace_back();
+    layer.polygonLists[0].polygons = {{0, 0xff00, 0xff01}};
+    Content::writeLwo2(dir.file("big.lwo"), object);
+    Mesh::LwoReader reader(dir.file("big.lwo"));
+    ASSERT_TRUE(reader.read());
+    EXPECT_EQ(reader.getObject()->layers[0]->polygonLists[0]->polygons[0].vertices,
+              (std::vector<uint32_t>{0, 0xff00, 0xff01}));
+}
+
+} // namespace
+

@@ -5,12 +5,14 @@
 
 #include "Libs/Common/Exception.h"
 #include "Libs/Core/PixelShader.h"
+#include "Libs/Core/Texture.h"
 #include "Libs/Core/VertexShader.h"
 #include "Libs/EvaluationGraph/ShaderContext.h"
 #include "Libs/EvaluationGraph/ShaderGraph.h"
 #include "Libs/Math/Function.h"
 #include "Libs/Scene/LwScene.h"
 #include "Tests/Support/HeadlessCore.h"
+#include "Tests/Scene/SceneTestSupport.h"
 #include "Tests/Support/TempDir.h"
 #include "Tools/Content/Lwo2Writer.h"
 
@@ -22,25 +24,8 @@ namespace SceneRenderTest {
 
 using namespace Vostrel;
 
-struct Failure {
-    std::string message;
-    std::string file;
-    int line = 0;
-};
-
-inline Failure failureOf(const std::function<void()>& action)
-{
-    Failure failure;
-    try {
-        action();
-        failure.message = "(nothing thrown)";
-    } catch (const Exception& e) {
-        failure.message = e.message;
-        failure.file = e.file ? e.file : "";
-        failure.line = e.line;
-    }
-    return failure;
-}
+using SceneTest::Failure;
+using SceneTest::failureOf;
 
 // A typed object of an in-memory scene with the nine constant channels.
 inline SceneObject* addObject(Scene& scene, const std::string& name, int type, const Vec3& position = Vec3(0.0f))
@@ -117,6 +102,17 @@ protected:
         const std::string path = dir.file(name);
         Content::writeLwo2(path, object);
         return path;
+    }
+
+    // A render-target texture of the size, with its depth buffer.
+    static std::unique_ptr<Core::Texture> makeTarget(int width, int height)
+    {
+        Core::TextureParameters parameters;
+        parameters.width = width;
+        parameters.height = height;
+        parameters.minFilter = Core::MIN_LINEAR;
+        parameters.renderTarget = true;
+        return std::unique_ptr<Core::Texture>(Core::createTexture(parameters));
     }
 
     std::string quadFile()
