@@ -299,9 +299,9 @@ PixelShader* RecordingCore::createPixelShader(const ShaderProgram&)
     return made(*this, new FakePixelShader("pixelShader" + std::to_string(created++)), "createPixelShader()");
 }
 
-Texture* RecordingCore::createTexture(const TextureParameters&)
+Texture* RecordingCore::createTexture(const TextureParameters& parameters)
 {
-    return made(*this, new FakeTexture("texture" + std::to_string(created++)), "createTexture()");
+    return made(*this, new RecordingTexture("texture" + std::to_string(created++), parameters), "createTexture()");
 }
 
 int RecordingCore::reservedQuery()

@@ -9,6 +9,7 @@
 #include "Libs/Core/VertexShader.h"
 #include "Libs/Core/VertexStream.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,10 @@ template <typename Resource> std::string nameOf(const Resource* resource)
 class FakeTexture : public Core::Texture, public Named {
 public:
     explicit FakeTexture(std::string name) : Named(std::move(name)) {}
+    FakeTexture(std::string name, const Core::TextureParameters& parameters)
+        : Named(std::move(name)), parameters(parameters)
+    {
+    }
     const Core::TextureParameters& getParameters() const override { return parameters; }
     void setPriority(float) override {}
     void* lock(int, int&, Core::LockType) override { return nullptr; }
@@ -228,6 +233,24 @@ private:
 
 typedef RecordingTargetOf<Core::RenderTarget> RecordingTarget;
 typedef RecordingTargetOf<Core::RenderWindow> RecordingWindow;
+
+// What the recording core's createTexture makes: a texture that keeps its
+// parameters; a render-target texture draws into a recording target of its
+// own name.
+class RecordingTexture : public FakeTexture {
+public:
+    RecordingTexture(const std::string& name, const Core::TextureParameters& parameters)
+        : FakeTexture(name, parameters)
+    {
+        if (parameters.renderTarget)
+            target.reset(new RecordingTarget(name, parameters.width, parameters.height));
+    }
+    Core::RenderTarget* getTarget(int) override { return target.get(); }
+    Core::RenderTarget* getRenderTarget() override { return target.get(); }
+
+private:
+    std::unique_ptr<RecordingTarget> target;
+};
 
 } // namespace TestSupport
 } // namespace Vostrel
