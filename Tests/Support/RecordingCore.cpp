@@ -263,14 +263,14 @@ VertexStream* RecordingCore::createVertexStream(int size, int stride, int usage)
 {
     std::ostringstream out;
     out << "createVertexStream(size=" << size << " stride=" << stride << " usage=" << usage << ")";
-    return made(*this, new FakeVertexStream("stream" + std::to_string(created++)), out.str());
+    return made(*this, new RecordingVertexStream("stream" + std::to_string(created++), size, stride), out.str());
 }
 
 IndexStream* RecordingCore::createIndexStream(int size, IndexStreamType type, int usage)
 {
     std::ostringstream out;
     out << "createIndexStream(size=" << size << " type=" << type << " usage=" << usage << ")";
-    return made(*this, new FakeIndexStream("indices" + std::to_string(created++)), out.str());
+    return made(*this, new RecordingIndexStream("indices" + std::to_string(created++), size, type), out.str());
 }
 
 RenderWindow* RecordingCore::createRenderWindow(const WindowParameters& windowParameters)

@@ -234,6 +234,41 @@ private:
 typedef RecordingTargetOf<Core::RenderTarget> RecordingTarget;
 typedef RecordingTargetOf<Core::RenderWindow> RecordingWindow;
 
+// What the recording core's createVertexStream and createIndexStream make:
+// streams that keep the bytes written through their locks.
+class RecordingVertexStream : public FakeVertexStream {
+public:
+    RecordingVertexStream(std::string name, int size, int stride)
+        : FakeVertexStream(std::move(name)), bytes(static_cast<size_t>(size)), stride(stride)
+    {
+    }
+    int getSize() const override { return static_cast<int>(bytes.size()); }
+    int getStride() const override { return stride; }
+    void setSize(int size) override { bytes.resize(static_cast<size_t>(size)); }
+    void* lockRange(int offset, int, Core::LockType) override { return bytes.data() + offset; }
+    void* lock(Core::LockType) override { return bytes.data(); }
+
+private:
+    std::vector<unsigned char> bytes;
+    int stride;
+};
+
+class RecordingIndexStream : public FakeIndexStream {
+public:
+    RecordingIndexStream(std::string name, int size, Core::IndexStreamType type)
+        : FakeIndexStream(std::move(name)), bytes(static_cast<size_t>(size)), type(type)
+    {
+    }
+    int getSize() const override { return static_cast<int>(bytes.size()); }
+    Core::IndexStreamType getType() const override { return type; }
+    void* lockRange(int offset, int, Core::LockType) override { return bytes.data() + offset; }
+    void* lock(Core::LockType) override { return bytes.data(); }
+
+private:
+    std::vector<unsigned char> bytes;
+    Core::IndexStreamType type;
+};
+
 // What the recording core's createTexture makes: a texture that keeps its
 // parameters; a render-target texture draws into a recording target of its
 // own name.
