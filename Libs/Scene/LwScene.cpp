@@ -103,9 +103,11 @@ Mesh::ModifiableMesh* MeshCache::loadLayer(const std::string& fileName, int laye
     const Mesh::LwoObject& object = file != files.end() ? *file->second : loadFile(fileName);
     std::unique_ptr<Mesh::ModifiableMesh> mesh = Mesh::ConvertLayerToMesh(object, layer);
     mesh->setName(key);
-    std::unique_ptr<Mesh::ModifiableMesh>& stored = layers[key];
-    stored = freezeMesh(std::move(mesh), callback, fileName, layer);
-    return stored.get();
+    // Entered only once made, so a failed layer fails again when asked again.
+    std::unique_ptr<Mesh::ModifiableMesh> frozen = freezeMesh(std::move(mesh), callback, fileName, layer);
+    Mesh::ModifiableMesh* result = frozen.get();
+    layers[key] = std::move(frozen);
+    return result;
 }
 
 void MeshCache::releaseAll()

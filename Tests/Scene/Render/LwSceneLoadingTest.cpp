@@ -145,6 +145,8 @@ TEST_F(LwSceneLoading, CurvesOnlyCannotBeFrozen)
     EXPECT_EQ(failure.message, "Cannot freeze mesh " + file + ", suitable topology not found.");
     EXPECT_EQ(failure.file, "Libs\\Scene\\LwScene");
     EXPECT_EQ(failure.line, 138);
+    // Asked again, it fails again rather than handing out nothing.
+    EXPECT_EQ(failureOf([&] { MeshCache::instance().loadLayer(file, 1, nullptr); }).message, failure.message);
 }
 
 TEST_F(LwSceneLoading, ACallbacksMeshIsUsedAsGiven)

@@ -299,29 +299,38 @@ TEST_F(SceneDrawLog, RecordsAndSelfDrawingMaterialsDrawInOrderWithTheirStatesAnd
     lwScene.reset();
 }
 
-TEST_F(SceneDrawLog, AMultipassMaterialThatContainsItselfIsRefused)
+TEST_F(SceneDrawLog, MisuseIsRefusedNamingItsCause)
 {
     MultipassMaterial outer, inner;
     outer.addEntry(&inner);
     inner.addEntry(&outer);
-    SceneMesh mesh;
-    EXPECT_EQ(failureOf([&] { outer.addObject(&mesh); }).message, "MultipassMaterial: the material contains itself");
+    SceneMesh record;
     SceneRenderState state;
-    EXPECT_EQ(failureOf([&] { outer.render(state); }).message, "MultipassMaterial: the material contains itself");
-}
-
-TEST_F(SceneDrawLog, BasicMaterialSlotsAreChecked)
-{
     OwnedShaderContext shader(flatGraph());
     BasicSceneMaterial material(shader.get());
-    EXPECT_EQ(failureOf([&] { material.setTextureCount(-1); }).message,
-              "BasicSceneMaterial::setTextureCount: negative count -1");
     material.setTextureCount(2);
-    EXPECT_EQ(failureOf([&] { material.setTexture(2, nullptr); }).message,
-              "BasicSceneMaterial::setTexture: slot 2 is outside the 2 slots");
-    Failure failure = failureOf([] { BasicSceneMaterial none(nullptr); });
-    EXPECT_EQ(failure.message, "material != 0 does not hold.");
-    EXPECT_EQ(failure.line, 163);
+    const std::string quad = quadFile();
+    Scene scene;
+    addObject(scene, "bare", 1);
+    addObject(scene, "quad", 1);
+    LwScene lwScene(&scene, nullptr);
+    lwScene.setMesh("quad", MeshCache::instance().loadLayer(quad, 1, nullptr));
+    struct Case {
+        std::function<void()> action;
+        std::string message;
+    };
+    const Case cases[] = {
+        {[&] { outer.addObject(&record); }, "MultipassMaterial: the material contains itself"},
+        {[&] { outer.render(state); }, "MultipassMaterial: the material contains itself"},
+        {[&] { material.setTextureCount(-1); }, "BasicSceneMaterial::setTextureCount: negative count -1"},
+        {[&] { material.setTexture(2, nullptr); }, "BasicSceneMaterial::setTexture: slot 2 is outside the 2 slots"},
+        {[] { BasicSceneMaterial none(nullptr); }, "material != 0 does not hold."},
+        // "bare" has neither mesh nor material and is passed over.
+        {[&] { lwScene.prepare(); }, "SceneRenderer::groupByMaterial: mesh 'quad' has no material"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(failureOf(c.action).message, c.message);
+    EXPECT_EQ(failureOf([] { BasicSceneMaterial none(nullptr); }).line, 163);
 }
 
 TEST_F(SceneDrawLog, TextureSlotsBindByNameAndADeclaredEmptySlotIsRefused)
@@ -359,50 +368,29 @@ TEST_F(SceneDrawLog, TextureSlotsBindByNameAndADeclaredEmptySlotIsRefused)
     EXPECT_EQ(shader->getTexture(int(samplers.at("texture3").sampler)), third.get());
 }
 
-TEST_F(SceneDrawLog, AMeshWithoutMaterialIsRefusedAndARecordWithNeitherIsSkipped)
-{
-    const std::string quad = quadFile();
-    Scene scene;
-    addObject(scene, "bare", 1);
-    addObject(scene, "quad", 1);
-    LwScene lwScene(&scene, nullptr);
-    lwScene.setMesh("quad", MeshCache::instance().loadLayer(quad, 1, nullptr));
-    EXPECT_EQ(failureOf([&] { lwScene.prepare(); }).message,
-              "SceneRenderer::groupByMaterial: mesh 'quad' has no material");
-    EXPECT_TRUE(lwScene.getRenderer()->getMaterials().empty());
-}
-
-TEST_F(SceneDrawLog, MaterialSettersReachTheShaderAndItsState)
+TEST_F(SceneDrawLog, BiasMaterialSettersReachItsShaderAndState)
 {
     BiasMaterial bias(glowGraph());
-    const ShaderBuild& build = bias.getBuild();
-    auto valueOf = [&](const char* name) {
-        const ShaderBuild::UniformBinding* binding = build.findUniform(name);
-        return binding->vsReg >= 0 ? bias.getContext().getVertexConstant(binding->vsReg)
-                                   : bias.getContext().getPixelConstant(binding->psReg);
+    const ShaderBuild::UniformBinding& glow = *bias.getBuild().findUniform("mesh:glow");
+    auto value = [&] {
+        return glow.vsReg >= 0 ? bias.getContext().getVertexConstant(glow.vsReg)
+                               : bias.getContext().getPixelConstant(glow.psReg);
     };
     bias.setUniformFloat("mesh:glow", 2.0f);
-    EXPECT_EQ(valueOf("mesh:glow"), Vec4(2, 2, 2, 0));
+    EXPECT_EQ(value(), Vec4(2, 2, 2, 0));
     bias.setUniformVec3("mesh:glow", Vec3(1, 2, 3));
-    EXPECT_EQ(valueOf("mesh:glow"), Vec4(1, 2, 3, 1));
-    bias.setUniform("not declared", Vec4(1.0f));
-    EXPECT_EQ(bias.getMeshParameters(), std::vector<std::string>{"glow"});
-    bias.setBlendMode(0, 1, 11, 0.5f, 0.5f, 0.5f, 0.5f, false, 0, 1, 1);
-    EXPECT_TRUE(bias.getContext().isBlending());
-    EXPECT_FALSE(bias.getContext().isDepthWrite());
-    EXPECT_EQ(bias.getContext().getDestinationBlend(), Core::BLEND_FACTOR_COLOR);
-    freeShaders(build);
-
-    // The shader context's own blend mode leaves depth writing alone.
-    OwnedShaderContext shader(flatGraph());
-    shader->setBlendMode(1, 5, 4, 1, 1, 1, 1, true, 3, 0, 1);
-    EXPECT_TRUE(shader->isBlending());
-    EXPECT_TRUE(shader->isDepthWrite());
-    EXPECT_EQ(shader->getBlendOperation(), Core::BLENDOP_SUBTRACT);
-    EXPECT_EQ(shader->getSourceBlend(), Core::BLEND_INVERSE_SOURCE_ALPHA);
-    EXPECT_EQ(shader->getAlphaBlendOperation(), Core::BLENDOP_MINIMUM);
-    shader->disableBlending();
-    EXPECT_FALSE(shader->isBlending());
+    EXPECT_EQ(value(), Vec4(1, 2, 3, 1));
+    // The eleven values in their order, blending on and depth writing off.
+    bias.setBlendMode(1, 5, 4, 1, 1, 1, 1, true, 3, 0, 1);
+    const Core::RenderContext& context = bias.getContext();
+    EXPECT_TRUE(context.isBlending());
+    EXPECT_FALSE(context.isDepthWrite());
+    EXPECT_EQ(context.getBlendOperation(), Core::BLENDOP_SUBTRACT);
+    EXPECT_EQ(context.getSourceBlend(), Core::BLEND_INVERSE_SOURCE_ALPHA);
+    EXPECT_EQ(context.getDestinationBlend(), Core::BLEND_SOURCE_ALPHA);
+    EXPECT_EQ(context.getAlphaBlendOperation(), Core::BLENDOP_MINIMUM);
+    EXPECT_EQ(context.getAlphaDestinationBlend(), Core::BLEND_ONE);
+    freeShaders(bias.getBuild());
 }
 
 } // namespace
