@@ -99,3 +99,17 @@ function(vostrel_fuzzer name)
   endif()
   set_tests_properties(${test_name} PROPERTIES ENVIRONMENT "${VOSTREL_TEST_ENV}")
 endfunction()
+
+# vostrel_demo_parts(library ...): libraries of demo parts, which register
+# themselves (Libs/Testing/DemoParts.h). The program links each one whole
+# when the configuration is done, wherever the library was defined.
+function(vostrel_demo_parts)
+  set_property(GLOBAL APPEND PROPERTY VOSTREL_DEMO_PART_LIBRARIES ${ARGN})
+endfunction()
+
+function(vostrel_link_demo_parts program)
+  get_property(libraries GLOBAL PROPERTY VOSTREL_DEMO_PART_LIBRARIES)
+  foreach(library IN LISTS libraries)
+    target_link_libraries(${program} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${library}>")
+  endforeach()
+endfunction()

@@ -9,6 +9,7 @@
 #include "Libs/Postprocessing/HDRLighting.h"
 #include "Libs/Postprocessing/OldBlit.h"
 #include "Libs/Postprocessing/RenderTexture.h"
+#include "Libs/Testing/Renderable.h"
 #include "Platform/Runtime/Runtime.h"
 
 #include <array>
@@ -408,6 +409,12 @@ void blitTexture(RenderTexture* target, Core::Texture* texture)
         state().copyBlitter = makeCopyBlitter();
     TargetScope scope(target->target);
     state().copyBlitter->blit(texture);
+}
+
+void renderToTarget(RenderTexture* target, Renderable* renderable, float time, int secondValue)
+{
+    TargetScope scope(target->target);
+    renderable->render(time, secondValue);
 }
 
 void blitFeedback(RenderTexture* target, RenderTexture* source)

@@ -11,6 +11,7 @@
 namespace Vostrel {
 
 struct RenderTexture;
+class Renderable;
 
 namespace Core {
 class RenderTarget;
@@ -88,6 +89,9 @@ void blitOldMultipass(RenderTexture* target, RenderTexture* source, float scale,
 
 // Copies a texture over the whole destination with the copy blitter.
 void blitTexture(RenderTexture* target, Core::Texture* texture);
+// Begins the destination, lets the scene object render (a time and its
+// second value), ends the destination.
+void renderToTarget(RenderTexture* target, Renderable* renderable, float time, int secondValue);
 // The source averaged with the feedback texture, which then keeps the result.
 void blitFeedback(RenderTexture* target, RenderTexture* source);
 // a at t = start, b at t = end, linear in between.

@@ -132,11 +132,12 @@ bool DemoBed::run(int argc, char** argv)
         if (!window)
             VOSTREL_THROW("DemoBed::run(): a render core exists already, there is no window to run in");
         window->setVisible(true);
+        // Set before init, so that init can end the run (Escape while loading).
+        running = true;
+        paused = false;
         init();
         window->addListener(this);
         loopStartTick = static_cast<int>(Runtime::clock());
-        running = true;
-        paused = false;
         while (running) {
             if (paused) {
                 Sleep(10);

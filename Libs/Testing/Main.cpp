@@ -1,15 +1,15 @@
 #include "Libs/Core/DirectX/DXCore.h"
-#include "Libs/Testing/DemoBed.h"
+#include "Libs/Testing/Demo.h"
 #include "Libs/Testing/Properties.h"
+#include "Platform/Fmod3/Module.h"
 
-// Until the show's own demo joins, the bed runs the frame loop with empty
-// hooks: the window opens, clears each frame and ends on Escape or close.
 int main(int argc, char** argv, char** environment)
 {
     return Vostrel::runReported([&] {
         Vostrel::Properties::load("demo.props");
         Vostrel::Core::DXCore::install();
-        Vostrel::DemoBed demo;
+        Fmod3::registerModule();
+        Vostrel::Demo demo(argc, argv);
         return demo.run(argc, argv) ? 0 : 1;
     });
 }

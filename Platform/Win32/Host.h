@@ -57,4 +57,10 @@ bool isFullscreen(HWND window);
 void registerModule(const std::string& name, const std::map<std::string, FARPROC>& entryPoints);
 void unregisterModule(const std::string& name);
 
+// Virtual time for tests: while on, the performance counter starts from its
+// present value and moves only by advanceCounter and by stepPerReading ticks
+// after each reading. Off returns to the monotonic clock.
+void setVirtualCounter(bool on, int64_t stepPerReading = 0);
+void advanceCounter(int64_t ticks);
+
 } // namespace Win32Host

@@ -1,6 +1,38 @@
-#include "Platform/Win32/Windows.h"
+#include "Platform/Win32/Host.h"
 
+#include <atomic>
 #include <time.h>
+
+namespace {
+
+std::atomic<bool> virtualCounter{false};
+std::atomic<int64_t> virtualNow{0};
+std::atomic<int64_t> virtualStep{0};
+
+int64_t monotonicNow()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
+
+} // namespace
+
+namespace Win32Host {
+
+void setVirtualCounter(bool on, int64_t stepPerReading)
+{
+    virtualNow = monotonicNow();
+    virtualStep = stepPerReading;
+    virtualCounter = on;
+}
+
+void advanceCounter(int64_t ticks)
+{
+    virtualNow += ticks;
+}
+
+} // namespace Win32Host
 
 BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency)
 {
@@ -14,9 +46,7 @@ BOOL QueryPerformanceCounter(LARGE_INTEGER* counter)
 {
     if (!counter)
         return FALSE;
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    counter->QuadPart = static_cast<LONGLONG>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    counter->QuadPart = virtualCounter ? virtualNow.fetch_add(virtualStep) : monotonicNow();
     return TRUE;
 }
 

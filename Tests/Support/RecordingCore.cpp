@@ -263,14 +263,14 @@ VertexStream* RecordingCore::createVertexStream(int size, int stride, int usage)
 {
     std::ostringstream out;
     out << "createVertexStream(size=" << size << " stride=" << stride << " usage=" << usage << ")";
-    return made(*this, new FakeVertexStream("stream" + std::to_string(created++)), out.str());
+    return made(*this, new RecordingVertexStream("stream" + std::to_string(created++), size, stride), out.str());
 }
 
 IndexStream* RecordingCore::createIndexStream(int size, IndexStreamType type, int usage)
 {
     std::ostringstream out;
     out << "createIndexStream(size=" << size << " type=" << type << " usage=" << usage << ")";
-    return made(*this, new FakeIndexStream("indices" + std::to_string(created++)), out.str());
+    return made(*this, new RecordingIndexStream("indices" + std::to_string(created++), size, type), out.str());
 }
 
 RenderWindow* RecordingCore::createRenderWindow(const WindowParameters& windowParameters)
@@ -299,9 +299,9 @@ PixelShader* RecordingCore::createPixelShader(const ShaderProgram&)
     return made(*this, new FakePixelShader("pixelShader" + std::to_string(created++)), "createPixelShader()");
 }
 
-Texture* RecordingCore::createTexture(const TextureParameters&)
+Texture* RecordingCore::createTexture(const TextureParameters& parameters)
 {
-    return made(*this, new FakeTexture("texture" + std::to_string(created++)), "createTexture()");
+    return made(*this, new RecordingTexture("texture" + std::to_string(created++), parameters), "createTexture()");
 }
 
 int RecordingCore::reservedQuery()

@@ -9,6 +9,7 @@
 #include "Libs/Core/VertexShader.h"
 #include "Libs/Core/VertexStream.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,10 @@ template <typename Resource> std::string nameOf(const Resource* resource)
 class FakeTexture : public Core::Texture, public Named {
 public:
     explicit FakeTexture(std::string name) : Named(std::move(name)) {}
+    FakeTexture(std::string name, const Core::TextureParameters& parameters)
+        : Named(std::move(name)), parameters(parameters)
+    {
+    }
     const Core::TextureParameters& getParameters() const override { return parameters; }
     void setPriority(float) override {}
     void* lock(int, int&, Core::LockType) override { return nullptr; }
@@ -228,6 +233,59 @@ private:
 
 typedef RecordingTargetOf<Core::RenderTarget> RecordingTarget;
 typedef RecordingTargetOf<Core::RenderWindow> RecordingWindow;
+
+// What the recording core's createVertexStream and createIndexStream make:
+// streams that keep the bytes written through their locks.
+class RecordingVertexStream : public FakeVertexStream {
+public:
+    RecordingVertexStream(std::string name, int size, int stride)
+        : FakeVertexStream(std::move(name)), bytes(static_cast<size_t>(size)), stride(stride)
+    {
+    }
+    int getSize() const override { return static_cast<int>(bytes.size()); }
+    int getStride() const override { return stride; }
+    void setSize(int size) override { bytes.resize(static_cast<size_t>(size)); }
+    void* lockRange(int offset, int, Core::LockType) override { return bytes.data() + offset; }
+    void* lock(Core::LockType) override { return bytes.data(); }
+
+private:
+    std::vector<unsigned char> bytes;
+    int stride;
+};
+
+class RecordingIndexStream : public FakeIndexStream {
+public:
+    RecordingIndexStream(std::string name, int size, Core::IndexStreamType type)
+        : FakeIndexStream(std::move(name)), bytes(static_cast<size_t>(size)), type(type)
+    {
+    }
+    int getSize() const override { return static_cast<int>(bytes.size()); }
+    Core::IndexStreamType getType() const override { return type; }
+    void* lockRange(int offset, int, Core::LockType) override { return bytes.data() + offset; }
+    void* lock(Core::LockType) override { return bytes.data(); }
+
+private:
+    std::vector<unsigned char> bytes;
+    Core::IndexStreamType type;
+};
+
+// What the recording core's createTexture makes: a texture that keeps its
+// parameters; a render-target texture draws into a recording target of its
+// own name.
+class RecordingTexture : public FakeTexture {
+public:
+    RecordingTexture(const std::string& name, const Core::TextureParameters& parameters)
+        : FakeTexture(name, parameters)
+    {
+        if (parameters.renderTarget)
+            target.reset(new RecordingTarget(name, parameters.width, parameters.height));
+    }
+    Core::RenderTarget* getTarget(int) override { return target.get(); }
+    Core::RenderTarget* getRenderTarget() override { return target.get(); }
+
+private:
+    std::unique_ptr<RecordingTarget> target;
+};
 
 } // namespace TestSupport
 } // namespace Vostrel

@@ -35,6 +35,17 @@ void writeAllContent(const std::string& root)
     }
 }
 
+std::vector<PropertySection>& propertySections()
+{
+    static std::vector<PropertySection> sections;
+    return sections;
+}
+
+RegisterPropertySection::RegisterPropertySection(const std::string& name, std::function<std::string()> lines)
+{
+    propertySections().push_back({name, std::move(lines)});
+}
+
 std::string prepareOutputPath(const std::string& root, const std::string& relative)
 {
     std::filesystem::path path = std::filesystem::path(root) / relative;

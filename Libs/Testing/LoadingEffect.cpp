@@ -1,0 +1,209 @@
+#include "Libs/Testing/LoadingEffect.h"
+
+#include "Libs/Common/Exception.h"
+#include "Libs/Core/PixelShader.h"
+#include "Libs/Core/RenderTarget.h"
+#include "Libs/Core/VertexShader.h"
+#include "Libs/EvaluationGraph/ShaderGraph.h"
+#include "Libs/Postprocessing/Blitter.h"
+#include "Libs/Postprocessing/PostProcessing.h"
+#include "Libs/Postprocessing/RenderTexture.h"
+#include "Libs/Time/SysClockSyncronizer.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace Vostrel {
+
+namespace {
+
+const char* const titleFile = "data/Textures/title.png";
+const char* const pingsFile = "pings";
+const char* const newPingsFile = "pings.new";
+
+// Closes on every way out.
+struct File {
+    std::FILE* handle;
+    explicit File(std::FILE* handle) : handle(handle) {}
+    ~File()
+    {
+        if (handle)
+            std::fclose(handle);
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+};
+
+// A built graph whose shaders this object frees (a build's shaders are
+// otherwise kept for the whole run); the blitters drawing with them go first.
+struct OwnedBuild {
+    ShaderBuild build;
+    explicit OwnedBuild(const ShaderGraph& graph) : build(graph.build()) {}
+    ~OwnedBuild()
+    {
+        delete build.getVertexShader();
+        delete build.getPixelShader();
+    }
+    OwnedBuild(const OwnedBuild&) = delete;
+    OwnedBuild& operator=(const OwnedBuild&) = delete;
+};
+
+// The blitters' full-target quad squeezed into a thin bar near the bottom,
+// blue, most opaque along its middle line and filled up to u = "status"
+// with a soft edge one fiftieth wide.
+ShaderGraph barGraph()
+{
+    ShaderGraph graph;
+    graph.setPosition(graph.vertexStream("location") * graph.constant4(0.9f, 0.02f, 0.0f, 0.0f) +
+                      graph.constant4(0.0f, -0.8f, 0.0f, 1.0f));
+    const ShaderValue texcoord = vs2ps(graph.vertexStream("texcoord"));
+    const ShaderValue u = texcoord[0];
+    const ShaderValue v = texcoord[1];
+    const ShaderValue alpha = 4.0f * v * (1.0f - v) * min((graph.uniform("status", 1) - u) * 50.0f, 1.0f);
+    graph.setColorResult(
+        compose4(graph.constantScalar(0.3f), graph.constantScalar(0.3f), graph.constantScalar(0.9f), alpha));
+    return graph;
+}
+
+ShaderGraph titleGraph()
+{
+    ShaderGraph graph;
+    graph.setPosition(graph.vertexStream("location"));
+    graph.setColorResult(texld(graph.vertexStream("texcoord"), graph.texture("texture", Core::TEXTURE_TYPE_2D)));
+    return graph;
+}
+
+class LoadingEffectImpl : public LoadingEffect {
+public:
+    explicit LoadingEffectImpl(MessagePump pumpMessages)
+        : pumpMessages(std::move(pumpMessages)), titleTexture(loadCachedTexture(titleFile)), stepClock(0.0f),
+          barBuild(barGraph()), titleBuild(titleGraph()),
+          barBlitter(createGenericFullscreenBlitter(barBuild.build)),
+          titleBlitter(createGenericFullscreenBlitter(titleBuild.build))
+    {
+        barBlitter->setBlending(Core::BLENDOP_ADD, Core::BLEND_SOURCE_ALPHA, Core::BLEND_INVERSE_SOURCE_ALPHA,
+                                Vec4(1.0f, 1.0f, 1.0f, 1.0f), false, Core::BLENDOP_ADD, Core::BLEND_ONE,
+                                Core::BLEND_ONE);
+        titleBlitter->setTexture("texture", titleTexture);
+        loadPings();
+    }
+
+    void draw(RenderTexture& screen) override { blitTexture(&screen, titleTexture); }
+
+    void ping(RenderTexture& screen) override
+    {
+        float time = 0.0f;
+        if (measured.empty())
+            stepClock.start();
+        else
+            time = stepClock.getTime();
+        measured.push_back(time);
+        const float progress = pingProgress(calibration, measured.size());
+        barBlitter->setVec4("status", Vec4(progress, progress, progress, progress));
+        for (int frame = 0; frame < 3 && !cancelled; ++frame) {
+            screen.target->begin();
+            titleBlitter->blit();
+            barBlitter->blit();
+            screen.target->end();
+            pump();
+        }
+    }
+
+    void savePings() override
+    {
+        File file(std::fopen(newPingsFile, "w"));
+        if (!file.handle)
+            VOSTREL_THROW("Cannot write " << newPingsFile << ": " << std::strerror(errno));
+        std::fprintf(file.handle, "%d ", static_cast<int>(measured.size()));
+        for (float time : measured)
+            std::fprintf(file.handle, "%f ", time);
+        std::fprintf(file.handle, "\n");
+        const bool failed = std::ferror(file.handle) != 0;
+        const bool notClosed = std::fclose(file.handle) != 0;
+        file.handle = nullptr;
+        if (failed || notClosed)
+            VOSTREL_THROW("Cannot write " << newPingsFile << ": the file was not written completely");
+    }
+
+    void loadPings() override
+    {
+        File file(std::fopen(pingsFile, "r"));
+        if (!file.handle)
+            VOSTREL_THROW_AT_LINE(108, "file not found: " << pingsFile);
+        calibration = readPings(file.handle, pingsFile);
+    }
+
+    void finish(RenderTexture& screen) override
+    {
+        std::unique_ptr<Blitter> blitter(createBlitter(1));
+        const float offset[2] = {0.0f, 0.0f};
+        const float weight = 1.0f;
+        blitter->setOffsets(offset);
+        blitter->setWeights(&weight);
+        SysClockSyncronizer clock(0.0f);
+        clock.start();
+        for (float t = clock.getTime(); t < 1.0f && !cancelled; t = clock.getTime()) {
+            screen.target->begin();
+            blitter->blit(titleTexture);
+            drawNoise(Vec4(t, t, t, t), Core::BLENDOP_REVERSE_SUBTRACT);
+            screen.target->end();
+            pump();
+        }
+    }
+
+private:
+    void pump()
+    {
+        if (pumpMessages && !pumpMessages())
+            cancelled = true;
+    }
+
+    MessagePump pumpMessages;
+    bool cancelled = false;
+    Core::Texture* titleTexture; // the texture cache's
+    SysClockSyncronizer stepClock;
+    std::vector<float> measured;
+    std::vector<float> calibration;
+    OwnedBuild barBuild;
+    OwnedBuild titleBuild;
+    std::unique_ptr<GenericFullscreenBlitter> barBlitter;
+    std::unique_ptr<GenericFullscreenBlitter> titleBlitter;
+};
+
+} // namespace
+
+LoadingEffect* createLoadingEffect(MessagePump pumpMessages)
+{
+    return new LoadingEffectImpl(std::move(pumpMessages));
+}
+
+std::vector<float> readPings(std::FILE* file, const std::string& fileName)
+{
+    int count = 0;
+    if (std::fscanf(file, "%d ", &count) != 1)
+        VOSTREL_THROW(fileName << ": no count of times at its start");
+    if (count < 0 || count > maxPingCount)
+        VOSTREL_THROW(fileName << ": " << count << " times is out of range (0 to " << maxPingCount << ")");
+    std::vector<float> times(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        if (std::fscanf(file, "%f ", &times[i]) != 1)
+            VOSTREL_THROW(fileName << ": time " << i + 1 << " of " << count << " is missing or not a number");
+    return times;
+}
+
+float pingProgress(const std::vector<float>& calibration, size_t k)
+{
+    if (k == 0 || k > calibration.size())
+        return 1.0f;
+    const float total = calibration.back();
+    if (!(total > 0.0f) || !std::isfinite(total))
+        return 1.0f;
+    const float progress = calibration[k - 1] / total;
+    if (std::isnan(progress))
+        return 1.0f;
+    return std::fmin(std::fmax(progress, 0.0f), 1.0f);
+}
+
+} // namespace Vostrel

@@ -1,0 +1,51 @@
+#include "Libs/Testing/Utils/CubemapBox.h"
+
+#include "Libs/Common/StringUtils.h"
+#include "Libs/Core/Texture.h"
+#include "Libs/EvaluationGraph/ShaderContext.h"
+#include "Libs/EvaluationGraph/ShaderGraph.h"
+#include "Libs/Image/Image.h"
+#include "Libs/Scene/LwScene.h"
+#include "Libs/Scene/SceneRenderer.h"
+
+namespace Vostrel {
+
+CubemapBox::CubemapBox(LwScene& scene, const std::string& imageFile)
+{
+    cube.reset(loadImage(imageFile, true)->createCubeTexture(nullptr));
+    ShaderGraph graph;
+    ShaderValue location = graph.vertexStream("location");
+    graph.setPosition(matrixProduct4(graph.uniform("fullTransform", 4), location));
+    ShaderValue direction = matrixProduct4(graph.uniform("meshTransform", 4), location);
+    graph.setColorResult(texld(direction, graph.texture("texture1", Core::TEXTURE_TYPE_CUBE)));
+    shader = std::make_unique<ShaderContext>(graph);
+    material = std::make_unique<BasicSceneMaterial>(shader.get());
+    material->setTextureCount(1);
+    material->setTexture(0, cube.get());
+
+    const float halfPi = 1.57079632679f;
+    const struct {
+        Vec3 axis;
+        float angle;
+    } turns[6] = {{{0, 1, 0}, 0}, {{0, 1, 0}, halfPi}, {{0, 1, 0}, 2 * halfPi}, {{0, 1, 0}, 3 * halfPi},
+                  {{1, 0, 0}, halfPi}, {{1, 0, 0}, -halfPi}};
+    for (int i = 0; i < 6; ++i) {
+        // The face model moves one unit out, is scaled by 500, then turned:
+        // every face closes the box at 500 units.
+        const Matrix3 rotation = Matrix3::rotation(turns[i].axis, turns[i].angle);
+        faces[i] = affineTransform(rotation * Matrix3::scaling(Vec3(500, 500, 500)), rotation * Vec3(0, 0, 500));
+        const std::string name = "BBox" + StringUtils::intToString(i + 1);
+        scene.addMeshFromFile(name, "data/Models/CubemapBox.lwo@1", "");
+        scene.setMaterial(name, material.get());
+        scene.setExternalTransform(name, &faces[i]);
+    }
+}
+
+CubemapBox::~CubemapBox() = default;
+
+std::unique_ptr<CubemapBox> addCubemapBox(LwScene& scene, const std::string& imageFile)
+{
+    return std::make_unique<CubemapBox>(scene, imageFile);
+}
+
+} // namespace Vostrel

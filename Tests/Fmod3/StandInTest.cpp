@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "Platform/Fmod3/Decoder.h"
+#include "Platform/Fmod3/Fmod.h"
+#include "Platform/Fmod3/Module.h"
+#include "Platform/Fmod3/Sound.h"
+#include "Platform/Win32/Host.h"
+#include "Tests/Support/TempDir.h"
+
+namespace {
+
+constexpr int64_t second = 1000000000LL;
+
+void advance(double seconds)
+{
+    Win32Host::advanceCounter(static_cast<int64_t>(seconds * second));
+}
+
+std::string ffmpeg(const VostrelTest::TempDir& folder, const std::string& name, const std::string& arguments)
+{
+    const std::string output = folder.file(name);
+    const std::string command = "ffmpeg -v error -nostdin -y " + arguments + " " + output;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return VostrelTest::TempDir::read(output);
+}
+
+// ffmpeg's own decode of a file's first channel, at the file's rate.
+std::vector<float> ffmpegDecode(const VostrelTest::TempDir& folder, const std::string& file)
+{
+    const std::string raw = ffmpeg(folder, "decoded.f32", "-i " + folder.file(file) + " -af 'pan=mono|c0=c0' -f f32le");
+    std::vector<float> samples(raw.size() / sizeof(float));
+    std::memcpy(samples.data(), raw.data(), samples.size() * sizeof(float));
+    return samples;
+}
+
+std::vector<float> decodeFirstChannel(Fmod3::Decoder& decoder, size_t frames)
+{
+    std::vector<float> interleaved(frames * decoder.getChannels());
+    size_t got = 0, more;
+    while (got < frames && (more = decoder.read(interleaved.data() + got * decoder.getChannels(), frames - got)) > 0)
+        got += more;
+    std::vector<float> mono(got);
+    for (size_t k = 0; k < got; ++k)
+        mono[k] = interleaved[k * decoder.getChannels()];
+    return mono;
+}
+
+std::vector<unsigned char> bytesOf(const std::string& text)
+{
+    return std::vector<unsigned char>(text.begin(), text.end());
+}
+
+struct Format {
+    const char* file;
+    const char* arguments;
+    int rate;
+    // How far our decode and ffmpeg's may differ in length (frames) and value.
+    int64_t lengthSlack;
+    float valueSlack;
+};
+
+const Format formats[] = {
+    {"tone.wav", "-c:a pcm_s16le -ac 2", 44100, 0, 1e-6f},
+    {"tone8.wav", "-c:a pcm_u8 -ac 1 -ar 22050", 22050, 0, 1e-6f},
+    {"tone.ogg", "-c:a libvorbis -q:a 4 -ac 2", 44100, 0, 2e-3f},
+    {"mono.ogg", "-c:a libvorbis -q:a 2 -ac 1 -ar 22050", 22050, 0, 2e-3f},
+    // Within one MPEG frame.
+    {"tone.mp3", "-c:a libmp3lame -b:a 128k -ac 2", 44100, 1152, 2e-2f},
+};
+
+TEST(Fmod3Decoder, LengthsSamplesAndSeeksAgreeWithFfmpeg)
+{
+    VostrelTest::TempDir folder;
+    for (const Format& format : formats) {
+        const std::string bytes =
+            ffmpeg(folder, format.file,
+                   "-f lavfi -i sine=frequency=330:duration=2.3457:sample_rate=" + std::to_string(format.rate) +
+                       " -af volume=0.5 " + format.arguments);
+        auto decoder = Fmod3::openDecoder(bytesOf(bytes));
+        ASSERT_TRUE(decoder) << format.file;
+        const std::vector<float> reference = ffmpegDecode(folder, format.file);
+        EXPECT_EQ(decoder->getRate(), format.rate) << format.file;
+        EXPECT_NEAR(decoder->getLength(), static_cast<int64_t>(reference.size()), format.lengthSlack) << format.file;
+
+        const std::vector<float> ours = decodeFirstChannel(*decoder, static_cast<size_t>(decoder->getLength()) + 10);
+        EXPECT_EQ(static_cast<int64_t>(ours.size()), decoder->getLength()) << format.file;
+        float worst = 0.0f;
+        for (size_t k = 0; k < std::min(ours.size(), reference.size()); ++k)
+            worst = std::max(worst, std::fabs(ours[k] - reference[k]));
+        EXPECT_LT(worst, format.valueSlack) << format.file;
+
+        // A seek lands on the very frame a straight decode reaches.
+        for (int64_t frame : {int64_t(0), int64_t(12345), decoder->getLength() - 700}) {
+            ASSERT_TRUE(decoder->seek(frame)) << format.file << " " << frame;
+            const std::vector<float> after = decodeFirstChannel(*decoder, 500);
+            ASSERT_EQ(after.size(), 500u) << format.file;
+            for (size_t k = 0; k < after.size(); k += 50)
+                EXPECT_NEAR(after[k], ours[static_cast<size_t>(frame) + k], 1e-4f) << format.file << " " << frame;
+        }
+    }
+}
+
+// The library on virtual time with no device: positions are exact.
+class Fmod3Stream : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Win32Host::setVirtualCounter(true);
+        ASSERT_TRUE(FSOUND_Init(44100, 2, 0));
+        ASSERT_TRUE(Fmod3::usesWallClockSink());
+        wav = makeWav(3 * 44100);
+    }
+    void TearDown() override
+    {
+        FSOUND_Close();
+        Win32Host::setVirtualCounter(false);
+    }
+    static std::string makeWav(int frames)
+    {
+        auto little = [](uint32_t value, int bytes) {
+            std::string out;
+            for (int k = 0; k < bytes; ++k)
+                out += static_cast<char>((value >> (8 * k)) & 0xFF);
+            return out;
+        };
+        std::string samples;
+        for (int k = 0; k < frames; ++k)
+            samples += little(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(k * 0.05))), 2);
+        return "RIFF" + little(36 + samples.size(), 4) + "WAVEfmt " + little(16, 4) + little(1, 2) + little(1, 2) +
+               little(44100, 4) + little(88200, 4) + little(2, 2) + little(16, 2) + "data" +
+               little(samples.size(), 4) + samples;
+    }
+    FSOUND_STREAM* open(const std::string& bytes)
+    {
+        return FSOUND_Stream_Open(bytes.data(), FSOUND_NORMAL | FSOUND_LOADMEMORY | FSOUND_MPEGACCURATE, 0,
+                                  static_cast<int>(bytes.size()));
+    }
+    std::string wav;
+};
+
+TEST_F(Fmod3Stream, OtherBytesAreAnUnknownFormat)
+{
+    const std::string cases[] = {
+        "hello, world",
+        "RIFF\x10\0\0\0WAVEfmt \x04\0\0\0",
+        std::string("OggS\0\x02", 6) + std::string(200, 'x'),
+        std::string("\xFF\xFB\x90", 3),
+        wav.substr(0, 44),
+    };
+    for (const std::string& bytes : cases) {
+        EXPECT_EQ(open(bytes), nullptr) << bytes;
+        EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_FILE_FORMAT) << bytes;
+    }
+}
+
+TEST_F(Fmod3Stream, PositionMovesOnlyWhilePlaying)
+{
+    FSOUND_STREAM* stream = open(wav);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(FSOUND_Stream_GetLengthMs(stream), 3000);
+    const int channel = FSOUND_Stream_PlayEx(FSOUND_FREE, stream, nullptr, true);
+    ASSERT_GE(channel, 0);
+    EXPECT_EQ(FSOUND_GetFrequency(channel), 44100);
+    EXPECT_TRUE(FSOUND_IsPlaying(channel));
+    const struct {
+        const char* action;
+        double elapse;
+        int expected;
+    } steps[] = {
+        {"", 1.0, 0},          {"resume", 1.0, 1000}, {"", 0.25, 1250},    {"pause", 2.0, 1250},
+        {"seek", 1.0, 2500},   {"resume", 0.1, 2600}, {"seek 0", 0.0, 0},  {"", 0.0025, 2},
+    };
+    for (const auto& step : steps) {
+        const std::string action = step.action;
+        if (action == "resume")
+            FSOUND_SetPaused(channel, false);
+        else if (action == "pause")
+            FSOUND_SetPaused(channel, true);
+        else if (action == "seek")
+            FSOUND_Stream_SetTime(stream, 2500);
+        else if (action == "seek 0")
+            FSOUND_Stream_SetTime(stream, 0);
+        advance(step.elapse);
+        EXPECT_EQ(FSOUND_Stream_GetTime(stream), step.expected) << action;
+    }
+    EXPECT_TRUE(FSOUND_Stream_Close(stream));
+    EXPECT_FALSE(FSOUND_IsPlaying(channel));
+}
+
+struct EndRecord {
+    std::atomic<int> calls{0};
+    int channel = -1;
+    std::thread::id thread;
+};
+
+signed char recordEnd(FSOUND_STREAM*, void*, int, void* userData)
+{
+    EndRecord& record = *static_cast<EndRecord*>(userData);
+    record.thread = std::this_thread::get_id();
+    // Calling back in from the callback must not deadlock.
+    FSOUND_SetPaused(record.channel, true);
+    ++record.calls;
+    return true;
+}
+
+TEST_F(Fmod3Stream, TheEndIsReportedOnceFromTheLibrarysThread)
+{
+    FSOUND_STREAM* stream = open(wav);
+    EndRecord record;
+    record.channel = FSOUND_Stream_PlayEx(FSOUND_FREE, stream, nullptr, false);
+    ASSERT_TRUE(FSOUND_Stream_SetEndCallback(stream, recordEnd, &record));
+    advance(2.9);
+    EXPECT_TRUE(FSOUND_IsPlaying(record.channel));
+    advance(0.2);
+    EXPECT_FALSE(FSOUND_IsPlaying(record.channel));
+    EXPECT_EQ(FSOUND_Stream_GetTime(stream), 3000);
+    for (int wait = 0; wait < 2000 && record.calls == 0; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    advance(5.0);
+    FSOUND_Stream_GetTime(stream);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(record.calls, 1);
+    EXPECT_NE(record.thread, std::this_thread::get_id());
+    EXPECT_TRUE(FSOUND_Stream_Close(stream));
+}
+
+TEST(Fmod3Module, EveryExportResolvesAndTheUnprovidedOnesFail)
+{
+    Fmod3::registerModule();
+    Fmod3::registerModule();
+    HMODULE module = LoadLibraryA("C:\\Windows\\FMOD.DLL");
+    ASSERT_NE(module, nullptr);
+    int unprovided = 0;
+    for (const char* name : Fmod3::exportNames) {
+        FARPROC entry = GetProcAddress(module, name);
+        ASSERT_NE(entry, nullptr) << name;
+        if (entry == GetProcAddress(module, "_FMUSIC_GetUserData@4")) {
+            ++unprovided;
+            EXPECT_EQ(entry(), 0) << name;
+        }
+    }
+    EXPECT_EQ(unprovided, 207);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM);
+    auto getVersion = reinterpret_cast<float (*)()>(reinterpret_cast<void (*)()>(GetProcAddress(module, "_FSOUND_GetVersion@0")));
+    EXPECT_GE(getVersion(), 3.73f);
+    EXPECT_TRUE(FreeLibrary(module));
+}
+
+} // namespace
