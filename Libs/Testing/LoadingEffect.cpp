@@ -36,16 +36,10 @@ struct File {
     File& operator=(const File&) = delete;
 };
 
-// A built graph whose shaders this object frees (a build's shaders are
-// otherwise kept for the whole run); the blitters drawing with them go first.
+// A built graph; its shaders go with it, after the blitters drawing with them.
 struct OwnedBuild {
     ShaderBuild build;
     explicit OwnedBuild(const ShaderGraph& graph) : build(graph.build()) {}
-    ~OwnedBuild()
-    {
-        delete build.getVertexShader();
-        delete build.getPixelShader();
-    }
     OwnedBuild(const OwnedBuild&) = delete;
     OwnedBuild& operator=(const OwnedBuild&) = delete;
 };
