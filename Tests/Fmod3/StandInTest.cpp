@@ -14,6 +14,7 @@
 #include "Platform/Fmod3/Sound.h"
 #include "Platform/Win32/Host.h"
 #include "Tests/Support/TempDir.h"
+#include "Tests/Support/Wav.h"
 
 namespace {
 
@@ -116,27 +117,12 @@ protected:
         Win32Host::setVirtualCounter(true);
         ASSERT_TRUE(FSOUND_Init(44100, 2, 0));
         ASSERT_TRUE(Fmod3::usesWallClockSink());
-        wav = makeWav(3 * 44100);
+        wav = VostrelTest::toneWav(44100, 3 * 44100, 8000, 0.05);
     }
     void TearDown() override
     {
         FSOUND_Close();
         Win32Host::setVirtualCounter(false);
-    }
-    static std::string makeWav(int frames)
-    {
-        auto little = [](uint32_t value, int bytes) {
-            std::string out;
-            for (int k = 0; k < bytes; ++k)
-                out += static_cast<char>((value >> (8 * k)) & 0xFF);
-            return out;
-        };
-        std::string samples;
-        for (int k = 0; k < frames; ++k)
-            samples += little(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(k * 0.05))), 2);
-        return "RIFF" + little(36 + samples.size(), 4) + "WAVEfmt " + little(16, 4) + little(1, 2) + little(1, 2) +
-               little(44100, 4) + little(88200, 4) + little(2, 2) + little(16, 2) + "data" +
-               little(samples.size(), 4) + samples;
     }
     FSOUND_STREAM* open(const std::string& bytes)
     {
