@@ -235,7 +235,8 @@ TEST(Fmod3Module, EveryExportResolvesAndTheUnprovidedOnesFail)
     }
     EXPECT_EQ(unprovided, 207);
     EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM);
-    auto getVersion = reinterpret_cast<float (*)()>(reinterpret_cast<void (*)()>(GetProcAddress(module, "_FSOUND_GetVersion@0")));
+    FARPROC version = GetProcAddress(module, "_FSOUND_GetVersion@0");
+    auto getVersion = reinterpret_cast<float (*)()>(reinterpret_cast<void (*)()>(version));
     EXPECT_GE(getVersion(), 3.73f);
     EXPECT_TRUE(FreeLibrary(module));
 }

@@ -20,7 +20,8 @@ TEST(MusicOnStandIn, PlaysToTheEndOfTheMusicAndStops)
     Win32Host::setVirtualCounter(true);
     VostrelTest::TempDir folder;
     {
-        Vostrel::MusicSyncronizer clock(60.0f, 0.5f, 100.0f, folder.write("tone.wav", VostrelTest::toneWav(22050, 2 * 22050, 3000, 0.1)), 0.0f);
+        const std::string music = folder.write("tone.wav", VostrelTest::toneWav(22050, 2 * 22050, 3000, 0.1));
+        Vostrel::MusicSyncronizer clock(60.0f, 0.5f, 100.0f, music, 0.0f);
         EXPECT_EQ(clock.getFrequency(), 22050.0f);
         EXPECT_EQ(clock.getLengthMs(), 2000.0f);
         clock.start();

@@ -245,7 +245,8 @@ std::vector<float> synthesiseMusic()
                                  (beat < slowBeats ? beat % 8 == 0 : (beat - slowBeats) % 4 == 0);
         if (chordStarts) {
             const int span = beat < slowBeats ? 8 : 4;
-            addChord(mix, beatTime(beat), beatTime(beat + span) - beatTime(beat), chord, beat < slowBeats ? 0.05f : 0.04f);
+            const float level = beat < slowBeats ? 0.07f : 0.055f;
+            addChord(mix, beatTime(beat), beatTime(beat + span) - beatTime(beat), chord, level);
         }
     }
     // The closing chord rings to the end.
