@@ -218,6 +218,47 @@ TEST_F(Fmod3Stream, TheEndIsReportedOnceFromTheLibrarysThread)
     EXPECT_TRUE(FSOUND_Stream_Close(stream));
 }
 
+struct SlowEnd {
+    std::atomic<bool> entered{false}, closing{false}, closedDuringCallback{false}, done{false};
+    std::atomic<bool>* closed = nullptr;
+};
+
+signed char slowEnd(FSOUND_STREAM*, void*, int, void* userData)
+{
+    SlowEnd& slow = *static_cast<SlowEnd*>(userData);
+    slow.entered = true;
+    while (!slow.closing)
+        std::this_thread::yield();
+    // Close is on its way: it must wait for this callback to return.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    slow.closedDuringCallback = slow.closed->load();
+    slow.done = true;
+    return true;
+}
+
+TEST_F(Fmod3Stream, CloseWaitsForACallbackInProgress)
+{
+    FSOUND_STREAM* stream = open(wav);
+    SlowEnd slow;
+    std::atomic<bool> closed{false};
+    slow.closed = &closed;
+    FSOUND_Stream_PlayEx(FSOUND_FREE, stream, nullptr, false);
+    FSOUND_Stream_SetEndCallback(stream, slowEnd, &slow);
+    advance(3.5);
+    FSOUND_Stream_GetTime(stream);
+    while (!slow.entered)
+        std::this_thread::yield();
+    std::thread closer([&] {
+        slow.closing = true;
+        FSOUND_Stream_Close(stream);
+        closed = true;
+    });
+    closer.join();
+    while (!slow.done)
+        std::this_thread::yield();
+    EXPECT_FALSE(slow.closedDuringCallback);
+}
+
 TEST(Fmod3Module, EveryExportResolvesAndTheUnprovidedOnesFail)
 {
     Fmod3::registerModule();
