@@ -248,7 +248,7 @@ bool openDevice(System& s)
         return false;
     s.audioSubsystem = true;
     const char* driver = SDL_GetCurrentAudioDriver();
-    if (!driver || std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "disk") == 0)
+    if (!driver || std::strcmp(driver, "dummy") == 0)
         return false;
     SDL_AudioSpec wanted{};
     wanted.freq = s.mixRate;

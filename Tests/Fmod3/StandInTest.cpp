@@ -259,6 +259,51 @@ TEST_F(Fmod3Stream, CloseWaitsForACallbackInProgress)
     EXPECT_FALSE(slow.closedDuringCallback);
 }
 
+// SDL's disk driver plays at the pace of a device and keeps what it heard.
+TEST(Fmod3Device, PlaysTheStreamIntoTheDevice)
+{
+    VostrelTest::TempDir folder;
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", folder.file("heard.raw").c_str(), 1);
+    ASSERT_TRUE(FSOUND_Init(44100, 1, 0));
+    EXPECT_FALSE(Fmod3::usesWallClockSink());
+    // 351 Hz at a quarter of full scale.
+    const std::string wav = VostrelTest::toneWav(44100, 3 * 44100, 8192, 0.05);
+    FSOUND_STREAM* stream = FSOUND_Stream_Open(wav.data(), FSOUND_LOADMEMORY, 0, static_cast<int>(wav.size()));
+    const int channel = FSOUND_Stream_PlayEx(FSOUND_FREE, stream, nullptr, false);
+    for (int wait = 0; wait < 2000 && FSOUND_Stream_GetTime(stream) < 400; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    FSOUND_SetPaused(channel, true);
+    const int played = FSOUND_Stream_GetTime(stream);
+    FSOUND_Close();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+
+    const std::string raw = VostrelTest::TempDir::read(folder.file("heard.raw"));
+    std::vector<float> heard(raw.size() / sizeof(float));
+    std::memcpy(heard.data(), raw.data(), heard.size() * sizeof(float));
+    ASSERT_GE(played, 400);
+    // The device ran silent until the stream started.
+    size_t start = 0;
+    while (start < heard.size() && heard[start] == 0.0f)
+        start += 2;
+    ASSERT_GE(heard.size(), start + 2 * 44100 * 300 / 1000);
+    // Nothing beyond the device's buffer was mixed ahead of the position.
+    size_t end = heard.size();
+    while (end > start && heard[end - 2] == 0.0f)
+        end -= 2;
+    EXPECT_LE((end - start) / 2, played * 44100 / 1000 + 3 * 2048u);
+    int crossings = 0, uneven = 0;
+    float peak = 0.0f;
+    for (size_t k = start + 2; k < start + 2 * 44100 * 300 / 1000; k += 2) {
+        crossings += (heard[k - 2] < 0.0f) != (heard[k] < 0.0f);
+        peak = std::max(peak, heard[k]);
+        uneven += heard[k] != heard[k + 1];
+    }
+    EXPECT_EQ(uneven, 0) << "mono plays on both sides";
+    EXPECT_NEAR(crossings / 2 / 0.3, 44100 * 0.05 / (2 * M_PI), 5.0);
+    EXPECT_NEAR(peak, 0.25f, 0.01f);
+}
+
 TEST(Fmod3Module, EveryExportResolvesAndTheUnprovidedOnesFail)
 {
     Fmod3::registerModule();
