@@ -73,8 +73,8 @@ MusicSyncronizer::MusicSyncronizer(float bpm, float start, float end, const std:
     ++liveClocks;
     try {
         timer.reset();
-        if (bpm < 1.0f)
-            VOSTREL_THROW_AT_LINE(175, "BPM cannot be as low as " << bpm);
+        if (this->bpm < 1.0f)
+            VOSTREL_THROW_AT_LINE(175, "BPM cannot be as low as " << this->bpm);
         VOSTREL_FMOD(fmod, FSOUND_Stream_SetBufferSize)(200);
         readMusicFile();
         openStream(volume);
@@ -110,8 +110,8 @@ void MusicSyncronizer::readMusicFile()
 
 void MusicSyncronizer::openStream(float volume)
 {
-    stream = VOSTREL_FMOD(fmod, FSOUND_Stream_Open)(musicData.data(), FSOUND_NORMAL | FSOUND_LOADMEMORY | FSOUND_MPEGACCURATE,
-                                                   0, static_cast<int>(musicData.size()));
+    const unsigned int mode = FSOUND_NORMAL | FSOUND_LOADMEMORY | FSOUND_MPEGACCURATE;
+    stream = VOSTREL_FMOD(fmod, FSOUND_Stream_Open)(musicData.data(), mode, 0, static_cast<int>(musicData.size()));
     if (!stream)
         VOSTREL_THROW_AT_LINE(202, fmodErrorString(VOSTREL_FMOD(fmod, FSOUND_GetError)()) << ": " << fileName);
     channel = VOSTREL_FMOD(fmod, FSOUND_Stream_PlayEx)(FSOUND_FREE, stream, nullptr, true);
