@@ -97,14 +97,7 @@ struct Shell {
         screen.width = 640;
         screen.height = 480;
         screen.target = window;
-        targets = {&screen,
-                   RenderTargetPool::acquire(512, 512, Core::FORMAT_A8R8G8B8),
-                   RenderTargetPool::acquire(512, 512, Core::FORMAT_RGBA16F),
-                   RenderTargetPool::acquire(512, 512, Core::FORMAT_A8R8G8B8),
-                   RenderTargetPool::acquire(1, 1, Core::FORMAT_A8R8G8B8),
-                   RenderTargetPool::acquire(1, 1, Core::FORMAT_A8R8G8B8)};
-        clearTarget(targets.black, Vec4(0.0f, 0.0f, 0.0f, 0.0f));
-        clearTarget(targets.white, Vec4(1.0f, 1.0f, 1.0f, 1.0f));
+        targets = acquireDemoTargets(&screen);
         composer = createBlitComposer();
     }
 

@@ -33,9 +33,7 @@ Demo::~Demo()
     }
     timeline.reset();
     parts.clear();
-    for (RenderTexture* target : {targets.a, targets.b, targets.c, targets.black, targets.white})
-        if (target)
-            RenderTargetPool::release(target);
+    releaseDemoTargets(targets);
 }
 
 const std::array<const char*, 11>& Demo::partNames()
@@ -93,7 +91,7 @@ void Demo::init()
     std::unique_ptr<LoadingEffect> loading = loadingEffectFactory([this] { return pumpMessages(); });
     for (int i = 0; i < 3; ++i)
         loading->draw(*screen);
-    acquireTargets();
+    targets = acquireDemoTargets(screen.get());
     loadParts(*loading);
     if (!running)
         return;
@@ -115,18 +113,6 @@ void Demo::makeClock()
         clock = std::make_unique<MusicSyncronizer>(60.0f, startValue, endTime, musicFile, musicVolume);
     else
         clock = std::make_unique<SysClockSyncronizer>(startValue);
-}
-
-void Demo::acquireTargets()
-{
-    targets.screen = screen.get();
-    targets.a = RenderTargetPool::acquire(512, 512, Core::FORMAT_A8R8G8B8);
-    targets.b = RenderTargetPool::acquire(512, 512, Core::FORMAT_RGBA16F);
-    targets.c = RenderTargetPool::acquire(512, 512, Core::FORMAT_A8R8G8B8);
-    targets.black = RenderTargetPool::acquire(1, 1, Core::FORMAT_A8R8G8B8);
-    targets.white = RenderTargetPool::acquire(1, 1, Core::FORMAT_A8R8G8B8);
-    clearTarget(targets.black, Vec4(0.0f, 0.0f, 0.0f, 0.0f));
-    clearTarget(targets.white, Vec4(1.0f, 1.0f, 1.0f, 1.0f));
 }
 
 void Demo::loadParts(LoadingEffect& loading)

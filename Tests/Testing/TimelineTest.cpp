@@ -491,14 +491,7 @@ TEST_F(TimelineRender, ElevatorHalfABeatInShowsHalfThePart)
     screen.width = window->getWidth();
     screen.height = window->getHeight();
     screen.target = window;
-    const DemoTargets targets = {&screen,
-                                 RenderTargetPool::acquire(512, 512, Core::FORMAT_A8R8G8B8),
-                                 RenderTargetPool::acquire(512, 512, Core::FORMAT_RGBA16F),
-                                 RenderTargetPool::acquire(512, 512, Core::FORMAT_A8R8G8B8),
-                                 RenderTargetPool::acquire(1, 1, Core::FORMAT_A8R8G8B8),
-                                 RenderTargetPool::acquire(1, 1, Core::FORMAT_A8R8G8B8)};
-    clearTarget(targets.black, Vec4(0.0f, 0.0f, 0.0f, 0.0f));
-    clearTarget(targets.white, Vec4(1.0f, 1.0f, 1.0f, 1.0f));
+    const DemoTargets targets = acquireDemoTargets(&screen);
     OnePart parts;
     FakeClock clock;
     clock.time = elevatorStart + 0.5f;
