@@ -1,5 +1,6 @@
 #include "Libs/Testing/Demo.h"
 
+#include "Libs/Common/Exception.h"
 #include "Libs/Core/APICore.h"
 #include "Libs/Core/RenderWindow.h"
 #include "Libs/Postprocessing/PostProcessing.h"
@@ -24,11 +25,11 @@ Demo::Demo(int argc, char** argv)
 
 Demo::~Demo()
 {
-    // Without a core the parts' and targets' device objects are gone already.
+    // Without a core the parts' device objects are gone already; their
+    // destructors would free them a second time.
     if (!Core::APICore::getExistingInstance()) {
         for (auto& part : parts)
             part.second.release();
-        screen.release();
         return;
     }
     timeline.reset();
@@ -128,9 +129,12 @@ void Demo::loadParts(LoadingEffect& loading)
             std::cout << "WARNING: " << name << " is enabled but not in this build" << std::endl;
             continue;
         }
-        std::unique_ptr<DemoEffect>& part = parts[name];
-        part = factory->second();
-        part->init();
+        std::unique_ptr<DemoEffect> part = factory->second();
+        if (!part)
+            VOSTREL_THROW("Demo::init: the factory of " << name << " made no part");
+        DemoEffect& made = *part;
+        parts[name] = std::move(part);
+        made.init();
     }
     loading.ping(*screen);
 }
