@@ -110,8 +110,8 @@ void MusicSyncronizer::readMusicFile()
 
 void MusicSyncronizer::openStream(float volume)
 {
-    stream = VOSTREL_FMOD(fmod, FSOUND_Stream_Open)(musicData.data(), FSOUND_NORMAL | FSOUND_LOADMEMORY | FSOUND_MPEGACCURATE,
-                                                   0, static_cast<int>(musicData.size()));
+    const unsigned int mode = FSOUND_NORMAL | FSOUND_LOADMEMORY | FSOUND_MPEGACCURATE;
+    stream = VOSTREL_FMOD(fmod, FSOUND_Stream_Open)(musicData.data(), mode, 0, static_cast<int>(musicData.size()));
     if (!stream)
         VOSTREL_THROW_AT_LINE(202, fmodErrorString(VOSTREL_FMOD(fmod, FSOUND_GetError)()) << ": " << fileName);
     channel = VOSTREL_FMOD(fmod, FSOUND_Stream_PlayEx)(FSOUND_FREE, stream, nullptr, true);

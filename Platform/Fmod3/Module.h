@@ -5,8 +5,8 @@
 
 namespace Fmod3 {
 
-// Registers "fmod.dll"; calling it again changes nothing (a loaded module
-// stays valid).
+// Registers "fmod.dll" in place of any module of that name that is not
+// loaded; calling it again is harmless (a loaded module stays as it is).
 void registerModule();
 
 } // namespace Fmod3

@@ -162,8 +162,10 @@ void mixStream(System& s, FSOUND_STREAM& stream, const Channel& channel, float* 
             s.endEvents.push_back(&stream);
             break;
         }
+        // Buffering may move the frames, so take the pointer after it.
+        const bool interpolate = fraction > 0.0f && buffer(stream, index + 1);
         const float* a = &stream.pending[index * 2];
-        const float* b = fraction > 0.0f && buffer(stream, index + 1) ? a + 2 : a;
+        const float* b = interpolate ? a + 2 : a;
         out[k * 2] += (a[0] + (b[0] - a[0]) * fraction) * leftGain;
         out[k * 2 + 1] += (a[1] + (b[1] - a[1]) * fraction) * rightGain;
         stream.phase += step;
@@ -246,7 +248,7 @@ bool openDevice(System& s)
         return false;
     s.audioSubsystem = true;
     const char* driver = SDL_GetCurrentAudioDriver();
-    if (!driver || std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "disk") == 0)
+    if (!driver || std::strcmp(driver, "dummy") == 0)
         return false;
     SDL_AudioSpec wanted{};
     wanted.freq = s.mixRate;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "Platform/Fmod3/Decoder.h"
 #include "Tests/Support/TempDir.h"
@@ -43,43 +44,41 @@ std::vector<double> bandEnergy(const std::vector<float>& samples, double cutoff,
     return energy;
 }
 
-class GeneratedMusic : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        folder = new VostrelTest::TempDir;
-        Vostrel::Content::writeMusic(folder->path);
-        const std::string file = folder->file("data/Music/vostrel.ogg");
-        const std::string raw = folder->file("decoded.f32");
-        const std::string command = "ffmpeg -v error -nostdin -y -i " + file + " -ac 1 -f f32le " + raw;
-        ASSERT_EQ(std::system(command.c_str()), 0);
-        const std::string bytes = VostrelTest::TempDir::read(raw);
-        decoded.resize(bytes.size() / sizeof(float));
-        std::memcpy(decoded.data(), bytes.data(), decoded.size() * sizeof(float));
-    }
-    static void TearDownTestSuite() { delete folder; }
-
-    static VostrelTest::TempDir* folder;
-    static std::vector<float> decoded;
+// The generated track, and ffmpeg's decode of it.
+struct Track {
+    VostrelTest::TempDir folder;
+    std::string bytes;
+    std::vector<float> decoded;
 };
 
-VostrelTest::TempDir* GeneratedMusic::folder = nullptr;
-std::vector<float> GeneratedMusic::decoded;
-
-TEST_F(GeneratedMusic, LastsTwoHundredTwentySecondsForFfmpegAndTheStandIn)
+std::unique_ptr<Track> makeTrack()
 {
+    auto track = std::make_unique<Track>();
+    Vostrel::Content::writeMusic(track->folder.path);
+    const std::string file = track->folder.file("data/Music/vostrel.ogg");
+    const std::string raw = track->folder.file("decoded.f32");
+    const std::string command = "ffmpeg -v error -nostdin -y -i " + file + " -ac 1 -f f32le " + raw;
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    track->bytes = VostrelTest::TempDir::read(file);
+    const std::string bytes = VostrelTest::TempDir::read(raw);
+    track->decoded.resize(bytes.size() / sizeof(float));
+    std::memcpy(track->decoded.data(), bytes.data(), track->decoded.size() * sizeof(float));
+    return track;
+}
+
+TEST(GeneratedMusic, FollowsTheShowsBeatsForTwoHundredTwentySeconds)
+{
+    const std::unique_ptr<Track> track = makeTrack();
+    const std::vector<float>& decoded = track->decoded;
+    // Its length, for ffmpeg and for the stand-in.
     EXPECT_NEAR(decoded.size() / rate, 220.0, 0.5);
-    const std::string bytes = VostrelTest::TempDir::read(folder->file("data/Music/vostrel.ogg"));
-    auto decoder = Fmod3::openDecoder(std::vector<unsigned char>(bytes.begin(), bytes.end()));
+    auto decoder = Fmod3::openDecoder(std::vector<unsigned char>(track->bytes.begin(), track->bytes.end()));
     ASSERT_TRUE(decoder);
     EXPECT_EQ(decoder->getRate(), 44100);
     EXPECT_EQ(decoder->getChannels(), 2);
     EXPECT_EQ(decoder->getLength(), static_cast<int64_t>(decoded.size()));
-}
 
-TEST_F(GeneratedMusic, KicksLandOnTheBeatGrid)
-{
-    // Energy below 400 Hz over the 5 ms from each millisecond.
+    // A kick on every beat of the grid. Energy below 400 Hz over the 5 ms from each millisecond.
     const std::vector<double> perMs = bandEnergy(decoded, 400.0, false);
     std::vector<double> low(perMs.size(), 0.0);
     for (size_t ms = 0; ms + 5 < perMs.size(); ++ms)
@@ -101,10 +100,8 @@ TEST_F(GeneratedMusic, KicksLandOnTheBeatGrid)
         EXPECT_GT(peak, 4.0 * before) << "no kick at " << beat;
         EXPECT_NEAR(onset / 1000.0, beat, 0.010) << "beat at " << beat;
     }
-}
 
-TEST_F(GeneratedMusic, EverySegmentStartsWithAnAccent)
-{
+    // An accent (bright noise) where each segment starts.
     const std::vector<double> high = bandEnergy(decoded, 4000.0, true);
     auto after = [&](double seconds) {
         double sum = 0.0;

@@ -14,6 +14,7 @@
 #include "Platform/Fmod3/Sound.h"
 #include "Platform/Win32/Host.h"
 #include "Tests/Support/TempDir.h"
+#include "Tests/Support/Wav.h"
 
 namespace {
 
@@ -116,27 +117,12 @@ protected:
         Win32Host::setVirtualCounter(true);
         ASSERT_TRUE(FSOUND_Init(44100, 2, 0));
         ASSERT_TRUE(Fmod3::usesWallClockSink());
-        wav = makeWav(3 * 44100);
+        wav = VostrelTest::toneWav(44100, 3 * 44100, 8000, 0.05);
     }
     void TearDown() override
     {
         FSOUND_Close();
         Win32Host::setVirtualCounter(false);
-    }
-    static std::string makeWav(int frames)
-    {
-        auto little = [](uint32_t value, int bytes) {
-            std::string out;
-            for (int k = 0; k < bytes; ++k)
-                out += static_cast<char>((value >> (8 * k)) & 0xFF);
-            return out;
-        };
-        std::string samples;
-        for (int k = 0; k < frames; ++k)
-            samples += little(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(k * 0.05))), 2);
-        return "RIFF" + little(36 + samples.size(), 4) + "WAVEfmt " + little(16, 4) + little(1, 2) + little(1, 2) +
-               little(44100, 4) + little(88200, 4) + little(2, 2) + little(16, 2) + "data" +
-               little(samples.size(), 4) + samples;
     }
     FSOUND_STREAM* open(const std::string& bytes)
     {
@@ -232,6 +218,92 @@ TEST_F(Fmod3Stream, TheEndIsReportedOnceFromTheLibrarysThread)
     EXPECT_TRUE(FSOUND_Stream_Close(stream));
 }
 
+struct SlowEnd {
+    std::atomic<bool> entered{false}, closing{false}, closedDuringCallback{false}, done{false};
+    std::atomic<bool>* closed = nullptr;
+};
+
+signed char slowEnd(FSOUND_STREAM*, void*, int, void* userData)
+{
+    SlowEnd& slow = *static_cast<SlowEnd*>(userData);
+    slow.entered = true;
+    while (!slow.closing)
+        std::this_thread::yield();
+    // Close is on its way: it must wait for this callback to return.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    slow.closedDuringCallback = slow.closed->load();
+    slow.done = true;
+    return true;
+}
+
+TEST_F(Fmod3Stream, CloseWaitsForACallbackInProgress)
+{
+    FSOUND_STREAM* stream = open(wav);
+    SlowEnd slow;
+    std::atomic<bool> closed{false};
+    slow.closed = &closed;
+    FSOUND_Stream_PlayEx(FSOUND_FREE, stream, nullptr, false);
+    FSOUND_Stream_SetEndCallback(stream, slowEnd, &slow);
+    advance(3.5);
+    FSOUND_Stream_GetTime(stream);
+    while (!slow.entered)
+        std::this_thread::yield();
+    std::thread closer([&] {
+        slow.closing = true;
+        FSOUND_Stream_Close(stream);
+        closed = true;
+    });
+    closer.join();
+    while (!slow.done)
+        std::this_thread::yield();
+    EXPECT_FALSE(slow.closedDuringCallback);
+}
+
+// SDL's disk driver plays at the pace of a device and keeps what it heard.
+TEST(Fmod3Device, PlaysTheStreamIntoTheDevice)
+{
+    VostrelTest::TempDir folder;
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", folder.file("heard.raw").c_str(), 1);
+    ASSERT_TRUE(FSOUND_Init(44100, 1, 0));
+    EXPECT_FALSE(Fmod3::usesWallClockSink());
+    // 351 Hz at a quarter of full scale.
+    const std::string wav = VostrelTest::toneWav(44100, 3 * 44100, 8192, 0.05);
+    FSOUND_STREAM* stream = FSOUND_Stream_Open(wav.data(), FSOUND_LOADMEMORY, 0, static_cast<int>(wav.size()));
+    const int channel = FSOUND_Stream_PlayEx(FSOUND_FREE, stream, nullptr, false);
+    for (int wait = 0; wait < 2000 && FSOUND_Stream_GetTime(stream) < 400; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    FSOUND_SetPaused(channel, true);
+    const int played = FSOUND_Stream_GetTime(stream);
+    FSOUND_Close();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+
+    const std::string raw = VostrelTest::TempDir::read(folder.file("heard.raw"));
+    std::vector<float> heard(raw.size() / sizeof(float));
+    std::memcpy(heard.data(), raw.data(), heard.size() * sizeof(float));
+    ASSERT_GE(played, 400);
+    // The device ran silent until the stream started.
+    size_t start = 0;
+    while (start < heard.size() && heard[start] == 0.0f)
+        start += 2;
+    ASSERT_GE(heard.size(), start + 2 * 44100 * 300 / 1000);
+    // Nothing beyond the device's buffer was mixed ahead of the position.
+    size_t end = heard.size();
+    while (end > start && heard[end - 2] == 0.0f)
+        end -= 2;
+    EXPECT_LE((end - start) / 2, played * 44100 / 1000 + 3 * 2048u);
+    int crossings = 0, uneven = 0;
+    float peak = 0.0f;
+    for (size_t k = start + 2; k < start + 2 * 44100 * 300 / 1000; k += 2) {
+        crossings += (heard[k - 2] < 0.0f) != (heard[k] < 0.0f);
+        peak = std::max(peak, heard[k]);
+        uneven += heard[k] != heard[k + 1];
+    }
+    EXPECT_EQ(uneven, 0) << "mono plays on both sides";
+    EXPECT_NEAR(crossings / 2 / 0.3, 44100 * 0.05 / (2 * M_PI), 5.0);
+    EXPECT_NEAR(peak, 0.25f, 0.01f);
+}
+
 TEST(Fmod3Module, EveryExportResolvesAndTheUnprovidedOnesFail)
 {
     Fmod3::registerModule();
@@ -249,7 +321,8 @@ TEST(Fmod3Module, EveryExportResolvesAndTheUnprovidedOnesFail)
     }
     EXPECT_EQ(unprovided, 207);
     EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM);
-    auto getVersion = reinterpret_cast<float (*)()>(reinterpret_cast<void (*)()>(GetProcAddress(module, "_FSOUND_GetVersion@0")));
+    FARPROC version = GetProcAddress(module, "_FSOUND_GetVersion@0");
+    auto getVersion = reinterpret_cast<float (*)()>(reinterpret_cast<void (*)()>(version));
     EXPECT_GE(getVersion(), 3.73f);
     EXPECT_TRUE(FreeLibrary(module));
 }

@@ -80,8 +80,8 @@ public:
     {
         if (frame >= left.size())
             return;
-        left[frame] += value * (1.0f - pan) * 2.0f * 0.5f;
-        right[frame] += value * pan * 2.0f * 0.5f;
+        left[frame] += value * (1.0f - pan);
+        right[frame] += value * pan;
     }
 
     std::vector<float> left, right;
@@ -241,11 +241,11 @@ std::vector<float> synthesiseMusic()
                 addPluck(mix, at, fastBeat * 0.25, frequency, arpWave, 0.07, 0.06f, pan, false);
             }
         }
-        const bool chordStarts = beat == 0 || chordAt(beat - 1).root != chord.root || beat == slowBeats ||
-                                 (beat < slowBeats ? beat % 8 == 0 : (beat - slowBeats) % 4 == 0);
+        const bool chordStarts = beat < slowBeats ? beat % 8 == 0 : (beat - slowBeats) % 4 == 0;
         if (chordStarts) {
             const int span = beat < slowBeats ? 8 : 4;
-            addChord(mix, beatTime(beat), beatTime(beat + span) - beatTime(beat), chord, beat < slowBeats ? 0.05f : 0.04f);
+            const float level = beat < slowBeats ? 0.07f : 0.055f;
+            addChord(mix, beatTime(beat), beatTime(beat + span) - beatTime(beat), chord, level);
         }
     }
     // The closing chord rings to the end.

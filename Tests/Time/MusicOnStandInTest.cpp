@@ -1,0 +1,55 @@
+// The music clock over the real stand-in "fmod.dll", on virtual time.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "Libs/Common/Exception.h"
+#include "Libs/Time/FmodInstance.h"
+#include "Libs/Time/MusicSyncronizer.h"
+#include "Platform/Fmod3/Module.h"
+#include "Platform/Win32/Host.h"
+#include "Tests/Support/TempDir.h"
+#include "Tests/Support/Wav.h"
+
+namespace {
+
+TEST(MusicOnStandIn, PlaysToTheEndOfTheMusicAndStops)
+{
+    Fmod3::registerModule();
+    Win32Host::setVirtualCounter(true);
+    VostrelTest::TempDir folder;
+    {
+        const std::string music = folder.write("tone.wav", VostrelTest::toneWav(22050, 2 * 22050, 3000, 0.1));
+        Vostrel::MusicSyncronizer clock(60.0f, 0.5f, 100.0f, music, 0.0f);
+        EXPECT_EQ(clock.getFrequency(), 22050.0f);
+        EXPECT_EQ(clock.getLengthMs(), 2000.0f);
+        clock.start();
+        Win32Host::advanceCounter(1000000000LL);
+        EXPECT_NEAR(clock.getTime(), 1.5f, 0.001f);
+        // The music ends before the end value: the library stops the clock.
+        Win32Host::advanceCounter(600000000LL);
+        for (int wait = 0; wait < 2000 && !clock.isStopped(); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_TRUE(clock.isStopped());
+        EXPECT_EQ(clock.getTime(), 0.0f);
+    }
+    EXPECT_EQ(Vostrel::fmodInstance(), nullptr);
+    Win32Host::setVirtualCounter(false);
+}
+
+TEST(MusicOnStandIn, UndecodableMusicNamesTheLibrarysTextAndTheFile)
+{
+    Fmod3::registerModule();
+    VostrelTest::TempDir folder;
+    const std::string file = folder.write("notes.txt", "these are not notes");
+    try {
+        Vostrel::MusicSyncronizer clock(60.0f, 0.0f, 10.0f, file, 1.0f);
+        ADD_FAILURE() << "opened";
+    } catch (const Vostrel::Exception& e) {
+        EXPECT_EQ(e.report(), "Libs\\Time\\MusicSyncronizer(202): Unknown file format: " + file);
+    }
+    EXPECT_EQ(Vostrel::fmodInstance(), nullptr);
+}
+
+} // namespace
