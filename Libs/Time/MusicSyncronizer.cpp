@@ -73,8 +73,8 @@ MusicSyncronizer::MusicSyncronizer(float bpm, float start, float end, const std:
     ++liveClocks;
     try {
         timer.reset();
-        if (bpm < 1.0f)
-            VOSTREL_THROW_AT_LINE(175, "BPM cannot be as low as " << bpm);
+        if (this->bpm < 1.0f)
+            VOSTREL_THROW_AT_LINE(175, "BPM cannot be as low as " << this->bpm);
         VOSTREL_FMOD(fmod, FSOUND_Stream_SetBufferSize)(200);
         readMusicFile();
         openStream(volume);
