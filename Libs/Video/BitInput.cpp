@@ -56,6 +56,7 @@ void BitInput::rewind()
     payloadPosition = payloadEnd = 0;
     payloadEnded = false;
     endCodePhase = 0;
+    dataBytes = streamBytes = 0;
     window = 0;
     windowBits = 0;
     refillWindow();
@@ -81,6 +82,7 @@ void BitInput::refillWindow()
     int bytes = (64 - windowBits) >> 3;
     window |= next >> windowBits;
     payloadPosition += static_cast<size_t>(bytes);
+    streamBytes += static_cast<uint64_t>(bytes);
     windowBits += bytes * 8;
 }
 
@@ -98,11 +100,13 @@ void BitInput::refillPayload()
         if (!systemStream) {
             size_t count = readRaw(payload.data() + payloadEnd, kPayloadCapacity - payloadEnd);
             payloadEnd += count;
+            dataBytes += count;
             if (count == 0) {
                 // Zero bytes up to a multiple of four, then the end codes.
                 while (rawConsumed % 4 != 0 && payloadEnd < kPayloadCapacity) {
                     payload[payloadEnd++] = 0;
                     ++rawConsumed;
+                    ++dataBytes;
                 }
                 if (rawConsumed % 4 == 0)
                     payloadEnded = true;
@@ -117,6 +121,7 @@ void BitInput::refillPayload()
         size_t wanted = std::min<size_t>(kPayloadCapacity - payloadEnd, static_cast<size_t>(packetRemaining));
         size_t count = readRaw(payload.data() + payloadEnd, wanted);
         payloadEnd += count;
+        dataBytes += count;
         packetRemaining -= static_cast<int64_t>(count);
         if (count < wanted)
             payloadEnded = true;

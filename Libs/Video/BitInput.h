@@ -51,6 +51,12 @@ public:
     uint32_t getBit() { return getBits(1); }
     // Byte-aligns, then skips bytes until a start code prefix 0x000001 is next.
     void nextStartCode();
+    // Whether every bit of the data has been read: what follows is only the
+    // run of end codes.
+    bool exhausted() const
+    {
+        return payloadEnded && int64_t(streamBytes) * 8 - windowBits >= int64_t(dataBytes) * 8;
+    }
 
 private:
     void refillWindow();
@@ -85,6 +91,8 @@ private:
     size_t payloadPosition = 0, payloadEnd = 0;
     bool payloadEnded = false;
     unsigned endCodePhase = 0;
+    uint64_t dataBytes = 0;   // payload bytes that came from the data
+    uint64_t streamBytes = 0; // payload bytes taken into the window
 
     uint64_t window = 0; // next bits, first in bit 63
     int windowBits = 0;  // valid bits in the window, at least 32 between calls

@@ -43,6 +43,8 @@ void PictureDecoder::decodePicture(FrameStores& stores, bool second)
         macroblockCount /= 2;
     scan = p.alternateScan ? kAlternateScan : kZigZagScan;
     previousType = 0;
+    if (pictureHook)
+        pictureHook(*current);
 
     while (decodeSlice()) {
     }

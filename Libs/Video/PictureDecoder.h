@@ -9,6 +9,8 @@
 #include "Libs/Video/Headers.h"
 #include "Libs/Video/Messages.h"
 
+#include <functional>
+
 namespace Vostrel::Video {
 
 class PictureDecoder {
@@ -22,6 +24,8 @@ public:
     // macroblocks they do not reach keep the store's previous contents.
     void decodePicture(FrameStores& stores, bool secondField);
     void setDoubleIdct(bool use) { doubleIdct = use; }
+    // Called with the store a picture goes into, before its slices.
+    void setPictureHook(std::function<void(FrameStore&)> hook) { pictureHook = std::move(hook); }
 
     // Dual-prime derived vectors (half samples, field lines) for a transmitted
     // field vector: [0] predicts the top field (or, in a field picture, the
@@ -87,6 +91,7 @@ private:
     HeaderParser& headers;
     const Messages& messages;
     bool doubleIdct = false;
+    std::function<void(FrameStore&)> pictureHook;
 
     // The picture being decoded.
     Geometry geometry;

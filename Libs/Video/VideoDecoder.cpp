@@ -19,7 +19,10 @@ struct DecoderSettings {
     int maxWidth = 4096;
     int maxHeight = 4096;
     bool doubleIdct = false;
+    bool rgbOutput = true;
+    bool allSequences = false;
     std::function<void(const VideoFrameView&)> observer;
+    std::function<void(const PictureStoreView&)> pictureHook;
 };
 
 struct StreamState {
@@ -29,6 +32,8 @@ struct StreamState {
     {
         pictures.setDoubleIdct(settings.doubleIdct);
         input.setPesPacketNotice([this] { this->settings.messages.notice("MPEG-2 PES packet\n"); });
+        if (settings.pictureHook)
+            pictures.setPictureHook([this](FrameStore& store) { announcePicture(store); });
     }
 
     void open();
@@ -39,6 +44,8 @@ private:
     void beginSequence(const Geometry& geometry);
     void deliver();
     void writeFrame(FrameStore& frame, int progressiveFrame);
+    void announcePicture(FrameStore& store);
+    void notifyObserver(FrameStore& frame, int progressiveFrame);
 
 public:
     const DecoderSettings& settings;
@@ -54,6 +61,13 @@ public:
     int64_t sequenceFrame = 0;
     bool secondField = false;
     int referenceProgressiveFrame = 1; // of the reference frame waiting to be written
+    // What the frames of the stores' sequence are written with, kept apart
+    // from the headers, which may already belong to the next sequence.
+    struct {
+        bool mpeg2 = false;
+        int progressiveSequence = 1;
+        int matrixCoefficients = 0;
+    } format;
     unsigned char* output = nullptr;
     bool written = false;
 };
@@ -98,6 +112,9 @@ void StreamState::beginSequence(const Geometry& geometry)
         p.verticalSize > settings.maxHeight)
         VOSTREL_THROW("Sequence: unsupported picture size " << p.horizontalSize << "x" << p.verticalSize);
     stores.allocate(geometry);
+    format.mpeg2 = p.mpeg2;
+    format.progressiveSequence = p.progressiveSequence;
+    format.matrixCoefficients = p.matrixCoefficients;
 }
 
 int StreamState::decodeNextFrame(unsigned char* rgb)
@@ -117,6 +134,14 @@ int StreamState::decodeNextFrame(unsigned char* rgb)
                 }
                 stores.release();
                 parameters.mpeg2 = false;
+                const bool wrote = written;
+                sequenceFrame = 0;
+                secondField = false;
+                if (settings.allSequences && !input.exhausted()) {
+                    if (wrote)
+                        return 1;
+                    continue;
+                }
                 ended = true;
                 return 0;
             }
@@ -145,7 +170,10 @@ int StreamState::decodeNextFrame(unsigned char* rgb)
                 beginSequence(geometry);
             } else if (geometry != stores.geometry()) {
                 // A new size without a sequence end: start over with stores
-                // of the new size; the reference waiting for output is dropped.
+                // of the new size. The reference waiting for output is
+                // written first when all sequences are wanted, else dropped.
+                if (settings.allSequences && sequenceFrame != 0 && !secondField)
+                    writeFrame(stores.backward(), referenceProgressiveFrame);
                 sequenceFrame = 0;
                 secondField = false;
                 beginSequence(geometry);
@@ -192,8 +220,12 @@ void StreamState::writeFrame(FrameStore& frame, int progressiveFrame)
 {
     // The frame has the size its stores were made for, whatever headers
     // were read since.
-    const Parameters& p = parameters;
     const Geometry& g = stores.geometry();
+    if (!settings.rgbOutput) {
+        notifyObserver(frame, progressiveFrame);
+        written = true;
+        return;
+    }
     const int64_t needed = int64_t(g.width) * g.height;
     const int64_t capacity = int64_t(settings.outputWidth) * settings.outputHeight;
     if (needed > capacity)
@@ -210,30 +242,55 @@ void StreamState::writeFrame(FrameStore& frame, int progressiveFrame)
     toWrite.chromaFormat = g.chromaFormat;
     toWrite.width = g.width;
     toWrite.height = g.height;
-    toWrite.mpeg2 = p.mpeg2;
+    toWrite.mpeg2 = format.mpeg2;
     toWrite.progressiveFrame = progressiveFrame != 0;
-    toWrite.fieldOrder = !p.progressiveSequence && !progressiveFrame;
-    toWrite.matrixCoefficients = p.matrixCoefficients;
+    toWrite.fieldOrder = !format.progressiveSequence && !progressiveFrame;
+    toWrite.matrixCoefficients = format.matrixCoefficients;
 
-    if (settings.observer) {
-        VideoFrameView view;
-        for (int plane = 0; plane < 3; ++plane) {
-            view.planes[plane] = toWrite.planes[plane];
-            view.strides[plane] = g.planeWidth(plane);
-        }
-        view.width = g.width;
-        view.height = g.height;
-        view.chromaFormat = g.chromaFormat;
-        view.chromaWidth = g.chromaWidth;
-        view.chromaHeight = g.chromaHeight;
-        view.mpeg2 = p.mpeg2;
-        view.progressiveFrame = toWrite.progressiveFrame;
-        view.fieldOrder = toWrite.fieldOrder;
-        view.matrixCoefficients = p.matrixCoefficients;
-        settings.observer(view);
-    }
+    notifyObserver(frame, progressiveFrame);
     writer.write(toWrite, output);
     written = true;
+}
+
+void StreamState::notifyObserver(FrameStore& frame, int progressiveFrame)
+{
+    if (!settings.observer)
+        return;
+    const Geometry& g = stores.geometry();
+    VideoFrameView view;
+    for (int plane = 0; plane < 3; ++plane) {
+        view.planes[plane] = frame.planes[plane].data();
+        view.strides[plane] = g.planeWidth(plane);
+    }
+    view.width = g.width;
+    view.height = g.height;
+    view.chromaFormat = g.chromaFormat;
+    view.chromaWidth = g.chromaWidth;
+    view.chromaHeight = g.chromaHeight;
+    view.mpeg2 = format.mpeg2;
+    view.progressiveFrame = progressiveFrame != 0;
+    view.fieldOrder = !format.progressiveSequence && !progressiveFrame;
+    view.matrixCoefficients = format.matrixCoefficients;
+    settings.observer(view);
+}
+
+void StreamState::announcePicture(FrameStore& store)
+{
+    const Parameters& p = parameters;
+    const Geometry& g = stores.geometry();
+    PictureStoreView view;
+    for (int plane = 0; plane < 3; ++plane) {
+        view.planes[plane] = store.planes[plane].data();
+        view.strides[plane] = g.planeWidth(plane);
+        view.heights[plane] = g.planeHeight(plane);
+    }
+    view.width = g.width;
+    view.height = g.height;
+    view.chromaFormat = g.chromaFormat;
+    view.pictureStructure = p.pictureStructure;
+    view.secondField = secondField;
+    view.trueFrameNumber = p.trueFrameNumber;
+    settings.pictureHook(view);
 }
 
 } // namespace Video
@@ -258,6 +315,11 @@ void VideoDecoder::openMemory(const uint8_t* data, size_t size)
     stream->input.openMemory(std::vector<uint8_t>(data, data + size));
     stream->open();
     state->stream = std::move(stream);
+}
+
+void VideoDecoder::close()
+{
+    state->stream.reset();
 }
 
 int VideoDecoder::decodeNextFrame(unsigned char* rgb)
@@ -300,6 +362,36 @@ void VideoDecoder::setMaxPictureSize(int width, int height)
 {
     state->settings.maxWidth = width;
     state->settings.maxHeight = height;
+}
+
+void VideoDecoder::setQuiet(bool quiet)
+{
+    state->settings.messages.quiet = quiet;
+}
+
+void VideoDecoder::setRgbOutput(bool write)
+{
+    state->settings.rgbOutput = write;
+}
+
+void VideoDecoder::setAllSequences(bool all)
+{
+    state->settings.allSequences = all;
+}
+
+void VideoDecoder::setPictureStoreHook(std::function<void(const PictureStoreView&)> hook)
+{
+    state->settings.pictureHook = std::move(hook);
+}
+
+int VideoDecoder::pictureWidth() const
+{
+    return state->stream && state->stream->stores.allocated() ? state->stream->stores.geometry().width : 0;
+}
+
+int VideoDecoder::pictureHeight() const
+{
+    return state->stream && state->stream->stores.allocated() ? state->stream->stores.geometry().height : 0;
 }
 
 int Open_Video_Stream(VideoDecoder& decoder, const char* fileName)
