@@ -86,6 +86,8 @@ OutputFile::OutputFile(const std::string& fileName) : name(fileName)
     file = std::fopen(name.c_str(), "wb");
     if (!file)
         VOSTREL_THROW("Couldn't create " << name);
+    // The buffer here is the only one.
+    std::setvbuf(file, nullptr, _IONBF, 0);
 }
 
 OutputFile::~OutputFile()
@@ -96,6 +98,13 @@ OutputFile::~OutputFile()
 
 void OutputFile::write(const uint8_t* data, size_t size)
 {
+    // Whole buffers' worth goes straight to the file.
+    if (size >= sizeof buffer) {
+        flush();
+        if (std::fwrite(data, 1, size, file) != size)
+            VOSTREL_THROW("Error writing " << name);
+        return;
+    }
     while (size > 0) {
         if (used == sizeof buffer)
             flush();
