@@ -27,9 +27,14 @@ BitInput::~BitInput() = default;
 
 void BitInput::openFile(const std::string& name)
 {
+    openFile(name, "Base layer input file " + name + " not found");
+}
+
+void BitInput::openFile(const std::string& name, const std::string& notFound)
+{
     std::FILE* opened = std::fopen(name.c_str(), "rb");
     if (!opened)
-        VOSTREL_THROW("Base layer input file " << name << " not found");
+        VOSTREL_THROW(notFound);
     file.reset(opened);
     memory.clear();
     rewind();
@@ -60,6 +65,30 @@ void BitInput::rewind()
     window = 0;
     windowBits = 0;
     refillWindow();
+}
+
+void BitInput::exchange(BitInput& other)
+{
+    std::swap(file, other.file);
+    std::swap(memory, other.memory);
+    std::swap(memoryPosition, other.memoryPosition);
+    std::swap(raw, other.raw);
+    std::swap(rawPosition, other.rawPosition);
+    std::swap(rawEnd, other.rawEnd);
+    std::swap(rawEof, other.rawEof);
+    std::swap(rawConsumed, other.rawConsumed);
+    std::swap(systemStream, other.systemStream);
+    std::swap(packetRemaining, other.packetRemaining);
+    std::swap(pesNotice, other.pesNotice);
+    std::swap(payload, other.payload);
+    std::swap(payloadPosition, other.payloadPosition);
+    std::swap(payloadEnd, other.payloadEnd);
+    std::swap(payloadEnded, other.payloadEnded);
+    std::swap(endCodePhase, other.endCodePhase);
+    std::swap(dataBytes, other.dataBytes);
+    std::swap(streamBytes, other.streamBytes);
+    std::swap(window, other.window);
+    std::swap(windowBits, other.windowBits);
 }
 
 void BitInput::nextStartCode()
@@ -145,11 +174,11 @@ size_t BitInput::readRaw(uint8_t* destination, size_t count)
                 break;
             rawPosition = 0;
             if (file) {
-                rawEnd = std::fread(raw, 1, sizeof raw, file.get());
+                rawEnd = std::fread(raw.data(), 1, raw.size(), file.get());
             } else {
-                rawEnd = std::min(sizeof raw, memory.size() - memoryPosition);
+                rawEnd = std::min(raw.size(), memory.size() - memoryPosition);
                 if (rawEnd)
-                    std::memcpy(raw, memory.data() + memoryPosition, rawEnd);
+                    std::memcpy(raw.data(), memory.data() + memoryPosition, rawEnd);
                 memoryPosition += rawEnd;
             }
             // A read error counts as the end of the data.
@@ -159,7 +188,7 @@ size_t BitInput::readRaw(uint8_t* destination, size_t count)
             }
         }
         size_t take = std::min(count - done, rawEnd - rawPosition);
-        std::memcpy(destination + done, raw + rawPosition, take);
+        std::memcpy(destination + done, raw.data() + rawPosition, take);
         rawPosition += take;
         done += take;
     }

@@ -45,6 +45,8 @@ void PictureDecoder::decodePicture(FrameStores& stores, bool second)
     previousType = 0;
     if (pictureHook)
         pictureHook(*current);
+    if (snrLayer)
+        snrLayer->beginSnrPicture(geometry);
 
     while (decodeSlice()) {
     }
@@ -61,6 +63,8 @@ bool PictureDecoder::decodeSlice()
     }
     input.skipBits(32);
     int verticalPositionExtension = headers.sliceHeader();
+    if (partitionOne)
+        syncPartitionOne(code);
 
     int increment = addressIncrement();
     if (fault) {
@@ -89,6 +93,8 @@ bool PictureDecoder::decodeSlice()
         } else {
             skippedMacroblock(mb);
         }
+        if (snrLayer)
+            combineSnr(address, mb);
         reconstruct(address, mb);
         ++address;
         --increment;
@@ -227,6 +233,8 @@ void PictureDecoder::decodeMacroblock(Macroblock& mb)
             decoded = intra ? decodeBlock<true, true>(comp, blocks[comp]) : decodeBlock<true, false>(comp, blocks[comp]);
         else
             decoded = intra ? decodeBlock<false, true>(comp, blocks[comp]) : decodeBlock<false, false>(comp, blocks[comp]);
+        if (inPartitionOne)
+            leavePartitionOne();
         if (!decoded) {
             fault = true;
             std::memset(blocks, 0, sizeof blocks);
@@ -394,6 +402,9 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
     // the sum that mismatch control needs is kept on the way.
     int parity = 0;
     int i = 0;
+    int items = 0; // for data partitioning
+    if (partitionItems == 0 && !enterPartitionOne())
+        return true;
     if (Intra) {
         int dc;
         if (!intraDc(cc, dc))
@@ -404,8 +415,12 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
         if (!Mpeg2 && pictureType == kDPicture)
             return true;
         i = 1;
+        items = 1;
     }
-    for (;; ++i) {
+    for (;; ++i, ++items) {
+        // The rest of a long block is in partition one.
+        if (items == partitionItems && !inPartitionOne && !enterPartitionOne())
+            break;
         const uint32_t window = input.showWord();
         int run, level;
         bool negative;
@@ -473,9 +488,12 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
         block[j] = stored;
         parity ^= stored & 1;
     }
-    if (Mpeg2 && parity == 0)
+    if (Mpeg2 && parity == 0 && mismatchControl)
         block[63] ^= 1; // mismatch control
     return true;
 }
+
+// The SNR enhancement layer's blocks (TwoLayers.cpp).
+template bool PictureDecoder::decodeBlock<true, false>(int comp, int16_t* block);
 
 } // namespace Vostrel::Video

@@ -25,6 +25,31 @@ struct DecoderSettings {
     std::function<void(const PictureStoreView&)> pictureHook;
 };
 
+// The second input of a two-layer stream: an SNR enhancement layer or data
+// partition one, read in step with the base layer.
+struct EnhancementLayer {
+    explicit EnhancementLayer(const Messages& messages)
+        : headers(input, parameters, messages), pictures(input, parameters, headers, messages) {}
+    BitInput input;
+    Parameters parameters;
+    HeaderParser headers;
+    PictureDecoder pictures;
+};
+
+// Video elementary stream or system stream, from the first start code.
+void detectStreamKind(BitInput& input)
+{
+    if (input.showBits(8) == 0x47)
+        VOSTREL_THROW("Decoder currently does not parse transport streams");
+    input.nextStartCode();
+    uint32_t code = input.showWord();
+    if (code == 0x000001BA || code == 0x000001E0)
+        input.setSystemStream(true);
+    else if (code != 0x000001B3)
+        VOSTREL_THROW("Unable to recognize stream type");
+    input.rewind();
+}
+
 struct StreamState {
     explicit StreamState(const DecoderSettings& settings)
         : settings(settings), headers(input, parameters, settings.messages),
@@ -55,6 +80,7 @@ public:
     PictureDecoder pictures;
     FrameStores stores;
     RgbWriter writer;
+    std::unique_ptr<EnhancementLayer> enhancement;
 
     bool ended = false;
     int64_t bitstreamFrame = 0;
@@ -79,15 +105,7 @@ struct DecoderState {
 
 void StreamState::open()
 {
-    if (input.showBits(8) == 0x47)
-        VOSTREL_THROW("Decoder currently does not parse transport streams");
-    input.nextStartCode();
-    uint32_t code = input.showWord();
-    if (code == 0x000001BA || code == 0x000001E0)
-        input.setSystemStream(true);
-    else if (code != 0x000001B3)
-        VOSTREL_THROW("Unable to recognize stream type");
-    input.rewind();
+    detectStreamKind(input);
     bitstreamFrame = sequenceFrame = 0;
 }
 
@@ -104,8 +122,15 @@ bool StreamState::decodable() const
 void StreamState::beginSequence(const Geometry& geometry)
 {
     Parameters& p = parameters;
-    if (p.scalableMode != kNotScalable)
+    const bool snr = enhancement && enhancement->parameters.scalableMode == kSnrScalable;
+    const bool partitioned = enhancement && p.scalableMode == kDataPartitioning;
+    if (enhancement ? !(snr || partitioned) : p.scalableMode != kNotScalable)
         VOSTREL_THROW("unsupported scalability mode");
+    if (snr && Geometry::of(enhancement->parameters) != geometry)
+        VOSTREL_THROW("unsupported scalability mode: the layers differ in size");
+    pictures.setSnrLayer(snr ? &enhancement->pictures : nullptr);
+    pictures.setPartitionOne(partitioned ? &enhancement->input : nullptr,
+                             partitioned ? &enhancement->headers : nullptr);
     if (p.chromaFormat < kChroma420 || p.chromaFormat > kChroma444)
         VOSTREL_THROW("Sequence: reserved chroma_format " << p.chromaFormat);
     if (p.horizontalSize <= 0 || p.verticalSize <= 0 || p.horizontalSize > settings.maxWidth ||
@@ -125,7 +150,10 @@ int StreamState::decodeNextFrame(unsigned char* rgb)
         return 0;
     try {
         for (;;) {
-            if (!headers.nextHeader()) {
+            const int header = headers.nextHeader();
+            if (enhancement && enhancement->headers.nextHeader() != header)
+                settings.messages.warning("streams out of sync\n");
+            if (!header) {
                 if (sequenceFrame != 0) {
                     if (secondField)
                         settings.messages.notice("last frame incomplete, not stored\n");
@@ -315,6 +343,27 @@ void VideoDecoder::openMemory(const uint8_t* data, size_t size)
     stream->input.openMemory(std::vector<uint8_t>(data, data + size));
     stream->open();
     state->stream = std::move(stream);
+}
+
+void VideoDecoder::openEnhancement(const char* fileName)
+{
+    if (!state->stream)
+        VOSTREL_THROW("no base layer is open");
+    const std::string name = fileName ? fileName : "";
+    auto layer = std::make_unique<Video::EnhancementLayer>(state->settings.messages);
+    layer->input.openFile(name, "enhancment layer bitstream file " + name + " not found");
+    Video::detectStreamKind(layer->input);
+    state->stream->enhancement = std::move(layer);
+}
+
+void VideoDecoder::openEnhancementMemory(const uint8_t* data, size_t size)
+{
+    if (!state->stream)
+        VOSTREL_THROW("no base layer is open");
+    auto layer = std::make_unique<Video::EnhancementLayer>(state->settings.messages);
+    layer->input.openMemory(std::vector<uint8_t>(data, data + size));
+    Video::detectStreamKind(layer->input);
+    state->stream->enhancement = std::move(layer);
 }
 
 void VideoDecoder::close()

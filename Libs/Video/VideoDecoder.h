@@ -61,6 +61,10 @@ public:
     // Opens a stream; a context can be opened again for another stream.
     void open(const char* fileName);
     void openMemory(const uint8_t* data, size_t size);
+    // The second layer of a two-layer stream (an SNR enhancement layer or
+    // data partition one), after the base layer was opened.
+    void openEnhancement(const char* fileName);
+    void openEnhancementMemory(const uint8_t* data, size_t size);
     // Closes the stream's file; the context delivers no more frames.
     void close();
 

@@ -179,12 +179,8 @@ int runVideoDecoder(int argc, const char* const* argv, std::FILE* out, std::FILE
         }
 
         decoder.open(options.mainBitstream.c_str());
-        if (options.twoStreams) {
-            std::FILE* enhancement = std::fopen(options.enhancementBitstream.c_str(), "rb");
-            if (!enhancement)
-                VOSTREL_THROW("enhancment layer bitstream file " << options.enhancementBitstream << " not found");
-            std::fclose(enhancement);
-        }
+        if (options.twoStreams)
+            decoder.openEnhancement(options.enhancementBitstream.c_str());
         while (decoder.decodeNextFrame(nullptr)) {
         }
         Close_Video_Stream(decoder);

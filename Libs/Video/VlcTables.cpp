@@ -81,6 +81,17 @@ const Row kDcOnlyTypeRows[] = {
     {"1", kMacroblockIntra},
 };
 
+// Tables B-7 and B-8: SNR enhancement layers (P and B pictures share B-8).
+const Row kSnrIntraTypeRows[] = {
+    {"1", kMacroblockPattern},
+    {"01", kMacroblockQuant | kMacroblockPattern},
+};
+const Row kSnrPredictedTypeRows[] = {
+    {"1", kMacroblockPattern},
+    {"01", kMacroblockQuant | kMacroblockPattern},
+    {"001", 0},
+};
+
 // Table B-9.
 const Row kCodedBlockPatternRows[] = {
     {"111", 60}, {"1101", 4}, {"1100", 8}, {"1011", 16}, {"1010", 32}, {"1001 1", 12},
@@ -261,6 +272,13 @@ const VlcTable& macroblockTypeTable(int pictureCodingType)
     }
 }
 
+const VlcTable& snrMacroblockTypeTable(int pictureCodingType)
+{
+    static const VlcTable intra("macroblock_type I SNR", 3, parseRows(kSnrIntraTypeRows));
+    static const VlcTable predicted("macroblock_type P SNR", 3, parseRows(kSnrPredictedTypeRows));
+    return pictureCodingType == 1 ? intra : predicted;
+}
+
 const VlcTable& codedBlockPatternTable()
 {
     static const VlcTable table("coded_block_pattern", 9, parseRows(kCodedBlockPatternRows));
@@ -306,7 +324,8 @@ const VlcTable& dctCoefficientTableOne()
 std::vector<const VlcTable*> allVlcTables()
 {
     return {&macroblockAddressIncrementTable(), &macroblockTypeTable(1), &macroblockTypeTable(2),
-            &macroblockTypeTable(3), &macroblockTypeTable(4), &codedBlockPatternTable(),
+            &macroblockTypeTable(3), &macroblockTypeTable(4), &snrMacroblockTypeTable(1),
+            &snrMacroblockTypeTable(2), &codedBlockPatternTable(),
             &motionCodeTable(), &dmvectorTable(), &dctDcSizeLuminanceTable(),
             &dctDcSizeChrominanceTable(), &dctCoefficientTableZero(), &dctCoefficientTableOne()};
 }

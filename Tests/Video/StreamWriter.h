@@ -40,6 +40,15 @@ struct SequenceOptions {
     int matrixCoefficients;           // -1: no sequence display extension
     const int* intraMatrix = nullptr; // raster order; null: the default
     int nonIntraMatrixValue = 0;      // every entry; 0: the default
+    int scalableMode = -1;            // sequence scalable extension: 0 data partitioning, 2 SNR; -1 none
+    int priorityBreakpoint = 0;       // in slice headers, with data partitioning
+};
+
+// The coefficients of one block: an intra block's DC value (the flat sample
+// minus 128) and (run, level) pairs, written as escapes.
+struct BlockCoefficients {
+    int dc = 0;
+    std::vector<std::pair<int, int>> pairs;
 };
 
 struct PictureOptions {
@@ -76,6 +85,14 @@ public:
     // last scan position (MPEG-2 escape).
     void intraMacroblock(int mbx, int mby, const std::vector<int>& dc, int last = 0);
     void predictedMacroblock(int mbx, int mby, const Motion& motion);
+    // An intra macroblock with AC coefficients. With data partitioning, each
+    // block's items (its DC, then each pair) from `items` on go to partition
+    // one's slice with the block's end, as does the whole block when items is 0.
+    void intraMacroblock(int mbx, int mby, const std::vector<BlockCoefficients>& blocks,
+                         StreamWriter* partitionOne = nullptr, int items = 0);
+    // An SNR enhancement macroblock: coded_block_pattern, then non-intra blocks
+    // of pairs (an empty block is not coded).
+    void snrMacroblock(int mbx, int mby, int quantiserScaleCode, const std::vector<BlockCoefficients>& blocks);
     void sequenceEnd();
     std::vector<uint8_t> bytes();
     // For what the writer does not make itself.
@@ -84,7 +101,9 @@ public:
     const SequenceOptions sequence;
 
 private:
-    void slice(int mbx, int mby);
+    void slice(int mbx, int mby, int quantiserScaleCode = 8);
+    void sliceStart(int mby, int quantiserScaleCode);
+    void escape(int run, int level);
     void motionComponent(int delta, int rSize);
     void dcDifferential(int cc, int differential);
 

@@ -20,6 +20,8 @@ const VlcTable& intraTypes() { return macroblockTypeTable(1); }
 const VlcTable& predictiveTypes() { return macroblockTypeTable(2); }
 const VlcTable& bidirectionalTypes() { return macroblockTypeTable(3); }
 const VlcTable& dcOnlyTypes() { return macroblockTypeTable(4); }
+const VlcTable& snrIntraTypes() { return snrMacroblockTypeTable(1); }
+const VlcTable& snrPredictedTypes() { return snrMacroblockTypeTable(2); }
 
 const TableCase kTables[] = {
     {"macroblock_address_increment", macroblockAddressIncrementTable},
@@ -27,6 +29,8 @@ const TableCase kTables[] = {
     {"macroblock_type P", predictiveTypes},
     {"macroblock_type B", bidirectionalTypes},
     {"macroblock_type D", dcOnlyTypes},
+    {"macroblock_type I SNR", snrIntraTypes},
+    {"macroblock_type P SNR", snrPredictedTypes},
     {"coded_block_pattern", codedBlockPatternTable},
     {"motion_code", motionCodeTable},
     {"dmvector", dmvectorTable},
@@ -47,6 +51,7 @@ int flagsOf(const std::string& names)
                  : name == "backward" ? kMacroblockBackward
                  : name == "pattern" ? kMacroblockPattern
                  : name == "intra" ? kMacroblockIntra
+                 : name == "none" ? 0
                                       : 1 << 30;
     }
     return flags;
