@@ -68,7 +68,7 @@ bool PictureDecoder::decodeSnrMacroblock(int& codedBlockPattern)
 {
     Parameters& p = parameters;
     codedBlockPattern = 0;
-    const VlcEntry entry = snrMacroblockTypeTable(pictureType).lookup(input.showWord());
+    const VlcEntry entry = snrMacroblockTypeTable().lookup(input.showWord());
     if (entry.length == 0) {
         messages.warning("Invalid macroblock_type code\n");
         return false;

@@ -81,12 +81,8 @@ const Row kDcOnlyTypeRows[] = {
     {"1", kMacroblockIntra},
 };
 
-// Tables B-7 and B-8: SNR enhancement layers (P and B pictures share B-8).
-const Row kSnrIntraTypeRows[] = {
-    {"1", kMacroblockPattern},
-    {"01", kMacroblockQuant | kMacroblockPattern},
-};
-const Row kSnrPredictedTypeRows[] = {
+// Table B-8: SNR enhancement layers, pictures of every type.
+const Row kSnrTypeRows[] = {
     {"1", kMacroblockPattern},
     {"01", kMacroblockQuant | kMacroblockPattern},
     {"001", 0},
@@ -272,11 +268,10 @@ const VlcTable& macroblockTypeTable(int pictureCodingType)
     }
 }
 
-const VlcTable& snrMacroblockTypeTable(int pictureCodingType)
+const VlcTable& snrMacroblockTypeTable()
 {
-    static const VlcTable intra("macroblock_type I SNR", 3, parseRows(kSnrIntraTypeRows));
-    static const VlcTable predicted("macroblock_type P SNR", 3, parseRows(kSnrPredictedTypeRows));
-    return pictureCodingType == 1 ? intra : predicted;
+    static const VlcTable table("macroblock_type SNR", 3, parseRows(kSnrTypeRows));
+    return table;
 }
 
 const VlcTable& codedBlockPatternTable()
@@ -324,8 +319,8 @@ const VlcTable& dctCoefficientTableOne()
 std::vector<const VlcTable*> allVlcTables()
 {
     return {&macroblockAddressIncrementTable(), &macroblockTypeTable(1), &macroblockTypeTable(2),
-            &macroblockTypeTable(3), &macroblockTypeTable(4), &snrMacroblockTypeTable(1),
-            &snrMacroblockTypeTable(2), &codedBlockPatternTable(),
+            &macroblockTypeTable(3), &macroblockTypeTable(4), &snrMacroblockTypeTable(),
+            &codedBlockPatternTable(),
             &motionCodeTable(), &dmvectorTable(), &dctDcSizeLuminanceTable(),
             &dctDcSizeChrominanceTable(), &dctCoefficientTableZero(), &dctCoefficientTableOne()};
 }

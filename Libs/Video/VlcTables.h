@@ -72,8 +72,8 @@ private:
 // The tables, built once on first use.
 const VlcTable& macroblockAddressIncrementTable();
 const VlcTable& macroblockTypeTable(int pictureCodingType); // 1 I, 2 P, 3 B, 4 D
-// The SNR enhancement layer's: I pictures, else P and B pictures.
-const VlcTable& snrMacroblockTypeTable(int pictureCodingType);
+// The SNR enhancement layer's, for pictures of every type.
+const VlcTable& snrMacroblockTypeTable();
 const VlcTable& codedBlockPatternTable();
 const VlcTable& motionCodeTable();
 const VlcTable& dmvectorTable();

@@ -254,7 +254,7 @@ void StreamWriter::intraMacroblock(int mbx, int mby, const std::vector<BlockCoef
 void StreamWriter::snrMacroblock(int mbx, int mby, int quantiserScaleCode, const std::vector<BlockCoefficients>& blocks)
 {
     slice(mbx, mby, quantiserScaleCode);
-    bits.putCode(codeFor(current.type == 1 ? "macroblock_type I SNR" : "macroblock_type P SNR", "pattern"));
+    bits.putCode(codeFor("macroblock_type SNR", "pattern"));
     if (current.structure == 3 && !current.framePredFrameDct)
         bits.put(0, 1); // dct_type: frame
     int pattern = 0;

@@ -20,8 +20,6 @@ const VlcTable& intraTypes() { return macroblockTypeTable(1); }
 const VlcTable& predictiveTypes() { return macroblockTypeTable(2); }
 const VlcTable& bidirectionalTypes() { return macroblockTypeTable(3); }
 const VlcTable& dcOnlyTypes() { return macroblockTypeTable(4); }
-const VlcTable& snrIntraTypes() { return snrMacroblockTypeTable(1); }
-const VlcTable& snrPredictedTypes() { return snrMacroblockTypeTable(2); }
 
 const TableCase kTables[] = {
     {"macroblock_address_increment", macroblockAddressIncrementTable},
@@ -29,8 +27,7 @@ const TableCase kTables[] = {
     {"macroblock_type P", predictiveTypes},
     {"macroblock_type B", bidirectionalTypes},
     {"macroblock_type D", dcOnlyTypes},
-    {"macroblock_type I SNR", snrIntraTypes},
-    {"macroblock_type P SNR", snrPredictedTypes},
+    {"macroblock_type SNR", snrMacroblockTypeTable},
     {"coded_block_pattern", codedBlockPatternTable},
     {"motion_code", motionCodeTable},
     {"dmvector", dmvectorTable},
