@@ -63,10 +63,23 @@ bool PictureDecoder::decodeSlice()
     }
     input.skipBits(32);
     int verticalPositionExtension = headers.sliceHeader();
-    if (partitionOne)
-        syncPartitionOne(code);
+    // Partition one holds everything after the slice header (breakpoint 0)
+    // or every macroblock's data after its address increment (1).
+    struct LeavePartitionOne {
+        PictureDecoder& decoder;
+        ~LeavePartitionOne()
+        {
+            if (decoder.inPartitionOne)
+                decoder.leavePartitionOne();
+        }
+    } leaveAtEnd{*this};
+    const int split = partitionOne ? syncPartitionOne(code) : -1;
+    if (split == 0 && !enterPartitionOne())
+        return true;
 
     int increment = addressIncrement();
+    if (split == 1 && !enterPartitionOne())
+        return true;
     if (fault) {
         messages.notice("start_of_slice(): MBAinc unsuccessful\n");
         return true;
@@ -80,10 +93,12 @@ bool PictureDecoder::decodeSlice()
     Macroblock mb;
     while (address < macroblockCount) {
         if (increment == 0) {
+            if (inPartitionOne)
+                leavePartitionOne();
             if (input.showBits(23) == 0)
                 return true; // a start code follows: next slice
             increment = addressIncrement();
-            if (fault)
+            if (fault || (split == 1 && !enterPartitionOne()))
                 return true;
         }
         if (increment == 1) {
@@ -233,7 +248,7 @@ void PictureDecoder::decodeMacroblock(Macroblock& mb)
             decoded = intra ? decodeBlock<true, true>(comp, blocks[comp]) : decodeBlock<true, false>(comp, blocks[comp]);
         else
             decoded = intra ? decodeBlock<false, true>(comp, blocks[comp]) : decodeBlock<false, false>(comp, blocks[comp]);
-        if (inPartitionOne)
+        if (inPartitionOne && partitionItems >= 0)
             leavePartitionOne();
         if (!decoded) {
             fault = true;

@@ -91,7 +91,8 @@ private:
     bool startSnrSlice();
     bool decodeSnrMacroblock(int& codedBlockPattern);
     void combineSnr(int address, Macroblock& mb);
-    void syncPartitionOne(uint32_t sliceCode);
+    // Returns the slice's priority_breakpoint.
+    int syncPartitionOne(uint32_t sliceCode);
     bool enterPartitionOne();
     void leavePartitionOne();
 

@@ -169,7 +169,7 @@ void PictureDecoder::combineSnr(int address, Macroblock& mb)
     mb.codedBlockPattern |= enhancementPattern;
 }
 
-void PictureDecoder::syncPartitionOne(uint32_t sliceCode)
+int PictureDecoder::syncPartitionOne(uint32_t sliceCode)
 {
     partitionOne->nextStartCode();
     partitionOneMissing = partitionOne->showWord() != sliceCode;
@@ -179,9 +179,12 @@ void PictureDecoder::syncPartitionOne(uint32_t sliceCode)
         partitionOne->skipBits(32);
         partitionOneHeaders->sliceHeader();
     }
-    // Breakpoints below 64 keep no coefficient in partition zero.
+    // Breakpoints 0 and 1 split the slice at the macroblock level; the
+    // others within blocks, 2 (and the reserved 3 to 63) keeping no
+    // coefficient in partition zero.
     const int breakpoint = parameters.priorityBreakpoint;
-    partitionItems = breakpoint >= 64 ? breakpoint - 63 : 0;
+    partitionItems = breakpoint < 2 ? -1 : breakpoint >= 64 ? breakpoint - 63 : 0;
+    return breakpoint;
 }
 
 bool PictureDecoder::enterPartitionOne()

@@ -181,6 +181,11 @@ void StreamWriter::sliceStart(int mby, int quantiserScaleCode)
 void StreamWriter::slice(int mbx, int mby, int quantiserScaleCode)
 {
     sliceStart(mby, quantiserScaleCode);
+    addressIncrement(mbx);
+}
+
+void StreamWriter::addressIncrement(int mbx)
+{
     int increment = mbx + 1;
     for (; increment > 33; increment -= 33)
         bits.putCode(codeFor("macroblock_address_increment", "escape"));
@@ -229,20 +234,24 @@ void StreamWriter::escape(int run, int level)
 }
 
 void StreamWriter::intraMacroblock(int mbx, int mby, const std::vector<BlockCoefficients>& blocks,
-                                   StreamWriter* partitionOne, int items)
+                                   StreamWriter* partitionOne)
 {
-    slice(mbx, mby);
+    const int breakpoint = sequence.priorityBreakpoint;
+    const int items = breakpoint >= 64 ? breakpoint - 63 : 0;
+    sliceStart(mby, 8);
     if (partitionOne)
         partitionOne->sliceStart(mby, 8);
-    bits.putCode(codeFor("macroblock_type I", "intra"));
+    (partitionOne && breakpoint == 0 ? partitionOne : this)->addressIncrement(mbx);
+    StreamWriter* header = partitionOne && breakpoint < 2 ? partitionOne : this;
+    header->bits.putCode(codeFor("macroblock_type I", "intra"));
     if (current.structure == 3 && !current.framePredFrameDct)
-        bits.put(0, 1); // dct_type: frame
+        header->bits.put(0, 1); // dct_type: frame
     int predictor[3] = {0, 0, 0};
     for (size_t b = 0; b < blocks.size(); ++b) {
         const BlockCoefficients& block = blocks[b];
         const int count = 1 + int(block.pairs.size());
         const int cc = b < 4 ? 0 : 1 + int(b & 1);
-        auto target = [&](int item) { return partitionOne && item >= items ? partitionOne : this; };
+        auto target = [&](int item) { return partitionOne && (breakpoint < 2 || item >= items) ? partitionOne : this; };
         target(0)->dcDifferential(cc, block.dc - predictor[cc]);
         predictor[cc] = block.dc;
         for (size_t k = 0; k < block.pairs.size(); ++k)

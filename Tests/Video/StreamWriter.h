@@ -85,11 +85,13 @@ public:
     // last scan position (MPEG-2 escape).
     void intraMacroblock(int mbx, int mby, const std::vector<int>& dc, int last = 0);
     void predictedMacroblock(int mbx, int mby, const Motion& motion);
-    // An intra macroblock with AC coefficients. With data partitioning, each
-    // block's items (its DC, then each pair) from `items` on go to partition
-    // one's slice with the block's end, as does the whole block when items is 0.
+    // An intra macroblock with AC coefficients. With data partitioning, what
+    // follows the priority breakpoint goes to partition one's slice: from the
+    // address increment (0), after it (1), every block (2), or each block's
+    // items (its DC, then each pair) from the (breakpoint - 63)th on, with
+    // the block's end.
     void intraMacroblock(int mbx, int mby, const std::vector<BlockCoefficients>& blocks,
-                         StreamWriter* partitionOne = nullptr, int items = 0);
+                         StreamWriter* partitionOne = nullptr);
     // An SNR enhancement macroblock: coded_block_pattern, then non-intra blocks
     // of pairs (an empty block is not coded).
     void snrMacroblock(int mbx, int mby, int quantiserScaleCode, const std::vector<BlockCoefficients>& blocks);
@@ -103,6 +105,7 @@ public:
 private:
     void slice(int mbx, int mby, int quantiserScaleCode = 8);
     void sliceStart(int mby, int quantiserScaleCode);
+    void addressIncrement(int mbx);
     void escape(int run, int level);
     void motionComponent(int delta, int rSize);
     void dcDifferential(int cc, int differential);

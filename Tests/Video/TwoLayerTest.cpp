@@ -121,8 +121,10 @@ Macroblock truncated(const Macroblock& blocks, int items)
 
 TEST(TwoLayerTest, DataPartitionsDecodeAsTheUnsplitStream)
 {
-    for (int breakpoint : {2, 64, 65, 67}) {
-        for (bool missingRow : {false, true}) {
+    for (int breakpoint : {0, 1, 2, 64, 65, 67}) {
+        // Without partition one's slices of a row, its blocks keep what
+        // partition zero holds (its macroblocks are lost below 2).
+        for (bool missingRow : {false, breakpoint >= 2}) {
             SCOPED_TRACE(testing::Message() << "priority_breakpoint " << breakpoint << (missingRow ? ", row 0 missing" : ""));
             const int items = breakpoint >= 64 ? breakpoint - 63 : 0;
             SequenceOptions plain(kSize, kSize, true, 1);
@@ -135,7 +137,7 @@ TEST(TwoLayerTest, DataPartitionsDecodeAsTheUnsplitStream)
                 const Macroblock blocks = randomMacroblock(random, true);
                 const bool lose = missingRow && mby == 0;
                 whole.intraMacroblock(mbx, mby, lose ? truncated(blocks, items) : blocks);
-                zero.intraMacroblock(mbx, mby, blocks, lose ? &lost : &one, items);
+                zero.intraMacroblock(mbx, mby, blocks, lose ? &lost : &one);
             });
             const Decoded expected = decodeLayers(whole.bytes(), {});
             const Decoded decoded = decodeLayers(zero.bytes(), one.bytes());
