@@ -152,7 +152,9 @@ void PictureDecoder::resetMotionPredictors()
 void PictureDecoder::macroblockModes(Macroblock& mb)
 {
     const Parameters& p = parameters;
-    VlcEntry entry = macroblockTypeTable(pictureType).lookup(input.showWord());
+    const VlcTable& types = lowerLayer && pictureType == kIPicture ? spatialIntraMacroblockTypeTable()
+                                                                    : macroblockTypeTable(pictureType);
+    VlcEntry entry = types.lookup(input.showWord());
     if (entry.length == 0) {
         messages.warning("Invalid macroblock_type code\n");
         fault = true;

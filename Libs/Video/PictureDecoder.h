@@ -32,6 +32,9 @@ public:
     void setSnrLayer(PictureDecoder* enhancement);
     // Data partitioning: partition one's input and headers; null for one layer.
     void setPartitionOne(BitInput* input, HeaderParser* headers);
+    // Spatial scalability: the up-sampled lower layer picture that the
+    // picture's compatible macroblocks are predicted from; null for none.
+    void setLowerLayer(const FrameStore* upsampled) { lowerLayer = upsampled; }
     // The SNR enhancement layer's decoder: the picture its macroblocks refine.
     void beginSnrPicture(const Geometry& geometry);
 
@@ -96,6 +99,7 @@ private:
     bool enterPartitionOne();
     void leavePartitionOne();
 
+    void spatialPrediction(int bx, int by);
     void reconstruct(int address, const Macroblock& mb);
     void formPredictions(int bx, int by, const Macroblock& mb);
     const FrameStore& fieldReference(int direction, int fieldSelect) const;
@@ -113,6 +117,7 @@ private:
 
     // Two layers.
     PictureDecoder* snrLayer = nullptr;
+    const FrameStore* lowerLayer = nullptr;
     bool mismatchControl = true; // off while coefficients of two layers are summed
     bool snrInSlice = false;
     bool snrEnded = false;

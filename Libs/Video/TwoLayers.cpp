@@ -202,4 +202,25 @@ void PictureDecoder::leavePartitionOne()
     inPartitionOne = false;
 }
 
+void PictureDecoder::spatialPrediction(int bx, int by)
+{
+    const int field = structure == kFramePicture ? -1 : parity;
+    FrameStore& lower = const_cast<FrameStore&>(*lowerLayer);
+    for (int plane = 0; plane < 3; ++plane) {
+        const PlaneView to = view(*current, plane, field);
+        const PlaneView from = view(lower, plane, field);
+        int x = bx, y = by, w = 16, h = 16;
+        if (plane && geometry.chromaFormat != kChroma444) {
+            x /= 2;
+            w = 8;
+        }
+        if (plane && geometry.chromaFormat == kChroma420) {
+            y /= 2;
+            h = 8;
+        }
+        for (int row = 0; row < h; ++row)
+            std::copy_n(from.data + size_t(y + row) * from.stride + x, w, to.data + size_t(y + row) * to.stride + x);
+    }
+}
+
 } // namespace Vostrel::Video

@@ -6,6 +6,7 @@
 #include "Libs/Video/Headers.h"
 #include "Libs/Video/PictureDecoder.h"
 #include "Libs/Video/RgbWriter.h"
+#include "Libs/Video/SpatialLayer.h"
 
 namespace Vostrel {
 
@@ -23,6 +24,8 @@ struct DecoderSettings {
     bool allSequences = false;
     std::function<void(const VideoFrameView&)> observer;
     std::function<void(const PictureStoreView&)> pictureHook;
+    bool spatial = false; // a lower layer pattern is set
+    FilePattern lowerLayerPattern;
 };
 
 // The second input of a two-layer stream: an SNR enhancement layer or data
@@ -81,6 +84,8 @@ public:
     FrameStores stores;
     RgbWriter writer;
     std::unique_ptr<EnhancementLayer> enhancement;
+    LowerLayer lowerLayer{settings.messages};
+    FrameStore upsampledLowerLayer;
 
     bool ended = false;
     int64_t bitstreamFrame = 0;
@@ -124,7 +129,8 @@ void StreamState::beginSequence(const Geometry& geometry)
     Parameters& p = parameters;
     const bool snr = enhancement && enhancement->parameters.scalableMode == kSnrScalable;
     const bool partitioned = enhancement && p.scalableMode == kDataPartitioning;
-    if (enhancement ? !(snr || partitioned) : p.scalableMode != kNotScalable)
+    const bool spatial = !enhancement && settings.spatial && p.scalableMode == kSpatialScalable;
+    if (enhancement ? !(snr || partitioned) : p.scalableMode != kNotScalable && !spatial)
         VOSTREL_THROW("unsupported scalability mode");
     if (snr && Geometry::of(enhancement->parameters) != geometry)
         VOSTREL_THROW("unsupported scalability mode: the layers differ in size");
@@ -210,6 +216,15 @@ int StreamState::decodeNextFrame(unsigned char* rgb)
             if (p.pictureStructure != kFramePicture && geometry.mbHeight % 2 != 0)
                 continue;
 
+            if (p.scalableMode == kSpatialScalable && settings.spatial && p.pictureSpatialScalable) {
+                // Only I pictures of a spatial enhancement layer are decoded.
+                if (p.pictureCodingType != kIPicture)
+                    VOSTREL_THROW("spatial scalability: only I pictures are supported");
+                lowerLayer.prepare(settings.lowerLayerPattern, p, geometry, upsampledLowerLayer);
+                pictures.setLowerLayer(&upsampledLowerLayer);
+            } else {
+                pictures.setLowerLayer(nullptr);
+            }
             pictures.decodePicture(stores, secondField);
             deliver();
             if (p.pictureStructure != kFramePicture)
@@ -364,6 +379,12 @@ void VideoDecoder::openEnhancementMemory(const uint8_t* data, size_t size)
     layer->input.openMemory(std::vector<uint8_t>(data, data + size));
     Video::detectStreamKind(layer->input);
     state->stream->enhancement = std::move(layer);
+}
+
+void VideoDecoder::setLowerLayerPattern(const std::string& pattern)
+{
+    state->settings.lowerLayerPattern = Video::FilePattern(pattern);
+    state->settings.spatial = true;
 }
 
 void VideoDecoder::close()

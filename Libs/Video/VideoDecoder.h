@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace Vostrel {
@@ -65,6 +66,9 @@ public:
     // data partition one), after the base layer was opened.
     void openEnhancement(const char* fileName);
     void openEnhancementMemory(const uint8_t* data, size_t size);
+    // Spatial scalability: the lower layer's decoded pictures come from the
+    // planar YUV files of this pattern (frame number, then field letter).
+    void setLowerLayerPattern(const std::string& pattern);
     // Closes the stream's file; the context delivers no more frames.
     void close();
 

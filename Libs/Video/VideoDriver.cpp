@@ -178,6 +178,8 @@ int runVideoDecoder(int argc, const char* const* argv, std::FILE* out, std::FILE
             decoder.setPictureStoreHook([&](const PictureStoreView& store) { substitutes->fill(store); });
         }
 
+        if (!options.lowerLayerPattern.empty())
+            decoder.setLowerLayerPattern(options.lowerLayerPattern);
         decoder.open(options.mainBitstream.c_str());
         if (options.twoStreams)
             decoder.openEnhancement(options.enhancementBitstream.c_str());

@@ -81,6 +81,15 @@ const Row kDcOnlyTypeRows[] = {
     {"1", kMacroblockIntra},
 };
 
+// Table B-5: I pictures with spatial scalability.
+const Row kSpatialIntraTypeRows[] = {
+    {"1", kMacroblockPattern | kMacroblockSpatial},
+    {"01", kMacroblockQuant | kMacroblockPattern | kMacroblockSpatial},
+    {"0011", kMacroblockIntra},
+    {"0010", kMacroblockQuant | kMacroblockIntra},
+    {"0001", kMacroblockSpatial},
+};
+
 // Table B-8: SNR enhancement layers, pictures of every type.
 const Row kSnrTypeRows[] = {
     {"1", kMacroblockPattern},
@@ -268,6 +277,12 @@ const VlcTable& macroblockTypeTable(int pictureCodingType)
     }
 }
 
+const VlcTable& spatialIntraMacroblockTypeTable()
+{
+    static const VlcTable table("macroblock_type I spatial", 4, parseRows(kSpatialIntraTypeRows));
+    return table;
+}
+
 const VlcTable& snrMacroblockTypeTable()
 {
     static const VlcTable table("macroblock_type SNR", 3, parseRows(kSnrTypeRows));
@@ -319,8 +334,8 @@ const VlcTable& dctCoefficientTableOne()
 std::vector<const VlcTable*> allVlcTables()
 {
     return {&macroblockAddressIncrementTable(), &macroblockTypeTable(1), &macroblockTypeTable(2),
-            &macroblockTypeTable(3), &macroblockTypeTable(4), &snrMacroblockTypeTable(),
-            &codedBlockPatternTable(),
+            &macroblockTypeTable(3), &macroblockTypeTable(4), &spatialIntraMacroblockTypeTable(),
+            &snrMacroblockTypeTable(), &codedBlockPatternTable(),
             &motionCodeTable(), &dmvectorTable(), &dctDcSizeLuminanceTable(),
             &dctDcSizeChrominanceTable(), &dctCoefficientTableZero(), &dctCoefficientTableOne()};
 }

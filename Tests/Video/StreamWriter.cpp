@@ -99,6 +99,13 @@ void StreamWriter::sequenceHeader()
         bits.put(5, 4);
         bits.put(static_cast<uint32_t>(s.scalableMode), 2);
         bits.put(s.scalableMode == 0 ? 0 : 1, 4); // layer_id
+        if (s.scalableMode == 1) {
+            bits.put(static_cast<uint32_t>(s.lowerWidth), 14);
+            bits.put(1, 1);
+            bits.put(static_cast<uint32_t>(s.lowerHeight), 14);
+            for (int factor : {2, 1, 2, 1})
+                bits.put(static_cast<uint32_t>(factor), 5);
+        }
     }
     if (s.matrixCoefficients >= 0) {
         bits.startCode(0xB5);
@@ -162,6 +169,18 @@ void StreamWriter::picture(const PictureOptions& options)
     bits.put(options.progressiveFrame, 1); // chroma_420_type
     bits.put(options.progressiveFrame, 1);
     bits.put(0, 1); // composite_display_flag
+    if (options.spatialExtension) {
+        bits.startCode(0xB5);
+        bits.put(9, 4);
+        bits.put(0, 10); // lower_layer_temporal_reference
+        bits.put(1, 1);
+        bits.put(static_cast<uint32_t>(options.lowerOffset[0]) & 0x7FFF, 15);
+        bits.put(1, 1);
+        bits.put(static_cast<uint32_t>(options.lowerOffset[1]) & 0x7FFF, 15);
+        bits.put(0, 2); // spatial_temporal_weight_code_table_index
+        bits.put(static_cast<uint32_t>(options.lowerProgressiveFrame), 1);
+        bits.put(static_cast<uint32_t>(options.deinterlacedFieldSelect), 1);
+    }
 }
 
 void StreamWriter::sliceStart(int mby, int quantiserScaleCode)
@@ -277,6 +296,12 @@ void StreamWriter::snrMacroblock(int mbx, int mby, int quantiserScaleCode, const
             escape(run, level);
         bits.putCode(codeFor("dct_coefficients_zero", "EOB"));
     }
+}
+
+void StreamWriter::spatialMacroblock(int mbx, int mby)
+{
+    slice(mbx, mby);
+    bits.putCode(codeFor("macroblock_type I spatial", "spatial"));
 }
 
 void StreamWriter::motionComponent(int delta, int rSize)

@@ -40,7 +40,8 @@ struct SequenceOptions {
     int matrixCoefficients;           // -1: no sequence display extension
     const int* intraMatrix = nullptr; // raster order; null: the default
     int nonIntraMatrixValue = 0;      // every entry; 0: the default
-    int scalableMode = -1;            // sequence scalable extension: 0 data partitioning, 2 SNR; -1 none
+    int scalableMode = -1;            // sequence scalable extension: 0 data partitioning, 1 spatial, 2 SNR; -1 none
+    int lowerWidth = 0, lowerHeight = 0; // spatial: the lower layer's size, up-sampled 2/1 each way
     int priorityBreakpoint = 0;       // in slice headers, with data partitioning
 };
 
@@ -60,6 +61,12 @@ struct PictureOptions {
     int fCode[2][2] = {{3, 3}, {3, 3}};
     int concealmentMotionVectors = 0;
     int fullPel = 0; // MPEG-1
+    // Spatial scalability: with a picture spatial scalable extension, the
+    // lower layer's offset and how it is interlaced.
+    bool spatialExtension = false;
+    int lowerOffset[2] = {0, 0}; // horizontal, vertical
+    int lowerProgressiveFrame = 1;
+    int deinterlacedFieldSelect = 1;
 };
 
 // Motion of a predicted macroblock without coefficients, as the decoder will
@@ -95,6 +102,9 @@ public:
     // An SNR enhancement macroblock: coded_block_pattern, then non-intra blocks
     // of pairs (an empty block is not coded).
     void snrMacroblock(int mbx, int mby, int quantiserScaleCode, const std::vector<BlockCoefficients>& blocks);
+    // A spatial enhancement layer's macroblock predicted from the lower layer
+    // only (not coded, compatible).
+    void spatialMacroblock(int mbx, int mby);
     void sequenceEnd();
     std::vector<uint8_t> bytes();
     // For what the writer does not make itself.

@@ -2,10 +2,12 @@
 // ImageMagick, its options and messages, and substitute pictures.
 
 #include "Libs/Video/VideoDriver.h"
+#include "Tests/Video/StreamWriter.h"
 #include "Tests/Video/VideoTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
@@ -385,3 +387,105 @@ TEST(SubstituteTest, FailuresAreReportedAndDecodingGoesOn)
         EXPECT_TRUE(std::filesystem::exists(dir + "/out2.ppm")) << c.message;
     }
 }
+
+namespace {
+
+struct SpatialCase {
+    const char* name;
+    const char* luma; // geq expression of the lower layer's luma
+    bool interlaced;
+};
+
+// A spatial enhancement layer of twice the lower layer's size whose
+// macroblocks are all predicted from the lower layer alone.
+std::vector<uint8_t> spatialEnhancement(int lowerWidth, int lowerHeight, int frames, bool interlacedLower,
+                                        int horizontalOffset, int verticalOffset)
+{
+    SequenceOptions sequence(2 * lowerWidth, 2 * lowerHeight, true, 1);
+    sequence.scalableMode = 1;
+    sequence.lowerWidth = lowerWidth;
+    sequence.lowerHeight = lowerHeight;
+    StreamWriter writer(sequence);
+    writer.sequenceHeader();
+    for (int f = 0; f < frames; ++f) {
+        writer.groupOfPictures();
+        PictureOptions picture;
+        picture.progressiveFrame = 1;
+        picture.spatialExtension = true;
+        picture.lowerOffset[0] = horizontalOffset;
+        picture.lowerOffset[1] = verticalOffset;
+        picture.lowerProgressiveFrame = interlacedLower ? 0 : 1;
+        writer.picture(picture);
+        for (int mby = 0; mby < lowerHeight / 8; ++mby)
+            for (int mbx = 0; mbx < lowerWidth / 8; ++mbx)
+                writer.spatialMacroblock(mbx, mby);
+    }
+    writer.sequenceEnd();
+    return writer.bytes();
+}
+
+void PrintTo(const SpatialCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class SpatialTest : public testing::TestWithParam<SpatialCase> {};
+
+} // namespace
+
+TEST_P(SpatialTest, LowerLayerFilesAreUpsampledAndMovedByTheOffsets)
+{
+    const SpatialCase& c = GetParam();
+    const int w = 48, h = 32, frames = 2;
+    const std::string lower = ffmpegStream(
+        std::string("driver-lower-") + c.name + ".m2v",
+        std::string("-f lavfi -i 'nullsrc=s=48x32:r=25,format=yuv420p,geq=lum=") + c.luma +
+            ":cb=100:cr=150' -frames:v 2 -c:v mpeg2video -g 1 -q:v 1" +
+            (c.interlaced ? " -flags +ildct+ilme" : ""));
+    const std::string dir = folder(std::string("spatial-") + c.name);
+    ASSERT_EQ(runDriver({"-b", lower, "-q", "-o0", dir + "/low%d%c"}).status, 0);
+    ASSERT_EQ(std::filesystem::exists(dir + "/low0a.Y"), c.interlaced);
+
+    std::vector<uint8_t> planes[2][3];
+    const int offsets[2][2] = {{0, 0}, {4, 2}};
+    for (int k = 0; k < 2; ++k) {
+        const std::string stream = writeFile(std::string("driver-upper-") + c.name + std::to_string(k) + ".m2v",
+                                             spatialEnhancement(w, h, frames, c.interlaced, offsets[k][0], offsets[k][1]));
+        const DriverRun run = runDriver({"-b", stream, "-l", dir + "/low%d%c", "-o0", dir + "/up" + std::to_string(k) + "-%d"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err.find("ERROR"), std::string::npos) << run.err;
+        for (int plane = 0; plane < 3; ++plane)
+            planes[k][plane] = readFile(dir + "/up" + std::to_string(k) + "-1" + (plane == 0 ? ".Y" : plane == 1 ? ".U" : ".V"));
+        ASSERT_EQ(planes[k][0].size(), size_t(4 * w * h));
+    }
+
+    // Against the lower layer as ffmpeg decodes it, interpolated linearly.
+    const YuvFrame low = ffmpegFrames(lower, "yuv420p", w, h).at(1);
+    auto sample = [&](double x, double y) {
+        const int x0 = std::min(int(x), w - 2), y0 = std::min(int(y), h - 2);
+        const double fx = x - x0, fy = y - y0;
+        auto at = [&](int xx, int yy) { return double(low.planes[0][size_t(yy) * w + xx]); };
+        return (1 - fy) * ((1 - fx) * at(x0, y0) + fx * at(x0 + 1, y0)) + fy * ((1 - fx) * at(x0, y0 + 1) + fx * at(x0 + 1, y0 + 1));
+    };
+    int worst = 0;
+    for (int y = 2; y < 2 * h - 4; ++y)
+        for (int x = 2; x < 2 * w - 4; ++x)
+            worst = std::max(worst, int(std::lround(std::abs(planes[0][0][size_t(y) * 2 * w + x] - sample(x / 2.0, y / 2.0)))));
+    EXPECT_LE(worst, 1);
+    // Chroma of a flat colour stays flat.
+    for (int plane = 1; plane < 3; ++plane)
+        for (size_t i = 0; i < planes[0][plane].size(); ++i)
+            ASSERT_NEAR(planes[0][plane][i], plane == 1 ? 100 : 150, 1) << i;
+    // The offsets move the whole picture by their amount.
+    for (int y = offsets[1][1]; y < 2 * h; ++y)
+        for (int x = offsets[1][0]; x < 2 * w; ++x)
+            ASSERT_EQ(planes[1][0][size_t(y) * 2 * w + x],
+                      planes[0][0][size_t(y - offsets[1][1]) * 2 * w + x - offsets[1][0]])
+                << x << "," << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(LowerLayers, SpatialTest,
+                         testing::Values(SpatialCase{"Flat", "90", false}, SpatialCase{"HorizontalRamp", "16+3*X", false},
+                                         SpatialCase{"VerticalRamp", "16+5*Y", false},
+                                         SpatialCase{"InterlacedVerticalRamp", "16+5*Y", true}),
+                         [](const testing::TestParamInfo<SpatialCase>& info) { return std::string(info.param.name); });
