@@ -1,7 +1,9 @@
 // Feeds the video decoder a two-layer stream: the first four bytes give the
 // base layer's length (big-endian), the base layer follows, the rest is the
-// second layer (an SNR enhancement layer or data partition one). Damage in
-// either may only end the stream early or throw Vostrel::Exception.
+// second layer (an SNR enhancement layer or data partition one). Without a
+// second layer the base is taken as a spatial enhancement layer whose lower
+// layer files are missing (predicted as grey). Damage may only end the
+// stream early or throw Vostrel::Exception.
 #include "Libs/Common/Exception.h"
 #include "Libs/Video/VideoDecoder.h"
 
@@ -24,8 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     decoder.setMaxPictureSize(largest, largest);
     decoder.setRgbOutput(false);
     try {
+        decoder.setLowerLayerPattern("/nonexistent/lower%d%c");
         decoder.openMemory(base, baseSize);
-        decoder.openEnhancementMemory(second, size - 4 - baseSize);
+        if (size - 4 - baseSize > 0)
+            decoder.openEnhancementMemory(second, size - 4 - baseSize);
         for (int call = 0; call < 300 && decoder.decodeNextFrame(nullptr); ++call) {
         }
     } catch (const Vostrel::Exception&) {
