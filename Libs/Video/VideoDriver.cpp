@@ -13,7 +13,7 @@ namespace Vostrel {
 namespace {
 
 const char* const kUsage =
-    "Usage: vostrel-mpeg2decode {options}\n"
+    "Usage: vostrel-video-decode {options}\n"
     "Options: -b  file  main bitstream (base or spatial enhancement layer)\n"
     "         -e  file  enhancement layer bitstream (SNR or data partitioning)\n"
     "         -f        store/display interlaced video in frame format\n"
@@ -26,7 +26,7 @@ const char* const kUsage =
     "         -x  file  filename pattern of picture substitution sequence\n"
     "File patterns: one integer conversion (%d) for the frame number, then\n"
     "               one character conversion (%c) for the field\n"
-    "Example: vostrel-mpeg2decode -b bitstream.mpg -f -r -o0 rec%d\n";
+    "Example: vostrel-video-decode -b bitstream.mpg -f -r -o0 rec%d\n";
 
 void say(std::FILE* stream, const std::string& text)
 {
@@ -141,7 +141,7 @@ int runVideoDecoder(int argc, const char* const* argv)
 
 int runVideoDecoder(int argc, const char* const* argv, std::FILE* out, std::FILE* err)
 {
-    say(out, "\nvostrel-mpeg2decode 1.0, MPEG-1 and MPEG-2 video decoder of the Vostrel engine\n");
+    say(out, "\nvostrel-video-decode 1.0, MPEG-1 and MPEG-2 video decoder of the Vostrel engine\n");
     VideoDecoderOptions options;
     switch (parseVideoDecoderOptions(argc, argv, options, err)) {
     case kVideoOptionsUsage: say(out, kUsage); return 0;

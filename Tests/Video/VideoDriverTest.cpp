@@ -58,7 +58,7 @@ struct DriverRun {
 
 DriverRun runDriver(std::vector<std::string> arguments)
 {
-    arguments.insert(arguments.begin(), "vostrel-mpeg2decode");
+    arguments.insert(arguments.begin(), "vostrel-video-decode");
     std::vector<const char*> argv;
     for (const std::string& a : arguments)
         argv.push_back(a.c_str());

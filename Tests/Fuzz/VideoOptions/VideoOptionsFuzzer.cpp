@@ -13,7 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    std::vector<std::string> arguments{"vostrel-mpeg2decode"};
+    std::vector<std::string> arguments{"vostrel-video-decode"};
     std::string current;
     for (size_t i = 0; i < size; ++i) {
         if (data[i] == '\n') {
