@@ -208,6 +208,7 @@ TEST(TwoLayerTest, LayersOutOfStepWarnAndOtherModesAreRefused)
     const Decoded decoded = decodeLayers(base.bytes(), shortEnhancement.bytes());
     EXPECT_EQ(decoded.frames.size(), 2u);
     EXPECT_NE(decoded.warnings.find("streams out of sync\n"), std::string::npos) << decoded.warnings;
+    EXPECT_NE(decoded.warnings.find("SNR: Premature end of picture\n"), std::string::npos) << decoded.warnings;
 
     // A second layer that is neither SNR nor partition one.
     StreamWriter other(plain);
