@@ -93,7 +93,7 @@ bool PictureDecoder::decodeSlice()
     Macroblock mb;
     while (address < macroblockCount) {
         if (increment == 0) {
-            if (inPartitionOne)
+            if (split == 1 && inPartitionOne)
                 leavePartitionOne();
             if (input.showBits(23) == 0)
                 return true; // a start code follows: next slice
