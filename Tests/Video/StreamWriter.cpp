@@ -195,6 +195,7 @@ void StreamWriter::sliceStart(int mby, int quantiserScaleCode)
         bits.put(static_cast<uint32_t>(sequence.priorityBreakpoint), 7);
     bits.put(static_cast<uint32_t>(quantiserScaleCode), 5);
     bits.put(0, 1); // extra_bit_slice
+    dcPredictor[0] = dcPredictor[1] = dcPredictor[2] = 0;
 }
 
 void StreamWriter::slice(int mbx, int mby, int quantiserScaleCode)
@@ -253,26 +254,27 @@ void StreamWriter::escape(int run, int level)
 }
 
 void StreamWriter::intraMacroblock(int mbx, int mby, const std::vector<BlockCoefficients>& blocks,
-                                   StreamWriter* partitionOne)
+                                   StreamWriter* partitionOne, bool newSlice)
 {
     const int breakpoint = sequence.priorityBreakpoint;
     const int items = breakpoint >= 64 ? breakpoint - 63 : 0;
-    sliceStart(mby, 8);
-    if (partitionOne)
-        partitionOne->sliceStart(mby, 8);
-    (partitionOne && breakpoint == 0 ? partitionOne : this)->addressIncrement(mbx);
+    if (newSlice) {
+        sliceStart(mby, 8);
+        if (partitionOne)
+            partitionOne->sliceStart(mby, 8);
+    }
+    (partitionOne && breakpoint == 0 ? partitionOne : this)->addressIncrement(newSlice ? mbx : 0);
     StreamWriter* header = partitionOne && breakpoint < 2 ? partitionOne : this;
     header->bits.putCode(codeFor("macroblock_type I", "intra"));
     if (current.structure == 3 && !current.framePredFrameDct)
         header->bits.put(0, 1); // dct_type: frame
-    int predictor[3] = {0, 0, 0};
     for (size_t b = 0; b < blocks.size(); ++b) {
         const BlockCoefficients& block = blocks[b];
         const int count = 1 + int(block.pairs.size());
         const int cc = b < 4 ? 0 : 1 + int(b & 1);
         auto target = [&](int item) { return partitionOne && (breakpoint < 2 || item >= items) ? partitionOne : this; };
-        target(0)->dcDifferential(cc, block.dc - predictor[cc]);
-        predictor[cc] = block.dc;
+        target(0)->dcDifferential(cc, block.dc - dcPredictor[cc]);
+        dcPredictor[cc] = block.dc;
         for (size_t k = 0; k < block.pairs.size(); ++k)
             target(int(k) + 1)->escape(block.pairs[k].first, block.pairs[k].second);
         target(count)->bits.putCode(codeFor("dct_coefficients_zero", "EOB"));

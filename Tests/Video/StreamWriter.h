@@ -97,8 +97,9 @@ public:
     // address increment (0), after it (1), every block (2), or each block's
     // items (its DC, then each pair) from the (breakpoint - 63)th on, with
     // the block's end.
+    // Without a new slice it follows the previous macroblock in its slice.
     void intraMacroblock(int mbx, int mby, const std::vector<BlockCoefficients>& blocks,
-                         StreamWriter* partitionOne = nullptr);
+                         StreamWriter* partitionOne = nullptr, bool newSlice = true);
     // An SNR enhancement macroblock: coded_block_pattern, then non-intra blocks
     // of pairs (an empty block is not coded).
     void snrMacroblock(int mbx, int mby, int quantiserScaleCode, const std::vector<BlockCoefficients>& blocks);
@@ -122,6 +123,7 @@ private:
 
     BitWriter bits;
     PictureOptions current;
+    int dcPredictor[3] = {0, 0, 0};
 };
 
 } // namespace VideoTest

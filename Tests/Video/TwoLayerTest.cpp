@@ -136,8 +136,11 @@ TEST(TwoLayerTest, DataPartitionsDecodeAsTheUnsplitStream)
             writePictures({&whole, &zero, &one}, 2, [&](int mbx, int mby) {
                 const Macroblock blocks = randomMacroblock(random, true);
                 const bool lose = missingRow && mby == 0;
-                whole.intraMacroblock(mbx, mby, lose ? truncated(blocks, items) : blocks);
-                zero.intraMacroblock(mbx, mby, blocks, lose ? &lost : &one);
+                // One slice per row when no row is lost, so that slices of
+                // several macroblocks end right in either partition.
+                const bool newSlice = missingRow || mbx == 0;
+                whole.intraMacroblock(mbx, mby, lose ? truncated(blocks, items) : blocks, nullptr, newSlice);
+                zero.intraMacroblock(mbx, mby, blocks, lose ? &lost : &one, newSlice);
             });
             const Decoded expected = decodeLayers(whole.bytes(), {});
             const Decoded decoded = decodeLayers(zero.bytes(), one.bytes());
