@@ -281,9 +281,13 @@ void StreamWriter::intraMacroblock(int mbx, int mby, const std::vector<BlockCoef
     }
 }
 
-void StreamWriter::snrMacroblock(int mbx, int mby, int quantiserScaleCode, const std::vector<BlockCoefficients>& blocks)
+void StreamWriter::snrMacroblock(int mbx, int mby, int quantiserScaleCode, const std::vector<BlockCoefficients>& blocks,
+                                 int previousMbx)
 {
-    slice(mbx, mby, quantiserScaleCode);
+    if (previousMbx < 0)
+        slice(mbx, mby, quantiserScaleCode);
+    else
+        addressIncrement(mbx - previousMbx - 1);
     bits.putCode(codeFor("macroblock_type SNR", "pattern"));
     if (current.structure == 3 && !current.framePredFrameDct)
         bits.put(0, 1); // dct_type: frame

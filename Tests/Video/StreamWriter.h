@@ -102,7 +102,10 @@ public:
                          StreamWriter* partitionOne = nullptr, bool newSlice = true);
     // An SNR enhancement macroblock: coded_block_pattern, then non-intra blocks
     // of pairs (an empty block is not coded).
-    void snrMacroblock(int mbx, int mby, int quantiserScaleCode, const std::vector<BlockCoefficients>& blocks);
+    // With previousMbx >= 0 it continues the slice of the macroblock there,
+    // skipping those between.
+    void snrMacroblock(int mbx, int mby, int quantiserScaleCode, const std::vector<BlockCoefficients>& blocks,
+                       int previousMbx = -1);
     // A spatial enhancement layer's macroblock predicted from the lower layer
     // only (not coded, compatible).
     void spatialMacroblock(int mbx, int mby);

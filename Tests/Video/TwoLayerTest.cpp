@@ -16,7 +16,7 @@ using namespace VideoTest;
 
 namespace {
 
-constexpr int kSize = 32;
+constexpr int kSize = 64;
 const int kFlatIntraMatrix[64] = {16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16,
                                   16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16,
                                   16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16,
@@ -160,14 +160,24 @@ TEST(TwoLayerTest, SnrLayerAddsItsCoefficientsBeforeMismatchControl)
     enhanced.scalableMode = 2;
     StreamWriter base(plain), enhancement(enhanced), single(plain);
     std::mt19937 random(7);
+    // One enhancement slice per row, passing over some macroblocks.
+    int previousMbx = -1;
     writePictures({&base, &enhancement, &single}, 2, [&](int mbx, int mby) {
         const Macroblock lower = randomMacroblock(random, true);
-        const Macroblock upper = randomMacroblock(random, false);
+        Macroblock upper = randomMacroblock(random, false);
         base.intraMacroblock(mbx, mby, lower);
+        if (mbx == 0)
+            previousMbx = -1;
         // quantiser_scale 32 in the enhancement: each of its levels l adds
         // 16 (2|l| + 1) with l's sign; the base's intra levels weigh 16 each
         // (quantiser_scale 16, flat matrix) and its DC 8.
-        enhancement.snrMacroblock(mbx, mby, 16, upper);
+        // A slice ends with a coded macroblock.
+        if (random() % 4 == 0 && mbx < kSize / 16 - 1) {
+            upper = Macroblock(6);
+        } else {
+            enhancement.snrMacroblock(mbx, mby, 16, upper, previousMbx);
+            previousMbx = mbx;
+        }
         Macroblock sum(6);
         for (int b = 0; b < 6; ++b) {
             std::map<int, int> values; // scan position -> value in units of 16
