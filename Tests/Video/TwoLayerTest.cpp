@@ -125,7 +125,8 @@ TEST(TwoLayerTest, DataPartitionsDecodeAsTheUnsplitStream)
         // Without partition one's slices of a row, its blocks keep what
         // partition zero holds (its macroblocks are lost below 2).
         for (bool missingRow : {false, breakpoint >= 2}) {
-            SCOPED_TRACE(testing::Message() << "priority_breakpoint " << breakpoint << (missingRow ? ", row 0 missing" : ""));
+            SCOPED_TRACE(testing::Message()
+                         << "priority_breakpoint " << breakpoint << (missingRow ? ", row 0 missing" : ""));
             const int items = breakpoint >= 64 ? breakpoint - 63 : 0;
             SequenceOptions plain(kSize, kSize, true, 1);
             SequenceOptions split = plain;
@@ -214,7 +215,8 @@ TEST(TwoLayerTest, LayersOutOfStepWarnAndOtherModesAreRefused)
     enhanced.scalableMode = 2;
     StreamWriter base(plain), shortEnhancement(enhanced);
     std::mt19937 random(3);
-    writePictures({&base}, 2, [&](int mbx, int mby) { base.intraMacroblock(mbx, mby, randomMacroblock(random, true)); });
+    writePictures({&base}, 2,
+                  [&](int mbx, int mby) { base.intraMacroblock(mbx, mby, randomMacroblock(random, true)); });
     writePictures({&shortEnhancement}, 1, [&](int mbx, int mby) {
         shortEnhancement.snrMacroblock(mbx, mby, 8, randomMacroblock(random, false));
     });
@@ -225,7 +227,8 @@ TEST(TwoLayerTest, LayersOutOfStepWarnAndOtherModesAreRefused)
 
     // A second layer that is neither SNR nor partition one.
     StreamWriter other(plain);
-    writePictures({&other}, 1, [&](int mbx, int mby) { other.intraMacroblock(mbx, mby, randomMacroblock(random, true)); });
+    writePictures({&other}, 1,
+                  [&](int mbx, int mby) { other.intraMacroblock(mbx, mby, randomMacroblock(random, true)); });
     try {
         decodeLayers(base.bytes(), other.bytes());
         FAIL() << "decoded";

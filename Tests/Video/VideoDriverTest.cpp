@@ -358,7 +358,9 @@ TEST_P(SubstituteTest, ACutPictureIsReplacedByTheCleanDecodesFiles)
 INSTANTIATE_TEST_SUITE_P(Cuts, SubstituteTest,
                          testing::Values(SubstituteCase{"BPictureOddSize", 200, 120, 2},
                                          SubstituteCase{"ReferencePicture", 176, 96, 1}),
-                         [](const testing::TestParamInfo<SubstituteCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<SubstituteCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(SubstituteTest, FailuresAreReportedAndDecodingGoesOn)
 {
@@ -451,13 +453,18 @@ TEST_P(SpatialTest, LowerLayerFilesAreUpsampledAndMovedByTheOffsets)
     std::vector<uint8_t> planes[2][3];
     const int offsets[2][2] = {{0, 0}, {4, 2}};
     for (int k = 0; k < 2; ++k) {
-        const std::string stream = writeFile(std::string("driver-upper-") + c.name + std::to_string(k) + ".m2v",
-                                             spatialEnhancement(w, h, frames, c.interlaced, offsets[k][0], offsets[k][1]));
-        const DriverRun run = runDriver({"-b", stream, "-l", dir + "/low%d%c", "-o0", dir + "/up" + std::to_string(k) + "-%d"});
+        const std::string stream =
+            writeFile(std::string("driver-upper-") + c.name + std::to_string(k) + ".m2v",
+                      spatialEnhancement(w, h, frames, c.interlaced, offsets[k][0], offsets[k][1]));
+        const DriverRun run =
+            runDriver({"-b", stream, "-l", dir + "/low%d%c", "-o0", dir + "/up" + std::to_string(k) + "-%d"});
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.err.find("ERROR"), std::string::npos) << run.err;
         for (int plane = 0; plane < 3; ++plane)
-            planes[k][plane] = readFile(dir + "/up" + std::to_string(k) + "-1" + (plane == 0 ? ".Y" : plane == 1 ? ".U" : ".V"));
+            planes[k][plane] = readFile(dir + "/up" + std::to_string(k) + "-1" +
+                                        (plane == 0   ? ".Y"
+                                         : plane == 1 ? ".U"
+                                                      : ".V"));
         ASSERT_EQ(planes[k][0].size(), size_t(4 * w * h));
     }
 
@@ -467,12 +474,14 @@ TEST_P(SpatialTest, LowerLayerFilesAreUpsampledAndMovedByTheOffsets)
         const int x0 = std::min(int(x), w - 2), y0 = std::min(int(y), h - 2);
         const double fx = x - x0, fy = y - y0;
         auto at = [&](int xx, int yy) { return double(low.planes[0][size_t(yy) * w + xx]); };
-        return (1 - fy) * ((1 - fx) * at(x0, y0) + fx * at(x0 + 1, y0)) + fy * ((1 - fx) * at(x0, y0 + 1) + fx * at(x0 + 1, y0 + 1));
+        return (1 - fy) * ((1 - fx) * at(x0, y0) + fx * at(x0 + 1, y0)) +
+               fy * ((1 - fx) * at(x0, y0 + 1) + fx * at(x0 + 1, y0 + 1));
     };
     int worst = 0;
     for (int y = 2; y < 2 * h - 4; ++y)
         for (int x = 2; x < 2 * w - 4; ++x)
-            worst = std::max(worst, int(std::lround(std::abs(planes[0][0][size_t(y) * 2 * w + x] - sample(x / 2.0, y / 2.0)))));
+            worst = std::max(
+                worst, int(std::lround(std::abs(planes[0][0][size_t(y) * 2 * w + x] - sample(x / 2.0, y / 2.0)))));
     EXPECT_LE(worst, 1);
     // Chroma of a flat colour stays flat.
     for (int plane = 1; plane < 3; ++plane)
@@ -487,7 +496,8 @@ TEST_P(SpatialTest, LowerLayerFilesAreUpsampledAndMovedByTheOffsets)
 }
 
 INSTANTIATE_TEST_SUITE_P(LowerLayers, SpatialTest,
-                         testing::Values(SpatialCase{"Flat", "90", false}, SpatialCase{"HorizontalRamp", "16+3*X", false},
+                         testing::Values(SpatialCase{"Flat", "90", false},
+                                         SpatialCase{"HorizontalRamp", "16+3*X", false},
                                          SpatialCase{"VerticalRamp", "16+5*Y", false},
                                          SpatialCase{"InterlacedVerticalRamp", "16+5*Y", true}),
                          [](const testing::TestParamInfo<SpatialCase>& info) { return std::string(info.param.name); });

@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Vostrel::parseVideoDecoderOptions(int(argv.size()), argv.data(), options, nullptr);
     if (result != Vostrel::kVideoOptionsDecode)
         return 0;
-    for (const std::string* pattern : {&options.outputPattern, &options.lowerLayerPattern, &options.substitutePattern}) {
+    for (const std::string* pattern :
+         {&options.outputPattern, &options.lowerLayerPattern, &options.substitutePattern}) {
         if (pattern->empty())
             continue;
         // Accepted by the parser, so it must be accepted here.
