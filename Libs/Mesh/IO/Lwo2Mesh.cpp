@@ -2,6 +2,7 @@
 
 #include "Libs/Common/Exception.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 
@@ -30,16 +31,27 @@ std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
     mesh->addStreamFromData("location", 3, pointCount ? layer->points[0].data : nullptr, 0);
 
     for (const auto& map : layer->vertexMaps) {
-        // Streams hold one to four floats; the map's entries name any point.
-        if (map->dimension < 1 || map->dimension > 4)
-            VOSTREL_THROW("Vertex map " << map->name << " has " << map->dimension
-                                        << " values per point; a stream holds 1 to 4.");
+        // A selection set (dimension 0) carries no values. A map no stream
+        // can hold, or one naming points the layer lacks, is passed over so
+        // that the layer keeps everything else.
+        if (map->dimension == 0)
+            continue;
+        if (map->dimension > 4) {
+            std::cout << "Vertex map " << map->name << " has " << map->dimension
+                      << " values per point; a stream holds 1 to 4. Passed over." << std::endl;
+            continue;
+        }
+        const auto stray = std::find_if(map->vertices.begin(), map->vertices.end(),
+                                        [&](uint32_t vertex) { return vertex >= static_cast<uint32_t>(pointCount); });
+        if (stray != map->vertices.end()) {
+            std::cout << "Vertex map " << map->name << " names point " << *stray << " of " << pointCount
+                      << ". Passed over." << std::endl;
+            continue;
+        }
         MeshStream* stream = mesh->addStream(map->name, map->dimension, 0);
         StreamLock lock(*stream, LOCK_READ_WRITE); // unlisted vertices keep the zeros addStream wrote
         for (int i = 0; i < map->getCount(); ++i) {
             const uint32_t vertex = map->vertices[i];
-            if (vertex >= static_cast<uint32_t>(pointCount))
-                VOSTREL_THROW("Vertex map " << map->name << " names point " << vertex << " of " << pointCount << ".");
             std::memcpy(lock.get() + static_cast<size_t>(vertex) * map->dimension,
                         &map->values[static_cast<size_t>(i) * map->dimension], map->dimension * sizeof(float));
         }
@@ -58,6 +70,8 @@ std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
             polygons[k] = list->polygons[k].vertices;
         }
         for (const auto& source : list->discontinuousMaps) {
+            if (source->dimension == 0)
+                continue;
             auto map = std::make_unique<DiscontinuousVertexMap>();
             map->streamName = source->name;
             map->topologyName = name;
