@@ -330,9 +330,20 @@ void path_renderer::parse_path(path_tokenizer& tok)
     }
 }
 
+// AGG's arrange_orientations_all_paths reads the command after a path's last
+// vertex even when there is none, past the end of a full 256-vertex block;
+// this is the same walk, stopping at the last vertex.
 void path_renderer::arrange_orientations(path_flags_e orientation)
 {
-    m_storage.arrange_orientations_all_paths(orientation);
+    if (orientation == path_flags_none)
+        return;
+    const unsigned total = m_storage.total_vertices();
+    unsigned start = 0;
+    while (start < total) {
+        start = m_storage.arrange_polygon_orientation(start, orientation);
+        if (start < total && is_stop(m_storage.command(start)))
+            ++start;
+    }
 }
 
 void path_renderer::bounding_rect(double* x1, double* y1, double* x2, double* y2)
