@@ -72,6 +72,11 @@ std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
         for (const auto& source : list->discontinuousMaps) {
             if (source->dimension == 0)
                 continue;
+            if (source->dimension > 4) {
+                std::cout << "Per-polygon map " << source->name << " has " << source->dimension
+                          << " values per corner; a stream holds 1 to 4. Passed over." << std::endl;
+                continue;
+            }
             auto map = std::make_unique<DiscontinuousVertexMap>();
             map->streamName = source->name;
             map->topologyName = name;

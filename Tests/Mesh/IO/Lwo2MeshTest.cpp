@@ -170,10 +170,13 @@ TEST_F(Lwo2MeshTest, MapsWithoutUsableValuesArePassedOver)
          "Vertex map v has 5 values per point; a stream holds 1 to 4. Passed over.\n"},
         {"stray point", chunk("VMAP", cat({text("WGHT"), u2(1), s0("v"), u2(3), f4(1)})),
          "Vertex map v names point 3 of 3. Passed over.\n"},
+        {"five values a corner",
+         chunk("VMAD", cat({text("WGHT"), u2(5), s0("w"), u2(0), u2(0), f4s({1, 2, 3, 4, 5})})),
+         "Per-polygon map w has 5 values per corner; a stream holds 1 to 4. Passed over.\n"},
     };
     VostrelTest::TempDir dir;
     for (const Case& c : cases) {
-        const Bytes file = form({layr(0), points, c.map, weight, triangle, pickSeam});
+        const Bytes file = form({layr(0), points, weight, triangle, pickSeam, c.map});
         const std::string path = dir.write("picked.lwo", std::string(file.begin(), file.end()));
         testing::internal::CaptureStdout();
         std::unique_ptr<ModifiableMesh> mesh = ModifiableMesh::create(path + "@1");
