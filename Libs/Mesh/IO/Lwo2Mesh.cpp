@@ -13,6 +13,16 @@ namespace {
 
 const char* const topologyNames[] = {"triangles", "curves", "patches", "metaballs", "bones"};
 
+// A selection set (dimension 0) carries no values and a stream holds at most
+// four: such maps are passed over so that the layer keeps everything else.
+bool holdsStreamValues(const LwoVertexMap& map, const char* kind, const char* per)
+{
+    if (map.dimension > 4)
+        std::cout << kind << " " << map.name << " has " << map.dimension << " values per " << per
+                  << "; a stream holds 1 to 4. Passed over." << std::endl;
+    return map.dimension >= 1 && map.dimension <= 4;
+}
+
 std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
 {
     const LwoLayer* layer = nullptr;
@@ -31,16 +41,9 @@ std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
     mesh->addStreamFromData("location", 3, pointCount ? layer->points[0].data : nullptr, 0);
 
     for (const auto& map : layer->vertexMaps) {
-        // A selection set (dimension 0) carries no values. A map no stream
-        // can hold, or one naming points the layer lacks, is passed over so
-        // that the layer keeps everything else.
-        if (map->dimension == 0)
+        if (!holdsStreamValues(*map, "Vertex map", "point"))
             continue;
-        if (map->dimension > 4) {
-            std::cout << "Vertex map " << map->name << " has " << map->dimension
-                      << " values per point; a stream holds 1 to 4. Passed over." << std::endl;
-            continue;
-        }
+        // So is a map naming points the layer lacks.
         const auto stray = std::find_if(map->vertices.begin(), map->vertices.end(),
                                         [&](uint32_t vertex) { return vertex >= static_cast<uint32_t>(pointCount); });
         if (stray != map->vertices.end()) {
@@ -70,13 +73,8 @@ std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
             polygons[k] = list->polygons[k].vertices;
         }
         for (const auto& source : list->discontinuousMaps) {
-            if (source->dimension == 0)
+            if (!holdsStreamValues(*source, "Per-polygon map", "corner"))
                 continue;
-            if (source->dimension > 4) {
-                std::cout << "Per-polygon map " << source->name << " has " << source->dimension
-                          << " values per corner; a stream holds 1 to 4. Passed over." << std::endl;
-                continue;
-            }
             auto map = std::make_unique<DiscontinuousVertexMap>();
             map->streamName = source->name;
             map->topologyName = name;
