@@ -12,13 +12,13 @@
 namespace Vostrel {
 namespace Mesh {
 
-// Anything the render core can draw as a mesh.
 // Two lists of names handed out together, given back with releaseArrays.
 struct NameArrays {
     std::vector<std::string> first;
     std::vector<std::string> second;
 };
 
+// Anything the render core can draw as a mesh.
 class RenderableMesh {
 public:
     virtual ~RenderableMesh() {}

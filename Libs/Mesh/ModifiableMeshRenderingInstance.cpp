@@ -34,7 +34,8 @@ std::unique_ptr<MeshRenderingInstance> ModifiableMeshImpl::createRenderingInstan
             first = part->second.first;
             dimension = part->second.dimension;
         } else {
-            VOSTREL_THROW_FROM(MESH_SOURCE, 407, "Mesh does not contain a stream named " << streamName << ". (id = " << name << ")");
+            VOSTREL_THROW_FROM(MESH_SOURCE, 407,
+                               "Mesh does not contain a stream named " << streamName << ". (id = " << name << ")");
         }
         if (dimension < 1 || dimension > 4)
             VOSTREL_THROW_FROM(MESH_SOURCE, 1052, "The stream has too big dimension for rendering.");

@@ -96,8 +96,9 @@ TEST_F(ReportLines, FixedSourcesAndLines)
         {at(lwo, 819), [&] { readLwo(form({triangle})); }},
         {at(lwo, 830), [] { readLwo(form({chunk("VMAP", cat({text("TXUV"), u2(2), s0("uv")}))})); }},
         {at(lwo, 835), [] { readLwo(form({chunk("VMAD", cat({text("TXUV"), u2(2), s0("uv")}))})); }},
-        {at(lwo, 840), [] { readLwo(form({chunk("PTAG", cat({text("SURF")}))})); }},
-        {at(lwo, 289), [] { readLwo(envelope(cat({chunk("KEY ", f4s({1, 0}), true), chunk("KEY ", f4s({0, 0}), true)}))); }},
+        {at(lwo, 840), [] { readLwo(form({chunk("PTAG", text("SURF"))})); }},
+        {at(lwo, 289),
+         [] { readLwo(envelope(cat({chunk("KEY ", f4s({1, 0}), true), chunk("KEY ", f4s({0, 0}), true)}))); }},
         {at(lwo, 301), [] { readLwo(envelope(chunk("SPAN", text("TCB "), true))); }},
         {at(lwo, 310),
          [] {
