@@ -23,6 +23,18 @@ bool holdsStreamValues(const LwoVertexMap& map, const char* kind, const char* pe
     return map.dimension >= 1 && map.dimension <= 4;
 }
 
+// So is a map naming points or polygons the layer lacks.
+bool namesOnlyExisting(const LwoVertexMap& map, const char* kind, const std::vector<uint32_t>& indices,
+                       const char* what, size_t count)
+{
+    const auto stray = std::find_if(indices.begin(), indices.end(), [&](uint32_t index) { return index >= count; });
+    if (stray == indices.end())
+        return true;
+    std::cout << kind << " " << map.name << " names " << what << " " << *stray << " of " << count << ". Passed over."
+              << std::endl;
+    return false;
+}
+
 std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
 {
     const LwoLayer* layer = nullptr;
@@ -41,16 +53,9 @@ std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
     mesh->addStreamFromData("location", 3, pointCount ? layer->points[0].data : nullptr, 0);
 
     for (const auto& map : layer->vertexMaps) {
-        if (!holdsStreamValues(*map, "Vertex map", "point"))
+        if (!holdsStreamValues(*map, "Vertex map", "point") ||
+            !namesOnlyExisting(*map, "Vertex map", map->vertices, "point", pointCount))
             continue;
-        // So is a map naming points the layer lacks.
-        const auto stray = std::find_if(map->vertices.begin(), map->vertices.end(),
-                                        [&](uint32_t vertex) { return vertex >= static_cast<uint32_t>(pointCount); });
-        if (stray != map->vertices.end()) {
-            std::cout << "Vertex map " << map->name << " names point " << *stray << " of " << pointCount
-                      << ". Passed over." << std::endl;
-            continue;
-        }
         MeshStream* stream = mesh->addStream(map->name, map->dimension, 0);
         StreamLock lock(*stream, LOCK_READ_WRITE); // unlisted vertices keep the zeros addStream wrote
         for (int i = 0; i < map->getCount(); ++i) {
@@ -73,7 +78,8 @@ std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
             polygons[k] = list->polygons[k].vertices;
         }
         for (const auto& source : list->discontinuousMaps) {
-            if (!holdsStreamValues(*source, "Per-polygon map", "corner"))
+            if (!holdsStreamValues(*source, "Per-polygon map", "corner") ||
+                !namesOnlyExisting(*source, "Per-polygon map", source->polygons, "polygon", polygons.size()))
                 continue;
             auto map = std::make_unique<DiscontinuousVertexMap>();
             map->streamName = source->name;
@@ -84,9 +90,6 @@ std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
             map->values = source->values;
             for (int i = 0; i < source->getCount(); ++i) {
                 const uint32_t polygonIndex = source->polygons[i];
-                if (polygonIndex >= polygons.size())
-                    VOSTREL_THROW("Per-polygon map " << source->name << " names polygon " << polygonIndex << " of "
-                                                     << polygons.size() << ".");
                 const std::vector<uint32_t>& poly = polygons[polygonIndex];
                 size_t l = 0;
                 while (l < poly.size() && poly[l] != source->vertices[i])

@@ -133,8 +133,6 @@ TEST_F(Lwo2MeshTest, WrongIndicesAreRefused)
     const Case cases[] = {
         {"polygon corner", form({layr(0), points, chunk("POLS", cat({text("FACE"), u2(3), u2(0), u2(1), u2(7)}))}),
          "Polygon 0 of the triangles names point 7 of 3."},
-        {"seam polygon", form({layr(0), points, triangle, chunk("VMAD", cat({text("TXUV"), u2(1), s0("t"), u2(0), u2(4), f4(1)}))}),
-         "Per-polygon map t names polygon 4 of 1."},
         {"seam corner", form({layr(0), points, chunk("PNTS", f4s({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0})), triangle,
                                chunk("VMAD", cat({text("TXUV"), u2(1), s0("t"), u2(3), u2(0), f4(1)}))}),
          "l<poly.count does not hold."},
@@ -170,6 +168,8 @@ TEST_F(Lwo2MeshTest, MapsWithoutUsableValuesArePassedOver)
          "Vertex map v has 5 values per point; a stream holds 1 to 4. Passed over.\n"},
         {"stray point", chunk("VMAP", cat({text("WGHT"), u2(1), s0("v"), u2(3), f4(1)})),
          "Vertex map v names point 3 of 3. Passed over.\n"},
+        {"stray polygon", chunk("VMAD", cat({text("WGHT"), u2(1), s0("w"), u2(0), u2(4), f4(1)})),
+         "Per-polygon map w names polygon 4 of 1. Passed over.\n"},
         {"five values a corner",
          chunk("VMAD", cat({text("WGHT"), u2(5), s0("w"), u2(0), u2(0), f4s({1, 2, 3, 4, 5})})),
          "Per-polygon map w has 5 values per corner; a stream holds 1 to 4. Passed over.\n"},
