@@ -276,3 +276,22 @@ TEST(SvgRendering, PathsOfWholeVertexBlocks)
             EXPECT_EQ(pixels, drawn[0]) << points;
     }
 }
+
+// SVG has no miter limit below 1: smaller ones (an empty value reads as 0)
+// draw as 1 does, also where two segments run on in one line.
+TEST(SvgRendering, MiterLimitsBelowOneActAsOne)
+{
+    std::vector<std::vector<uint32_t>> drawn;
+    for (const char* limit : {"1", "0", "", "0.5"}) {
+        const std::string doc = std::string("<svg><path fill='white' stroke='red' stroke-width='3' stroke-miterlimit='") +
+                                limit + "' d='M2 2 h10 h10 v10 l-5 3 z'/></svg>";
+        std::vector<uint32_t> pixels(32 * 32);
+        Vostrel::RenderingBuffer buffer(32, 32, pixels.data());
+        buffer.loadSvgFromMemory(doc.data(), doc.size());
+        buffer.drawSvg(0, 0, 1, 1, 0, 0.5f, 1);
+        drawn.push_back(pixels);
+    }
+    EXPECT_GT(std::count(drawn[0].begin(), drawn[0].end(), 0xFFFFFFFFu), 50);
+    for (const std::vector<uint32_t>& pixels : drawn)
+        EXPECT_EQ(pixels, drawn[0]);
+}
