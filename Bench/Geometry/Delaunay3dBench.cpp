@@ -4,6 +4,7 @@
 // insertion and once inserting in our shuffled order, a point at a time.
 // Prints the ratio of our time to each.
 
+#include "Bench/Support/Briefly.h"
 #include "Bench/Support/RatioReporter.h"
 #include "Libs/Math/Delaunay3d.h"
 #include "Platform/Runtime/Runtime.h"
@@ -107,15 +108,21 @@ void CgalSameOrder(benchmark::State& state)
     state.counters["cells"] = static_cast<double>(cells);
 }
 
-BENCHMARK(Delaunay3dTetrahedralize)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(CgalDelaunayTriangulation3)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(CgalSameOrder)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
+    const std::pair<const char*, void (*)(benchmark::State&)> sides[] = {
+        {"Delaunay3dTetrahedralize", Delaunay3dTetrahedralize},
+        {"CgalDelaunayTriangulation3", CgalDelaunayTriangulation3},
+        {"CgalSameOrder", CgalSameOrder},
+    };
+    for (const auto& side : sides)
+        VostrelBench::runFor(benchmark::RegisterBenchmark(side.first, side.second), 0.5)
+            ->Arg(10000)
+            ->Arg(100000)
+            ->Unit(benchmark::kMillisecond);
     // Two reports of one run: against CGAL's sorted insertion and against
     // CGAL inserting our order.
     VostrelBench::RatioReporter reporter("Delaunay3d", "CgalDelaunay",
@@ -123,5 +130,5 @@ int main(int argc, char** argv)
     reporter.addPeer("CgalSameOrder", "Delaunay3d / CGAL (same order) time at %s points: %.2f\n");
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    return 0;
+    return reporter.anyFailed() ? 1 : 0;
 }

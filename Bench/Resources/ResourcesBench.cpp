@@ -8,6 +8,7 @@
 // Prints the ratio of each pair of times. Run with SDL_VIDEODRIVER=offscreen
 // where there is no display. Direct3D runs come first: the OpenGL runs
 // change bindings the device does not know of.
+#include "Bench/Support/Briefly.h"
 #include "Bench/Support/RatioReporter.h"
 #include "Platform/D3D9/d3d9.h"
 #include "Platform/D3DX9/d3dx9.h"
@@ -391,19 +392,20 @@ int main(int argc, char** argv)
         bool ours = std::string(api) == "Direct3D";
         for (const auto& size : sizes) {
             std::string name = std::string(api) + "/copy-" + std::to_string(size.first) + "x" + std::to_string(size.second);
-            benchmark::RegisterBenchmark(name.c_str(), ours ? direct3DCopy : openGLCopy, size.first, size.second)
+            VostrelBench::runFor(
+                benchmark::RegisterBenchmark(name.c_str(), ours ? direct3DCopy : openGLCopy, size.first, size.second),
+                1.0)
                 ->Unit(benchmark::kMicrosecond)
-                ->UseRealTime()
-                ->MinTime(1.0);
+                ->UseRealTime();
         }
-        benchmark::RegisterBenchmark((std::string(api) + "/100-programs").c_str(),
-                                     ours ? direct3DPrograms : openGLPrograms)
+        VostrelBench::runFor(benchmark::RegisterBenchmark((std::string(api) + "/100-programs").c_str(),
+                                                          ours ? direct3DPrograms : openGLPrograms),
+                             2.0)
             ->Unit(benchmark::kMillisecond)
-            ->UseRealTime()
-            ->MinTime(2.0);
+            ->UseRealTime();
     }
     VostrelBench::RatioReporter reporter("Direct3D", "OpenGL", "Direct3D / OpenGL time, %s: %.2f\n");
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    return 0;
+    return reporter.anyFailed() ? 1 : 0;
 }

@@ -34,6 +34,7 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
+            failed = failed || run.error_occurred;
             // With repetitions, the mean stands for them all.
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean")
                 continue;
@@ -58,6 +59,9 @@ public:
                     std::printf(peer.format.c_str(), entry.first.c_str(), entry.second / peer.times.at(entry.first));
     }
 
+    // Whether any run stopped with an error; the exit status says so.
+    bool anyFailed() const { return failed; }
+
 private:
     struct Peer {
         std::string prefix, format;
@@ -66,6 +70,7 @@ private:
     std::string oursPrefix;
     std::vector<Peer> peers;
     std::map<std::string, double> ours;
+    bool failed = false;
 };
 
 } // namespace VostrelBench
