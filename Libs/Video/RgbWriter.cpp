@@ -140,21 +140,65 @@ __attribute__((target("avx2"))) inline __m128i saturateToBytes(__m256i words)
     return _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
 }
 
+// Six taps at 16 consecutive samples from i on.
+struct TapFactors {
+    __m256i w01, w23, w45;
+};
+
+__attribute__((target("avx2"))) inline TapFactors tapFactors(const Taps& taps)
+{
+    return {factorPair(taps.w[0], taps.w[1]), factorPair(taps.w[2], taps.w[3]), factorPair(taps.w[4], taps.w[5])};
+}
+
+__attribute__((target("avx2"))) inline __m128i sixTapsAt(const uint8_t* const sources[6], const TapFactors& f, int i)
+{
+    Sums sums{_mm256_setzero_si256(), _mm256_setzero_si256()};
+    addPairs(sums, load16(sources[0] + i), load16(sources[1] + i), f.w01);
+    addPairs(sums, load16(sources[2] + i), load16(sources[3] + i), f.w23);
+    addPairs(sums, load16(sources[4] + i), load16(sources[5] + i), f.w45);
+    return saturateToBytes(narrow<8>(sums));
+}
+
+// Runs a kernel over 16-sample blocks; the last block overlaps the one
+// before rather than leaving a tail (the kernels write each output from the
+// inputs alone, so writing one twice gives the same bytes). Returns how many
+// samples were done: all of them, or none below one block.
+template <typename Kernel>
+__attribute__((target("avx2"))) inline int inBlocks(int count, const Kernel& kernel)
+{
+    if (count < 16)
+        return 0;
+    for (int i = 0; i + 16 <= count; i += 16)
+        kernel(i);
+    if (count % 16)
+        kernel(count - 16);
+    return count;
+}
+
 __attribute__((target("avx2"))) int sixTapsAvx2(const uint8_t* const sources[6], const Taps& taps, uint8_t* out,
                                                 int count)
 {
-    const __m256i w01 = factorPair(taps.w[0], taps.w[1]);
-    const __m256i w23 = factorPair(taps.w[2], taps.w[3]);
-    const __m256i w45 = factorPair(taps.w[4], taps.w[5]);
-    int i = 0;
-    for (; i + 16 <= count; i += 16) {
-        Sums sums{_mm256_setzero_si256(), _mm256_setzero_si256()};
-        addPairs(sums, load16(sources[0] + i), load16(sources[1] + i), w01);
-        addPairs(sums, load16(sources[2] + i), load16(sources[3] + i), w23);
-        addPairs(sums, load16(sources[4] + i), load16(sources[5] + i), w45);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), saturateToBytes(narrow<8>(sums)));
-    }
-    return i;
+    const TapFactors factors = tapFactors(taps);
+    return inBlocks(count, [&](int i) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), sixTapsAt(sources, factors, i));
+    });
+}
+
+// A padded row doubled in width: the even outputs from the left taps (or
+// the samples themselves when left is null), the odd ones from the right.
+__attribute__((target("avx2"))) int upsampleAvx2(const uint8_t* s, const uint8_t* const left[6], const Taps* leftTaps,
+                                                 const uint8_t* const right[6], const Taps& rightTaps, uint8_t* out,
+                                                 int count)
+{
+    const TapFactors leftFactors = tapFactors(leftTaps ? *leftTaps : rightTaps);
+    const TapFactors rightFactors = tapFactors(rightTaps);
+    return inBlocks(count, [&](int i) {
+        const __m128i even = left ? sixTapsAt(left, leftFactors, i)
+                                  : _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i odd = sixTapsAt(right, rightFactors, i);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi8(even, odd));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 16), _mm_unpackhi_epi8(even, odd));
+    });
 }
 
 // Byte k of each 16-byte part of 16 packed RGB pixels from the red, green
@@ -338,13 +382,18 @@ void RgbWriter::upsampleRow(const uint8_t* in, uint8_t* out, int w, bool mpeg2)
     }
     const uint8_t* s = padded + 3;
     const uint8_t* const right[6] = {s - 2, s - 1, s, s + 1, s + 2, s + 3};
+    const uint8_t* const left[6] = {s - 3, s - 2, s - 1, s, s + 1, s + 2};
+#if VOSTREL_AVX2_KERNELS
+    if (useAvx2() && upsampleAvx2(s, mpeg2 ? nullptr : left, mpeg2 ? nullptr : &kBetweenLeft, right,
+                                  mpeg2 ? kCosited : kBetweenRight, out, w) == w)
+        return;
+#endif
     if (mpeg2) {
         // Chroma sited with the even luma samples.
         sixTaps(right, kCosited, oddSamples.data(), w);
         zipBytes(s, oddSamples.data(), out, w);
     } else {
         // Chroma between the luma samples.
-        const uint8_t* const left[6] = {s - 3, s - 2, s - 1, s, s + 1, s + 2};
         sixTaps(left, kBetweenLeft, evenSamples.data(), w);
         sixTaps(right, kBetweenRight, oddSamples.data(), w);
         zipBytes(evenSamples.data(), oddSamples.data(), out, w);
