@@ -52,6 +52,51 @@ public:
     // Byte-aligns, then skips bytes until a start code prefix 0x000001 is next.
     void nextStartCode();
 
+    // The window copied out for a tight loop, so that it can stay in
+    // registers; it goes back to the input to be refilled and when the copy
+    // ends. The input must not be read while a copy lives.
+    class Local {
+    public:
+        explicit Local(BitInput& input) : input(input), window(input.window), windowBits(input.windowBits) {}
+        ~Local() { store(); }
+        Local(const Local&) = delete;
+        Local& operator=(const Local&) = delete;
+
+        uint32_t showBits(int n) const { return static_cast<uint32_t>(window >> (64 - n)); }
+        uint32_t showWord() const { return static_cast<uint32_t>(window >> 32); }
+        void skipBits(int n)
+        {
+            window <<= n;
+            windowBits -= n;
+            if (windowBits < 32)
+                refill();
+        }
+        uint32_t getBits(int n)
+        {
+            uint32_t value = showBits(n);
+            skipBits(n);
+            return value;
+        }
+
+    private:
+        void store()
+        {
+            input.window = window;
+            input.windowBits = windowBits;
+        }
+        void refill()
+        {
+            store();
+            input.refillWindow();
+            window = input.window;
+            windowBits = input.windowBits;
+        }
+
+        BitInput& input;
+        uint64_t window;
+        int windowBits;
+    };
+
 private:
     void refillWindow();
     void refillPayload();

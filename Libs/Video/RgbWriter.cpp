@@ -150,7 +150,7 @@ __attribute__((target("avx2"))) inline TapFactors tapFactors(const Taps& taps)
     return {factorPair(taps.w[0], taps.w[1]), factorPair(taps.w[2], taps.w[3]), factorPair(taps.w[4], taps.w[5])};
 }
 
-__attribute__((target("avx2"))) inline __m128i sixTapsAt(const uint8_t* const sources[6], const TapFactors& f, int i)
+__attribute__((target("avx2"), always_inline)) inline __m128i sixTapsAt(const uint8_t* const sources[6], const TapFactors& f, int i)
 {
     Sums sums{_mm256_setzero_si256(), _mm256_setzero_si256()};
     addPairs(sums, load16(sources[0] + i), load16(sources[1] + i), f.w01);
@@ -159,29 +159,22 @@ __attribute__((target("avx2"))) inline __m128i sixTapsAt(const uint8_t* const so
     return saturateToBytes(narrow<8>(sums));
 }
 
-// Runs a kernel over 16-sample blocks; the last block overlaps the one
-// before rather than leaving a tail (the kernels write each output from the
-// inputs alone, so writing one twice gives the same bytes). Returns how many
-// samples were done: all of them, or none below one block.
-template <typename Kernel>
-__attribute__((target("avx2"))) inline int inBlocks(int count, const Kernel& kernel)
-{
-    if (count < 16)
-        return 0;
-    for (int i = 0; i + 16 <= count; i += 16)
-        kernel(i);
-    if (count % 16)
-        kernel(count - 16);
-    return count;
-}
+// The kernels below run over 16-sample blocks; the last block starts at
+// count - 16, overlapping the one before rather than leaving a tail (each
+// output comes from the inputs alone, so writing one twice gives the same
+// bytes). They return how many samples they did: all, or none below 16.
 
 __attribute__((target("avx2"))) int sixTapsAvx2(const uint8_t* const sources[6], const Taps& taps, uint8_t* out,
                                                 int count)
 {
+    if (count < 16)
+        return 0;
     const TapFactors factors = tapFactors(taps);
-    return inBlocks(count, [&](int i) {
+    for (int block = 0; block < count; block += 16) {
+        const int i = std::min(block, count - 16);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), sixTapsAt(sources, factors, i));
-    });
+    }
+    return count;
 }
 
 // A padded row doubled in width: the even outputs from the left taps (or
@@ -190,15 +183,19 @@ __attribute__((target("avx2"))) int upsampleAvx2(const uint8_t* s, const uint8_t
                                                  const uint8_t* const right[6], const Taps& rightTaps, uint8_t* out,
                                                  int count)
 {
+    if (count < 16)
+        return 0;
     const TapFactors leftFactors = tapFactors(leftTaps ? *leftTaps : rightTaps);
     const TapFactors rightFactors = tapFactors(rightTaps);
-    return inBlocks(count, [&](int i) {
+    for (int block = 0; block < count; block += 16) {
+        const int i = std::min(block, count - 16);
         const __m128i even = left ? sixTapsAt(left, leftFactors, i)
                                   : _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
         const __m128i odd = sixTapsAt(right, rightFactors, i);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi8(even, odd));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 16), _mm_unpackhi_epi8(even, odd));
-    });
+    }
+    return count;
 }
 
 // Byte k of each 16-byte part of 16 packed RGB pixels from the red, green
