@@ -86,6 +86,11 @@ public:
         }
         void refill()
         {
+            // Most refills find eight bytes ahead: the same as refillWindow, in place.
+            if (input.payloadEnd - input.payloadPosition >= 8) {
+                input.payloadPosition += appendBytes(input.payload.data() + input.payloadPosition, window, windowBits);
+                return;
+            }
             store();
             input.refillWindow();
             window = input.window;
@@ -98,6 +103,19 @@ public:
     };
 
 private:
+    // Fills the window with whole bytes from p (eight readable); returns how
+    // many it took. The partial byte below the whole ones is ORed again, in
+    // the same place, by the next refill.
+    static size_t appendBytes(const uint8_t* p, uint64_t& window, int& windowBits)
+    {
+        uint64_t next = 0;
+        for (int i = 0; i < 8; ++i)
+            next = (next << 8) | p[i];
+        const int bytes = (64 - windowBits) >> 3;
+        window |= next >> windowBits;
+        windowBits += bytes * 8;
+        return static_cast<size_t>(bytes);
+    }
     void refillWindow();
     void refillPayload();
     void appendEndCodes(size_t limit);
