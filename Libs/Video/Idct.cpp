@@ -25,8 +25,10 @@ constexpr int W7 = 565;
 #define VOSTREL_IDCT_INLINE inline __attribute__((always_inline))
 
 typedef int32_t Lanes __attribute__((vector_size(32)));
-#if defined(__GNUC__) && !defined(__clang__)
 // Always inlined, so no call passes lanes by value: no ABI to keep.
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wpsabi"
+#elif defined(__GNUC__)
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 typedef int16_t ShortLanes __attribute__((vector_size(16)));
