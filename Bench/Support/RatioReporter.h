@@ -34,7 +34,11 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            failed = failed || run.error_occurred;
+            // A run that stopped with an error has no time to compare.
+            if (run.error_occurred) {
+                failed = true;
+                continue;
+            }
             // With repetitions, the mean stands for them all.
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean")
                 continue;

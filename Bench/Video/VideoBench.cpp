@@ -6,13 +6,13 @@
 // thread, ffmpeg's as it reports it for its decoding alone. Prints the ratio.
 #include "Bench/Support/Briefly.h"
 #include "Bench/Support/RatioReporter.h"
+#include "Bench/Support/ThreadTime.h"
 #include "Libs/Video/VideoDecoder.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -67,21 +67,13 @@ const Files& files()
     return made;
 }
 
-// CPU seconds of this thread.
-double threadSeconds()
-{
-    timespec now;
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
-}
-
 void decodeToRgb(benchmark::State& state, const Stream& stream)
 {
     const std::string path = files().path(stream);
     std::vector<unsigned char> rgb(size_t(stream.width) * stream.height * 3);
     int frames = 0;
     for (auto _ : state) {
-        const double start = threadSeconds();
+        const double start = VostrelBench::threadSeconds();
         Vostrel::VideoDecoder decoder;
         Vostrel::Set_Video_Output_Size(decoder, stream.width, stream.height);
         Vostrel::Open_Video_Stream(decoder, path.c_str());
@@ -93,7 +85,7 @@ void decodeToRgb(benchmark::State& state, const Stream& stream)
                 break;
         }
         benchmark::DoNotOptimize(rgb.data());
-        state.SetIterationTime(threadSeconds() - start);
+        state.SetIterationTime(VostrelBench::threadSeconds() - start);
     }
     if (frames != kFrames)
         state.SkipWithError("wrong frame count");
