@@ -71,6 +71,7 @@ public:
 };
 
 struct Show {
+    std::string root;
     Core::RenderWindow* window = nullptr;
     RenderTexture screen;
     DemoTargets targets;
@@ -80,16 +81,17 @@ struct Show {
     std::unique_ptr<Timeline> timeline;
 };
 
+Show* made = nullptr;
+
 Show& show()
 {
-    static Show* made = nullptr;
     if (made)
         return *made;
     made = new Show;
     Show& s = *made;
     // Everything but the music: the bench clock stands in for it.
-    const std::string root =
-        (std::filesystem::temp_directory_path() / ("vostrel-parts-bench-" + std::to_string(getpid()))).string();
+    s.root = (std::filesystem::temp_directory_path() / ("vostrel-parts-bench-" + std::to_string(getpid()))).string();
+    const std::string& root = s.root;
     std::filesystem::create_directories(root);
     for (const Content::ContentWriter& writer : Content::contentWriters())
         if (writer.name != "music")
@@ -246,5 +248,9 @@ int main(int argc, char** argv)
     FrameTimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+    // The parts and the core stay: the process ends with them.
+    std::error_code ignored;
+    if (made)
+        std::filesystem::remove_all(made->root, ignored);
     return 0;
 }
