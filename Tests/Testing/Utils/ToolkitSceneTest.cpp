@@ -215,6 +215,23 @@ TEST_F(ToolkitScene, FlowTubesStayFinite)
             for (int i = 0; i < s->getDimension() * tube->getVertexCount(); ++i)
                 ASSERT_TRUE(std::isfinite(lock.get()[i])) << stream << " radius " << c.radius;
         }
+        // At each sample the six ribbons cross at one centre, r to either
+        // side, 30 degrees apart.
+        Mesh::StreamLock lock(*tube->getStream("location"), Core::LOCK_READ_ONLY);
+        const Vec3* p = reinterpret_cast<const Vec3*>(lock.get());
+        for (int k = 0; k <= 50; k += 10) {
+            const Vec3 centre = (p[2 * k] + p[2 * k + 1]) * 0.5f;
+            const Vec3 e0 = (p[2 * k] - centre) * (c.radius > 0 ? 1.0f / c.radius : 0.0f);
+            for (int j = 0; j < 6; ++j) {
+                const Vec3 plus = p[j * 102 + 2 * k], minus = p[j * 102 + 2 * k + 1];
+                const Vec3 e = (plus - centre) * (c.radius > 0 ? 1.0f / c.radius : 0.0f);
+                EXPECT_LT(length((plus + minus) * 0.5f - centre), 1e-4f) << j << " " << k;
+                if (c.radius > 0) {
+                    EXPECT_NEAR(length(e), 1.0f, 1e-4f);
+                    EXPECT_NEAR(dot(e, e0), std::cos(j * M_PI / 6), 1e-4f) << j << " " << k;
+                }
+            }
+        }
     }
 }
 
