@@ -43,23 +43,6 @@ float clamp01(float v)
     return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
 }
 
-// One quad of four points, clockwise seen from the front.
-void addQuad(Lwo2Layer& layer, const Vec3 corners[4], const Vec2 uvs[4])
-{
-    Lwo2VertexMap& uv = layer.vertexMaps[0];
-    std::vector<uint32_t> polygon;
-    for (int i = 0; i < 4; ++i) {
-        const uint32_t index = static_cast<uint32_t>(layer.points.size());
-        layer.points.push_back(corners[i]);
-        uv.points.push_back(index);
-        uv.values.push_back(uvs[i][0]);
-        uv.values.push_back(uvs[i][1]);
-        polygon.push_back(index);
-    }
-    layer.polygonLists[0].polygons.push_back(polygon);
-    layer.polygonLists[0].surfaceTags.push_back(0);
-}
-
 Lwo2Layer emptyTexturedLayer(int number)
 {
     Lwo2Layer layer;
@@ -72,8 +55,6 @@ Lwo2Layer emptyTexturedLayer(int number)
     layer.polygonLists.emplace_back();
     return layer;
 }
-
-const Vec2 unitUvs[4] = {Vec2(0, 0), Vec2(0, 1), Vec2(1, 1), Vec2(1, 0)};
 
 } // namespace
 
@@ -108,83 +89,26 @@ void writeLinks(const std::string& path, const std::vector<LinkRecord>& links)
     writeFile(path, linksText(links));
 }
 
-Lwo2Layer texturedBox(int number, const Vec3& low, const Vec3& high)
+Lwo2Layer texturedTorus(int number, float major, float minor, int segments, int sides, float from, float to)
 {
     Lwo2Layer layer = emptyTexturedLayer(number);
-    const Vec3 centre = (low + high) * 0.5f;
-    const Vec3 half = (high - low) * 0.5f;
-    const Vec3 normals[6] = {{0, 0, -1}, {0, 0, 1}, {-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0}};
-    for (const Vec3& n : normals) {
-        // Seen from outside, looking along -n: right = up x forward.
-        const Vec3 forward = n * -1.0f;
-        const Vec3 up = std::fabs(n[1]) > 0.5f ? Vec3(0, 0, 1) : Vec3(0, 1, 0);
-        const Vec3 right = cross(up, forward);
-        const Vec3 c(centre[0] + n[0] * half[0], centre[1] + n[1] * half[1], centre[2] + n[2] * half[2]);
-        auto scaled = [&](const Vec3& axis) {
-            return Vec3(axis[0] * half[0], axis[1] * half[1], axis[2] * half[2]);
-        };
-        const Vec3 r = scaled(right), u = scaled(up);
-        const Vec3 corners[4] = {c - r - u, c - r + u, c + r + u, c + r - u};
-        addQuad(layer, corners, unitUvs);
-    }
-    return layer;
-}
-
-Lwo2Layer texturedRing(int number, float inner, float outer, int segments, float z)
-{
-    Lwo2Layer layer = emptyTexturedLayer(number);
-    for (int k = 0; k < segments; ++k) {
-        // Clockwise seen from -z: angles run clockwise there as they fall.
-        const float a0 = -2 * pi * k / segments, a1 = -2 * pi * (k + 1) / segments;
-        const float u0 = static_cast<float>(k) / segments, u1 = static_cast<float>(k + 1) / segments;
-        const Vec3 corners[4] = {Vec3(std::cos(a0) * inner, std::sin(a0) * inner, z),
-                                 Vec3(std::cos(a0) * outer, std::sin(a0) * outer, z),
-                                 Vec3(std::cos(a1) * outer, std::sin(a1) * outer, z),
-                                 Vec3(std::cos(a1) * inner, std::sin(a1) * inner, z)};
-        const Vec2 uvs[4] = {Vec2(u0, 0), Vec2(u0, 1), Vec2(u1, 1), Vec2(u1, 0)};
-        addQuad(layer, corners, uvs);
-    }
-    return layer;
-}
-
-Lwo2Layer texturedFrame(int number, float inner, float outer, float z)
-{
-    Lwo2Layer layer = emptyTexturedLayer(number);
-    const float a = inner, b = outer;
-    // Four bars, each clockwise seen from -z.
-    const Vec3 bars[4][4] = {
-        {{-b, a, z}, {-b, b, z}, {b, b, z}, {b, a, z}},
-        {{-b, -b, z}, {-b, -a, z}, {b, -a, z}, {b, -b, z}},
-        {{-b, -a, z}, {-b, a, z}, {-a, a, z}, {-a, -a, z}},
-        {{a, -a, z}, {a, a, z}, {b, a, z}, {b, -a, z}},
-    };
-    for (const auto& bar : bars)
-        addQuad(layer, bar, unitUvs);
-    return layer;
-}
-
-Lwo2Layer mergeLayers(int number, const std::vector<Lwo2Layer>& pieces)
-{
-    Lwo2Layer layer = emptyTexturedLayer(number);
-    for (const Lwo2Layer& piece : pieces) {
-        const uint32_t base = static_cast<uint32_t>(layer.points.size());
-        layer.points.insert(layer.points.end(), piece.points.begin(), piece.points.end());
-        for (const Lwo2VertexMap& map : piece.vertexMaps)
-            if (map.name == "Texture") {
-                for (uint32_t point : map.points)
-                    layer.vertexMaps[0].points.push_back(base + point);
-                layer.vertexMaps[0].values.insert(layer.vertexMaps[0].values.end(), map.values.begin(),
-                                                  map.values.end());
-            }
-        for (const Lwo2PolygonList& list : piece.polygonLists)
-            for (const std::vector<uint32_t>& polygon : list.polygons) {
-                std::vector<uint32_t> moved;
-                for (uint32_t index : polygon)
-                    moved.push_back(base + index);
-                layer.polygonLists[0].polygons.push_back(moved);
-                layer.polygonLists[0].surfaceTags.push_back(0);
-            }
-    }
+    // The seams repeat their points, so the texture wraps without a jump.
+    for (int i = 0; i <= segments; ++i)
+        for (int j = 0; j <= sides; ++j) {
+            const float a = 2 * pi * i / segments, b = from + (to - from) * j / sides;
+            const float radius = major + minor * std::cos(b);
+            layer.vertexMaps[0].points.push_back(static_cast<uint32_t>(layer.points.size()));
+            layer.points.emplace_back(radius * std::cos(a), radius * std::sin(a), minor * std::sin(b));
+            layer.vertexMaps[0].values.push_back(static_cast<float>(i) / segments);
+            layer.vertexMaps[0].values.push_back(static_cast<float>(j) / sides);
+        }
+    auto index = [&](int i, int j) { return static_cast<uint32_t>(i * (sides + 1) + j); };
+    for (int i = 0; i < segments; ++i)
+        for (int j = 0; j < sides; ++j) {
+            // Clockwise seen from outside, as the other pieces.
+            layer.polygonLists[0].polygons.push_back({index(i, j), index(i + 1, j), index(i + 1, j + 1), index(i, j + 1)});
+            layer.polygonLists[0].surfaceTags.push_back(0);
+        }
     return layer;
 }
 
@@ -258,9 +182,10 @@ Vec3 particleColour(int frame)
 
 Vec3 terminalColour(int frame)
 {
-    // Screens that blink: every other frame dimmer, and greener as the frame grows.
-    const float level = (frame % 2 ? 0.45f : 1.0f);
-    return Vec3(0.2f * level, (0.5f + 0.5f * frame / 63.0f) * level, 0.35f * level);
+    // Screens that blink: every other frame dimmer, and paler as the frame
+    // grows; bright, as the luminance is also the sprite's alpha.
+    const float level = (frame % 2 ? 0.55f : 1.0f);
+    return Vec3((0.45f + 0.3f * frame / 63.0f) * level, level, (0.6f + 0.2f * frame / 63.0f) * level);
 }
 
 void writeLinkTextures(const std::string& root)
@@ -286,12 +211,16 @@ void writeLinkTextures(const std::string& root)
     }
     writePng(prepareOutputPath(root, "data/Textures/linkkiBand.png"), band);
 
+    // Dim streaks that fade towards the ribbons' edges: the flow material
+    // multiplies by five and adds up six ribbons, so brighter would only
+    // saturate into a flat white band.
     RgbaImage stripes(64, 64);
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
-            const float s = 0.5f + 0.5f * std::sin(2 * pi * (x / 64.0f * 4 + y / 64.0f));
-            const float t = 0.5f + 0.5f * std::sin(2 * pi * (x / 64.0f * 9));
-            stripes.set(x, y, s * t, s, 0.6f * s + 0.4f * t, 1.0f);
+            const float streak = std::pow(0.5f + 0.5f * std::sin(2 * pi * (x / 64.0f * 4 + y / 256.0f)), 6.0f);
+            const float across = std::pow(std::sin(pi * (y + 0.5f) / 64.0f), 2.0f);
+            const float v = (0.01f + 0.09f * streak) * across;
+            stripes.set(x, y, v, v, v, 1.0f);
         }
     writePng(prepareOutputPath(root, "data/Textures/flowRaidat.png"), stripes);
 }
@@ -348,11 +277,14 @@ void writeToolkitContent(const std::string& root)
     writeLinkTextures(root);
     writePanelPictures(root);
     writeFile(prepareOutputPath(root, "data/Textures/mainUIFrame.svg"), mainUIFrame());
-    writeLwo2(prepareOutputPath(root, "data/Models/linkband.lwo"), objectOf({texturedRing(0, 2.2f, 2.8f, 32, 0)}));
+    // Rounded pieces: the link materials light a surface by how far it
+    // turns from the camera, so flat faces towards it would stay dark.
+    writeLwo2(prepareOutputPath(root, "data/Models/linkband.lwo"),
+              objectOf({texturedTorus(0, 2.5f, 0.3f, 48, 12, -pi, pi)}));
     writeLwo2(prepareOutputPath(root, "data/Models/linkframe.lwo"),
-              objectOf({texturedFrame(0, 3.0f, 3.4f, -0.5f)}));
+              objectOf({texturedTorus(0, 3.3f, 0.12f, 48, 8, -pi, pi)}));
     writeLwo2(prepareOutputPath(root, "data/Models/linkmarker.lwo"),
-              objectOf({texturedBox(0, Vec3(-1, -1, -1), Vec3(1, 1, 1))}));
+              objectOf({texturedTorus(0, 0.0f, 1.0f, 24, 12, -0.5f * pi, 0.5f * pi)}));
     // A 2 x 2 square facing the origin from +z once moved out: the sky box face.
     Lwo2Object face = unitQuad();
     for (Vec3& point : face.layers[0].points)
