@@ -236,10 +236,12 @@ void AttackScene::update(float t)
     entries[0].enabled = false;
     entries[1].enabled = false;
     entries[2].enabled = true;
-    const float c = std::max(8.0f - d, 0.0f) * 0.125f;
-    explode->setUniformFloat("colScale", c);
-    setGlassBlend(*explode, 1.0f - 0.5f * c);
-    explode->setUniformFloat("dtime", d * 0.3f);
+    colScale = std::max(8.0f - d, 0.0f) * 0.125f;
+    explode->setUniformFloat("colScale", colScale);
+    blendFactor = 1.0f - 0.5f * colScale;
+    setGlassBlend(*explode, blendFactor);
+    dtime = d * 0.3f;
+    explode->setUniformFloat("dtime", dtime);
     explode->setUniformMatrix("seedRotation", rotationMatrix4(Vec3(1.0f, 0.0f, 0.0f), 2.0f * d));
 }
 

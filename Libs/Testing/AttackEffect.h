@@ -66,6 +66,10 @@ public:
     LwScene& getLwScene() { return *lwScene; }
     BiasMaterial& getExplode() { return *explode; }
     MultipassMaterial& getStructure() { return *structure; }
+    // What the last update gave the explode material.
+    float getColScale() const { return colScale; }
+    float getBlendFactor() const { return blendFactor; }
+    float getDtime() const { return dtime; }
 
 private:
     std::unique_ptr<Scene> scene;
@@ -73,6 +77,9 @@ private:
     SceneRenderer* renderer = nullptr;
     std::unique_ptr<BiasMaterial> surface, glass, explode, wire, curveLines, bright, shaded;
     std::unique_ptr<MultipassMaterial> structure;
+    float colScale = 1.0f;
+    float blendFactor = 0.5f;
+    float dtime = 0.0f;
 };
 
 // Prepares con3's layers: explode streams and wire edges on 1 and 2, lines

@@ -91,7 +91,7 @@ Lwo2Layer signs()
 Lwo2Layer base()
 {
     std::vector<Lwo2Layer> pieces;
-    pieces.push_back(texturedBox(12, Vec3(-4.0f, -0.6f, -4.0f), Vec3(4.0f, -0.2f, 4.0f)));
+    pieces.push_back(texturedBox(12, Vec3(-2.6f, -0.6f, -2.6f), Vec3(2.6f, -0.2f, 2.6f)));
     for (int i = 0; i < 4; ++i) {
         const float a = i * pi * 0.5f + pi * 0.25f;
         const Vec3 c(4.5f * std::cos(a), 0.0f, 4.5f * std::sin(a));

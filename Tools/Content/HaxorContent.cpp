@@ -131,8 +131,8 @@ void writeHax1Scene(const std::string& root)
     SceneBuilder b;
     b.camera("Camera", 1, 2.4f).target(2);
     b.envelope("x", {{0.0f, -6.0f}, {13.0f, 5.0f}, {sceneLength, -4.0f}});
-    b.envelope("y", {{0.0f, 5.0f}, {13.0f, 2.5f}, {sceneLength, 6.0f}});
-    b.envelope("z", {{0.0f, -12.0f}, {13.0f, -10.0f}, {sceneLength, -9.0f}});
+    b.envelope("y", {{0.0f, 6.0f}, {13.0f, 3.5f}, {sceneLength, 7.0f}});
+    b.envelope("z", {{0.0f, -13.0f}, {13.0f, -11.0f}, {sceneLength, -10.0f}});
     b.constant("bank", 0.0f);
     b.null("CameraTarget", 2).position(0.0f, 2.5f, 0.0f).rotation(0, 0, 0);
     b.null("LightRig", 3).position(0.0f, 3.0f, 0.0f).rotation(0, 0, 0);
@@ -149,8 +149,9 @@ void writeHax1Scene(const std::string& root)
         b.envelope("morph.Morph 3", wave(-0.5f, 1.0f, 8.0f, -0.9f * i));
     }
     for (int i = 1; i <= boxCount; ++i) {
-        const float a = (i - 0.5f) * 2.0f * pi / boxCount;
-        const float x = 7.0f * std::sin(a), z = 7.0f * std::cos(a);
+        // An arc behind the trees, facing them and the camera.
+        const float a = (i - 0.5f - 0.5f * boxCount) * 0.4f;
+        const float x = 8.0f * std::sin(a), z = 8.0f * std::cos(a);
         for (int layer : {1, 2})
             b.mesh("box4:Layer" + std::to_string(layer) + " (" + std::to_string(i) + ")", id++,
                    "data/Models/box4.lwo", layer)
@@ -159,9 +160,9 @@ void writeHax1Scene(const std::string& root)
     }
     b.mesh("box4:Layer4", id++, "data/Models/box4.lwo", 4).position(0.0f, 2.5f, 0.0f).rotation(0, 0, 0);
     b.envelope("heading", {{0.0f, 0.0f}, {sceneLength, -2.0f * pi}});
-    b.mesh("viivasto", id++).position(0.0f, 3.0f, 0.0f).rotation(0, 0, 0).scale(6.0f, 6.0f, 6.0f);
+    b.mesh("viivasto", id++).position(0.0f, 3.0f, 0.0f).rotation(0, 0, 0).scale(7.0f, 7.0f, 7.0f);
     b.envelope("heading", {{0.0f, 0.0f}, {sceneLength, pi}});
-    b.mesh("viivat2", id++).position(0.0f, 3.0f, 0.0f).rotation(0, 0, 0).scale(3.5f, 3.5f, 3.5f);
+    b.mesh("viivat2", id++).position(0.0f, 8.5f, 5.0f).rotation(0, 0, 0).scale(4.0f, 3.0f, 4.0f);
     b.envelope("pitch", {{0.0f, 0.0f}, {sceneLength, -1.5f * pi}});
     b.write(prepareOutputPath(root, "data/Models/hax1.sce"));
 }
