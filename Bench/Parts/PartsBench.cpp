@@ -11,6 +11,7 @@
 #include "Libs/Postprocessing/PostProcessing.h"
 #include "Libs/Postprocessing/RenderTexture.h"
 #include "Libs/Testing/DemoParts.h"
+#include "Libs/Testing/HaxorEffect2.h"
 #include "Libs/Testing/Properties.h"
 #include "Libs/Testing/Timeline.h"
 #include "Libs/Time/Syncronizer.h"
@@ -165,6 +166,35 @@ void timeFrames(benchmark::State& state, const std::string& name, const std::vec
     state.counters["worst_ms"] = milliseconds.back();
 }
 
+// A part without a segment (HaxorEffect2), played straight into the window:
+// warmed up over its first second, then timed over `length` seconds, its
+// time always rising as its particles need.
+void timeAlone(benchmark::State& state, DemoEffect& part, float length)
+{
+    Show& s = show();
+    std::vector<float> times;
+    for (int i = 0; i < frameCount; ++i)
+        times.push_back(1.0f + length * (i + 0.5f) / frameCount);
+    for (int i = 0; i < warmUpCount; ++i) {
+        part.setTime(static_cast<float>(i) / warmUpCount, 0);
+        part.render(s.screen);
+    }
+    std::vector<double> milliseconds;
+    size_t next = 0;
+    for (auto _ : state) {
+        const auto begin = std::chrono::steady_clock::now();
+        part.setTime(times[next++ % times.size()], 0);
+        part.render(s.screen);
+        const auto end = std::chrono::steady_clock::now();
+        const double ms = std::chrono::duration<double, std::milli>(end - begin).count();
+        milliseconds.push_back(ms);
+        state.SetIterationTime(ms * 0.001);
+    }
+    std::sort(milliseconds.begin(), milliseconds.end());
+    state.counters["median_ms"] = milliseconds[milliseconds.size() / 2];
+    state.counters["worst_ms"] = milliseconds.back();
+}
+
 // The console report, then each part's median and worst against the empty
 // frame and the budget.
 class FrameTimeReporter : public benchmark::ConsoleReporter {
@@ -244,6 +274,13 @@ int main(int argc, char** argv)
             timeFrames(state, name, times);
         })->Iterations(frameCount)->UseManualTime()->Unit(benchmark::kMillisecond);
     }
+    benchmark::RegisterBenchmark("Part/HaxorEffect2", [](benchmark::State& state) {
+        show();
+        static std::unique_ptr<DemoEffect> part(HaxorEffect2::create());
+        static bool ready = (part->init(), true);
+        (void)ready;
+        timeAlone(state, *part, 20.0f);
+    })->Iterations(frameCount)->UseManualTime()->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     FrameTimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -12,7 +12,7 @@
 #include "Libs/Testing/HaxorEffect1.h"
 #include "Libs/Testing/HaxorEffect2.h"
 #include "Tests/Support/HeadlessCore.h"
-#include "Tests/Testing/Parts3/HackerShow.h"
+#include "Tests/Testing/Parts/PartShow.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,7 +21,7 @@
 namespace Vostrel {
 namespace {
 
-using HackerTests::Frame;
+using PartTests::Frame;
 
 const float haxorStart = 122.69519f;
 const float attackStart = 157.604279f;
@@ -32,7 +32,7 @@ float attackBeat(double beat) { return static_cast<float>(attackStart + beat / a
 void expectDistinct(const std::vector<Frame>& frames, const std::vector<float>& times)
 {
     for (size_t i = 0; i < frames.size(); ++i)
-        HackerTests::expectLively(frames[i], "frame at " + std::to_string(times[i]));
+        PartTests::expectLively(frames[i], "frame at " + std::to_string(times[i]));
     for (size_t i = 1; i < frames.size(); ++i)
         EXPECT_GT(frames[i].meanDifference(frames[i - 1]), 1.0) << times[i];
 }
@@ -47,7 +47,7 @@ void seedShow()
     seedMT(1234);
 }
 
-class HaxorShow : public HackerTests::PartShow {
+class HaxorShow : public PartTests::PartShow {
 protected:
     HaxorShow() : PartShow("HaxorEffect1", {"haxor1"}) { seedShow(); }
     HaxorEffect1Impl& haxor() { return dynamic_cast<HaxorEffect1Impl&>(*getPart()); }
@@ -204,7 +204,7 @@ TEST_F(LineClouds, SpreadPointsStayInTheCubeAndMoveApart)
 
 // ---- Attack part ----------------------------------------------------------------------
 
-class AttackShow : public HackerTests::PartShow {
+class AttackShow : public PartTests::PartShow {
 protected:
     AttackShow() : PartShow("AttackEffect", {"attack"}) { seedShow(); }
     AttackEffectImpl& attack() { return dynamic_cast<AttackEffectImpl&>(*getPart()); }
