@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -142,20 +143,16 @@ std::vector<float> frameTimes(const std::string& name)
     return times;
 }
 
-void timeFrames(benchmark::State& state, const std::string& name, const std::vector<float>& times)
+// One frame per iteration at the next of the times, each timed alone; the
+// median and the worst go to the counters.
+void timeEach(benchmark::State& state, const std::vector<float>& times, const std::function<void(float)>& frame)
 {
-    Show& s = show();
-    s.parts.enabled = name;
-    for (int i = 0; i < warmUpCount; ++i) {
-        s.clock.time = times[i % times.size()];
-        s.timeline->renderFrame(s.window);
-    }
     std::vector<double> milliseconds;
     size_t next = 0;
     for (auto _ : state) {
-        s.clock.time = times[next++ % times.size()];
+        const float time = times[next++ % times.size()];
         const auto begin = std::chrono::steady_clock::now();
-        s.timeline->renderFrame(s.window);
+        frame(time);
         const auto end = std::chrono::steady_clock::now();
         const double ms = std::chrono::duration<double, std::milli>(end - begin).count();
         milliseconds.push_back(ms);
@@ -164,6 +161,20 @@ void timeFrames(benchmark::State& state, const std::string& name, const std::vec
     std::sort(milliseconds.begin(), milliseconds.end());
     state.counters["median_ms"] = milliseconds[milliseconds.size() / 2];
     state.counters["worst_ms"] = milliseconds.back();
+}
+
+void timeFrames(benchmark::State& state, const std::string& name, const std::vector<float>& times)
+{
+    Show& s = show();
+    s.parts.enabled = name;
+    for (int i = 0; i < warmUpCount; ++i) {
+        s.clock.time = times[i % times.size()];
+        s.timeline->renderFrame(s.window);
+    }
+    timeEach(state, times, [&s](float time) {
+        s.clock.time = time;
+        s.timeline->renderFrame(s.window);
+    });
 }
 
 // A part without a segment (HaxorEffect2), played straight into the window:
@@ -179,20 +190,10 @@ void timeAlone(benchmark::State& state, DemoEffect& part, float length)
         part.setTime(static_cast<float>(i) / warmUpCount, 0);
         part.render(s.screen);
     }
-    std::vector<double> milliseconds;
-    size_t next = 0;
-    for (auto _ : state) {
-        const auto begin = std::chrono::steady_clock::now();
-        part.setTime(times[next++ % times.size()], 0);
+    timeEach(state, times, [&](float time) {
+        part.setTime(time, 0);
         part.render(s.screen);
-        const auto end = std::chrono::steady_clock::now();
-        const double ms = std::chrono::duration<double, std::milli>(end - begin).count();
-        milliseconds.push_back(ms);
-        state.SetIterationTime(ms * 0.001);
-    }
-    std::sort(milliseconds.begin(), milliseconds.end());
-    state.counters["median_ms"] = milliseconds[milliseconds.size() / 2];
-    state.counters["worst_ms"] = milliseconds.back();
+    });
 }
 
 // The console report, then each part's median and worst against the empty

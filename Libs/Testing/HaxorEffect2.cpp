@@ -210,14 +210,8 @@ void HaxorEffect2Impl::init()
     trailBlitter->setOffsets(offsets);
     trailBlitter->setWeights(weights);
 
-    Core::TextureParameters parameters;
-    parameters.width = trailSize;
-    parameters.height = trailSize;
-    parameters.minFilter = Core::MIN_LINEAR;
-    parameters.format = Core::FORMAT_A8R8G8B8;
-    parameters.renderTarget = true;
-    trailTexture.reset(Core::createTexture(parameters));
-    trail = RenderTexture{trailSize, trailSize, trailTexture.get(), trailTexture->getRenderTarget()};
+    // Kept from frame to frame, so never handed out by the pool.
+    trail = RenderTargetPool::create(trailSize, trailSize, Core::FORMAT_A8R8G8B8);
     RenderTargetPool::release(RenderTargetPool::acquire(trailSize, trailSize, Core::FORMAT_A8R8G8B8));
 
     {
@@ -247,10 +241,10 @@ void HaxorEffect2Impl::init()
     network->lineInstance = network->lineMesh->createRenderingInstance(lineShader.getStreamNames(), "Default");
     network->pointInstance = network->pointMesh->createRenderingInstance(pointShader.getStreamNames(), "Default");
 
-    trail.target->begin();
+    trail->target->begin();
     Core::RenderContext context;
     context.clear(3, Vec4(0.0f, 0.0f, 0.0f, 0.0f), 1.0f, 0);
-    trail.target->end();
+    trail->target->end();
 }
 
 void HaxorEffect2Impl::setTime(float seconds, int) { time = seconds; }
@@ -273,7 +267,7 @@ Matrix4 HaxorEffect2Impl::cameraMatrix(float time)
 
 void HaxorEffect2Impl::render(RenderTexture& target)
 {
-    trail.target->begin();
+    trail->target->begin();
     const Matrix4 camera = cameraMatrix(time).transpose();
     lineShader.setUniformMatrix(lineContext, "camera", camera);
     pointShader.setUniformMatrix(pointContext, "camera", camera);
@@ -285,21 +279,21 @@ void HaxorEffect2Impl::render(RenderTexture& target)
     }
     pointShader.setUniform(pointContext, "color", Vec4(1.2f, 0.1f, 0.1f, 0.0f));
     network->pointInstance->render(pointContext);
-    trail.target->end();
+    trail->target->end();
 
     // Blurred there and back, so the trail fades and spreads a little each frame.
     PooledRenderTexture scratch(trailSize, trailSize, Core::FORMAT_A8R8G8B8);
     Core::RenderContext clearing;
     scratch->target->begin();
     clearing.clear(3, Vec4(0.0f, 0.0f, 0.0f, 0.0f), 1.0f, 0);
-    trailBlitter->blit(trail.texture);
+    trailBlitter->blit(trail->texture);
     scratch->target->end();
-    trail.target->begin();
+    trail->target->begin();
     clearing.clear(3, Vec4(0.0f, 0.0f, 0.0f, 0.0f), 1.0f, 0);
     trailBlitter->blit(scratch->texture);
-    trail.target->end();
+    trail->target->end();
     target.target->begin();
-    trailBlitter->blit(trail.texture);
+    trailBlitter->blit(trail->texture);
     target.target->end();
 }
 

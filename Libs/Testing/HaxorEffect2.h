@@ -86,15 +86,14 @@ public:
     static Matrix4 cameraMatrix(float time);
 
     HaxorNetwork& getNetwork() { return *network; }
-    RenderTexture& getTrail() { return trail; }
+    RenderTexture& getTrail() { return *trail; }
 
 private:
     float time = 0.0f;
     ShaderBuild lineShader, pointShader;
     Core::RenderContext lineContext, pointContext;
     std::unique_ptr<HaxorNetwork> network;
-    std::unique_ptr<Core::Texture> trailTexture;
-    RenderTexture trail;
+    RenderTexture* trail = nullptr;
     std::unique_ptr<Blitter> trailBlitter;
     std::unique_ptr<Core::Texture> spriteTexture;
 };
