@@ -68,7 +68,7 @@ std::unique_ptr<BiasMaterial> litMaterial(const Vec3& diffuse, float exponent, f
 
 // Lit tiles whose alpha (the glow) is the texture's red times the object's
 // flash value.
-std::unique_ptr<BiasMaterial> flickerTilesMaterial()
+std::unique_ptr<BiasMaterial> flickerTilesMaterial(Core::Texture* tiles)
 {
     ShaderGraph graph = placedGraph();
     ShaderValue t = texld(graph.vertexStream("Texture"), graph.texture("texture", Core::TEXTURE_TYPE_2D));
@@ -82,7 +82,7 @@ std::unique_ptr<BiasMaterial> flickerTilesMaterial()
     auto material = std::make_unique<BiasMaterial>(graph);
     material->setBlendMode(Core::BLENDOP_ADD, Core::BLEND_ONE, Core::BLEND_FACTOR_COLOR, 0.5f, 0.5f, 0.5f, 0.5f,
                            false, Core::BLENDOP_ADD, Core::BLEND_ONE, Core::BLEND_ONE);
-    material->setTexture("texture", loadTextureFromFile("data/Textures/gt1.png", Core::TextureParameters()));
+    material->setTexture("texture", tiles);
     material->setSortKey(1.0f);
     return material;
 }
@@ -194,7 +194,8 @@ Haxor1Scene::Haxor1Scene()
         if (lwScene->hasMesh(numbered("box4:Layer1", i)))
             lwScene->setMaterial(numbered("box4:Layer1", i), boxSurface.get());
 
-    flickerTiles = flickerTilesMaterial();
+    tileTexture.reset(loadTextureFromFile("data/Textures/gt1.png", Core::TextureParameters()));
+    flickerTiles = flickerTilesMaterial(tileTexture.get());
     for (int i = 1; i <= boxCount; ++i)
         if (lwScene->hasMesh(numbered("box4:Layer2", i)))
             lwScene->setMaterial(numbered("box4:Layer2", i), flickerTiles.get());

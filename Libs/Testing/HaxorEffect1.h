@@ -12,6 +12,9 @@ namespace Vostrel {
 class AlphaGlow;
 class BiasMaterial;
 
+namespace Core {
+class Texture;
+}
 namespace Mesh {
 class ModifiableMesh;
 }
@@ -46,6 +49,8 @@ public:
     BiasMaterial& getMorphSurface() { return *morphSurface; }
 
 private:
+    // Outlives the materials that bind it.
+    std::unique_ptr<Core::Texture> tileTexture;
     std::unique_ptr<LwScene> lwScene;
     SceneRenderer* renderer = nullptr;
     std::unique_ptr<BiasMaterial> defaultSurface, morphSurface, lines, boxSurface, flickerTiles;
