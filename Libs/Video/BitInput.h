@@ -25,6 +25,9 @@ public:
     // Throws "Base layer input file <name> not found" when it cannot be read.
     void openFile(const std::string& name);
     void openMemory(std::vector<uint8_t> bytes);
+    // The same, for a second layer's file: throws the given message when it
+    // cannot be read.
+    void openFile(const std::string& name, const std::string& notFound);
     // Back to the first byte of the data; the window is filled again.
     void rewind();
     void setSystemStream(bool system) { systemStream = system; }
@@ -51,6 +54,15 @@ public:
     uint32_t getBit() { return getBits(1); }
     // Byte-aligns, then skips bytes until a start code prefix 0x000001 is next.
     void nextStartCode();
+    // Exchanges the whole reading state with another input: the bits of the
+    // other stream are read through this object until it is exchanged back.
+    void exchange(BitInput& other);
+    // Whether every bit of the data has been read: what follows is only the
+    // run of end codes.
+    bool exhausted() const
+    {
+        return payloadEnded && int64_t(streamBytes) * 8 - windowBits >= int64_t(dataBytes) * 8;
+    }
 
 private:
     void refillWindow();
@@ -71,7 +83,7 @@ private:
     std::unique_ptr<std::FILE, FileCloser> file;
     std::vector<uint8_t> memory;
     size_t memoryPosition = 0;
-    uint8_t raw[65536];
+    std::vector<uint8_t> raw = std::vector<uint8_t>(65536);
     size_t rawPosition = 0, rawEnd = 0;
     bool rawEof = false;
     uint64_t rawConsumed = 0;
@@ -85,6 +97,8 @@ private:
     size_t payloadPosition = 0, payloadEnd = 0;
     bool payloadEnded = false;
     unsigned endCodePhase = 0;
+    uint64_t dataBytes = 0;   // payload bytes that came from the data
+    uint64_t streamBytes = 0; // payload bytes taken into the window
 
     uint64_t window = 0; // next bits, first in bit 63
     int windowBits = 0;  // valid bits in the window, at least 32 between calls

@@ -43,6 +43,10 @@ void PictureDecoder::decodePicture(FrameStores& stores, bool second)
         macroblockCount /= 2;
     scan = p.alternateScan ? kAlternateScan : kZigZagScan;
     previousType = 0;
+    if (pictureHook)
+        pictureHook(*current);
+    if (snrLayer)
+        snrLayer->beginSnrPicture(geometry);
 
     while (decodeSlice()) {
     }
@@ -59,8 +63,23 @@ bool PictureDecoder::decodeSlice()
     }
     input.skipBits(32);
     int verticalPositionExtension = headers.sliceHeader();
+    // Partition one holds everything after the slice header (breakpoint 0)
+    // or every macroblock's data after its address increment (1).
+    struct LeavePartitionOne {
+        PictureDecoder& decoder;
+        ~LeavePartitionOne()
+        {
+            if (decoder.inPartitionOne)
+                decoder.leavePartitionOne();
+        }
+    } leaveAtEnd{*this};
+    const int split = partitionOne ? syncPartitionOne(code) : -1;
+    if (split == 0 && !enterPartitionOne())
+        return true;
 
     int increment = addressIncrement();
+    if (split == 1 && !enterPartitionOne())
+        return true;
     if (fault) {
         messages.notice("start_of_slice(): MBAinc unsuccessful\n");
         return true;
@@ -74,10 +93,12 @@ bool PictureDecoder::decodeSlice()
     Macroblock mb;
     while (address < macroblockCount) {
         if (increment == 0) {
+            if (split == 1 && inPartitionOne)
+                leavePartitionOne();
             if (input.showBits(23) == 0)
                 return true; // a start code follows: next slice
             increment = addressIncrement();
-            if (fault)
+            if (fault || (split == 1 && !enterPartitionOne()))
                 return true;
         }
         if (increment == 1) {
@@ -87,6 +108,8 @@ bool PictureDecoder::decodeSlice()
         } else {
             skippedMacroblock(mb);
         }
+        if (snrLayer)
+            combineSnr(address, mb);
         reconstruct(address, mb);
         ++address;
         --increment;
@@ -129,7 +152,9 @@ void PictureDecoder::resetMotionPredictors()
 void PictureDecoder::macroblockModes(Macroblock& mb)
 {
     const Parameters& p = parameters;
-    VlcEntry entry = macroblockTypeTable(pictureType).lookup(input.showWord());
+    const VlcTable& types = lowerLayer && pictureType == kIPicture ? spatialIntraMacroblockTypeTable()
+                                                                    : macroblockTypeTable(pictureType);
+    VlcEntry entry = types.lookup(input.showWord());
     if (entry.length == 0) {
         messages.warning("Invalid macroblock_type code\n");
         fault = true;
@@ -225,6 +250,8 @@ void PictureDecoder::decodeMacroblock(Macroblock& mb)
             decoded = intra ? decodeBlock<true, true>(comp, blocks[comp]) : decodeBlock<true, false>(comp, blocks[comp]);
         else
             decoded = intra ? decodeBlock<false, true>(comp, blocks[comp]) : decodeBlock<false, false>(comp, blocks[comp]);
+        if (inPartitionOne && partitionItems >= 0)
+            leavePartitionOne();
         if (!decoded) {
             fault = true;
             std::memset(blocks, 0, sizeof blocks);
@@ -392,6 +419,9 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
     // the sum that mismatch control needs is kept on the way.
     int parity = 0;
     int i = 0;
+    int items = 0; // for data partitioning
+    if (partitionItems == 0 && !enterPartitionOne())
+        return true;
     if (Intra) {
         int dc;
         if (!intraDc(cc, dc))
@@ -402,8 +432,12 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
         if (!Mpeg2 && pictureType == kDPicture)
             return true;
         i = 1;
+        items = 1;
     }
-    for (;; ++i) {
+    for (;; ++i, ++items) {
+        // The rest of a long block is in partition one.
+        if (items == partitionItems && !inPartitionOne && !enterPartitionOne())
+            break;
         const uint32_t window = input.showWord();
         int run, level;
         bool negative;
@@ -471,9 +505,12 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
         block[j] = stored;
         parity ^= stored & 1;
     }
-    if (Mpeg2 && parity == 0)
+    if (Mpeg2 && parity == 0 && mismatchControl)
         block[63] ^= 1; // mismatch control
     return true;
 }
+
+// The SNR enhancement layer's blocks (TwoLayers.cpp).
+template bool PictureDecoder::decodeBlock<true, false>(int comp, int16_t* block);
 
 } // namespace Vostrel::Video

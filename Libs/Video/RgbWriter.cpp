@@ -322,6 +322,14 @@ void allowVectorExtensions(bool allowed)
     vectorExtensionsAllowed = allowed;
 }
 
+void verticalChromaRow(const uint8_t* plane, int width, int height, int row, bool progressiveFrame, uint8_t* out)
+{
+    const uint8_t* sources[6];
+    const Taps* taps;
+    verticalTaps(row, height, progressiveFrame, plane, width, sources, taps);
+    sixTaps(sources, *taps, out, width);
+}
+
 const int* RgbWriter::conversionFactors(int matrixCoefficients)
 {
     return kConversion[(matrixCoefficients >= 0 && matrixCoefficients < 8) ? matrixCoefficients : 0];
