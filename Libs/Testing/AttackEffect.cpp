@@ -164,8 +164,14 @@ void AlphaGlow::render(Renderable& scene, float time, RenderTexture& target, flo
 
 // ---- Scene ------------------------------------------------------------------------
 
-AttackScene::AttackScene()
+void nameSceneFile(Exception& failure, const char* sceneFile)
 {
+    if (failure.message.find(sceneFile) == std::string::npos)
+        failure.message = std::string(sceneFile) + ": " + failure.message;
+}
+
+AttackScene::AttackScene()
+try {
     {
         AttackSceneMeshCallback callback;
         lwScene = LwScene::create("data/Models/con2.sce", &callback);
@@ -221,7 +227,9 @@ AttackScene::AttackScene()
     renderer = lwScene->getRenderer();
     // Checked now rather than at the first frame.
     if (!lwScene->findCamera("Camera"))
-        VOSTREL_THROW("AttackScene: data/Models/con2.sce has no camera \"Camera\"");
+        VOSTREL_THROW("AttackScene: no camera \"Camera\"");
+} catch (Exception& failure) {
+    nameSceneFile(failure, "data/Models/con2.sce");
 }
 
 // The scene goes before the materials its renderer points at.

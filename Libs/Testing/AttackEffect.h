@@ -11,6 +11,7 @@
 namespace Vostrel {
 
 class BiasMaterial;
+class Exception;
 class GenericFullscreenBlitter;
 class MultipassMaterial;
 class ShaderGraph;
@@ -19,6 +20,10 @@ struct RenderTexture;
 
 // A scene graph whose position is "fullTransform" x "location".
 ShaderGraph placedGraph();
+
+// Prefixes a failure met while building a scene with the scene's file
+// (unless it names it already), so bad content reports file and object.
+void nameSceneFile(Exception& failure, const char* sceneFile);
 
 // Clears colour and depth of the current target to transparent black.
 void clearColourAndDepth();

@@ -174,7 +174,7 @@ std::unique_ptr<Mesh::ModifiableMesh> createVoronoiLineMesh()
 // ---- Scene ---------------------------------------------------------------------------
 
 Haxor1Scene::Haxor1Scene()
-{
+try {
     {
         Haxor1SceneMeshCallback callback;
         lwScene = LwScene::create("data/Models/hax1.sce", &callback);
@@ -219,13 +219,15 @@ Haxor1Scene::Haxor1Scene()
 
     SceneLight* sceneLight = lwScene->findLight("Light");
     if (!sceneLight)
-        VOSTREL_THROW("Haxor1Scene: data/Models/hax1.sce has no light \"Light\"");
+        VOSTREL_THROW("Haxor1Scene: no light \"Light\"");
     light = sceneLight->object;
     SceneCamera* sceneCamera = lwScene->findCamera("Camera");
     if (!sceneCamera)
-        VOSTREL_THROW("Haxor1Scene: data/Models/hax1.sce has no camera \"Camera\"");
+        VOSTREL_THROW("Haxor1Scene: no camera \"Camera\"");
     camera = sceneCamera->object;
     lastBeat = -1;
+} catch (Exception& failure) {
+    nameSceneFile(failure, "data/Models/hax1.sce");
 }
 
 // The scene goes before the materials and meshes its renderer points at.

@@ -7,7 +7,9 @@
 #include "Libs/Mesh/MeshStream.h"
 #include "Libs/Mesh/MeshTopology.h"
 #include "Libs/Mesh/ModifiableMesh.h"
+#include "Libs/Scene/Scene.h"
 #include "Libs/Scene/SceneRenderer.h"
+#include "Libs/Serializing/Serializer.h"
 #include "Libs/Testing/AttackEffect.h"
 #include "Libs/Testing/HaxorEffect1.h"
 #include "Libs/Testing/HaxorEffect2.h"
@@ -96,6 +98,45 @@ TEST_F(HaxorShow, LightFollowsItsParentAndTilesFlashOncePerFrame)
     EXPECT_EQ(scene.getFlashCount(), before + 1);
     EXPECT_EQ(scene.getLastBeat(), 0);
 }
+
+// The scene file with one object renamed, so the part misses it.
+void renameObject(const std::string& file, const std::string& name)
+{
+    std::unique_ptr<Scene> scene = Scene::load(file);
+    scene->findObject(name)->setStringConstant("objectName", "Renamed");
+    Serializer out(file, false);
+    scene->serialize(out);
+    out.finish();
+}
+
+struct MissingObject {
+    const char* part;
+    const char* writer;
+    const char* file;
+    const char* object;
+};
+
+class BadContent : public PartTests::PartShow, public ::testing::WithParamInterface<MissingObject> {
+protected:
+    BadContent() : PartShow(GetParam().part, {GetParam().writer}) {}
+};
+
+TEST_P(BadContent, InitFailsNamingTheFileAndTheObject)
+{
+    renameObject(GetParam().file, GetParam().object);
+    EXPECT_FALSE(play({GetParam().part == std::string("AttackEffect") ? attackBeat(2.0) : haxorStart + 1.0f}));
+    EXPECT_NE(errors.find(GetParam().file), std::string::npos) << errors;
+    EXPECT_NE(errors.find(GetParam().object), std::string::npos) << errors;
+}
+
+INSTANTIATE_TEST_SUITE_P(Hacker, BadContent,
+                         ::testing::Values(MissingObject{"HaxorEffect1", "haxor1", "data/Models/hax1.sce", "Light"},
+                                           MissingObject{"HaxorEffect1", "haxor1", "data/Models/hax1.sce",
+                                                         "itree:Layer1 (4)"},
+                                           MissingObject{"HaxorEffect1", "haxor1", "data/Models/hax1.sce", "viivat2"},
+                                           MissingObject{"AttackEffect", "attack", "data/Models/con2.sce",
+                                                         "con3:Layer12"},
+                                           MissingObject{"AttackEffect", "attack", "data/Models/con2.sce", "Camera"}));
 
 // ---- Line clouds ----------------------------------------------------------------------
 
