@@ -56,6 +56,26 @@ Lwo2Layer emptyTexturedLayer(int number)
     return layer;
 }
 
+
+// One quad of four points, clockwise seen from the front.
+void addQuad(Lwo2Layer& layer, const Vec3 corners[4], const Vec2 uvs[4])
+{
+    Lwo2VertexMap& uv = layer.vertexMaps[0];
+    std::vector<uint32_t> polygon;
+    for (int i = 0; i < 4; ++i) {
+        const uint32_t index = static_cast<uint32_t>(layer.points.size());
+        layer.points.push_back(corners[i]);
+        uv.points.push_back(index);
+        uv.values.push_back(uvs[i][0]);
+        uv.values.push_back(uvs[i][1]);
+        polygon.push_back(index);
+    }
+    layer.polygonLists[0].polygons.push_back(polygon);
+    layer.polygonLists[0].surfaceTags.push_back(0);
+}
+
+const Vec2 unitUvs[4] = {Vec2(0, 0), Vec2(0, 1), Vec2(1, 1), Vec2(1, 0)};
+
 } // namespace
 
 std::string linksText(const std::vector<LinkRecord>& links)
@@ -87,6 +107,86 @@ void writeLinks(const std::string& path, const std::vector<LinkRecord>& links)
         if (link.markers.empty() || link.directions.size() < link.markers.size())
             VOSTREL_THROW("writeLinks: " << path << ": every link needs markers and a direction code per marker");
     writeFile(path, linksText(links));
+}
+
+Lwo2Layer texturedBox(int number, const Vec3& low, const Vec3& high)
+{
+    Lwo2Layer layer = emptyTexturedLayer(number);
+    const Vec3 centre = (low + high) * 0.5f;
+    const Vec3 half = (high - low) * 0.5f;
+    const Vec3 normals[6] = {{0, 0, -1}, {0, 0, 1}, {-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0}};
+    for (const Vec3& n : normals) {
+        // Seen from outside, looking along -n: right = up x forward.
+        const Vec3 forward = n * -1.0f;
+        const Vec3 up = std::fabs(n[1]) > 0.5f ? Vec3(0, 0, 1) : Vec3(0, 1, 0);
+        const Vec3 right = cross(up, forward);
+        const Vec3 c(centre[0] + n[0] * half[0], centre[1] + n[1] * half[1], centre[2] + n[2] * half[2]);
+        auto scaled = [&](const Vec3& axis) {
+            return Vec3(axis[0] * half[0], axis[1] * half[1], axis[2] * half[2]);
+        };
+        const Vec3 r = scaled(right), u = scaled(up);
+        const Vec3 corners[4] = {c - r - u, c - r + u, c + r + u, c + r - u};
+        addQuad(layer, corners, unitUvs);
+    }
+    return layer;
+}
+
+Lwo2Layer texturedRing(int number, float inner, float outer, int segments, float z)
+{
+    Lwo2Layer layer = emptyTexturedLayer(number);
+    for (int k = 0; k < segments; ++k) {
+        // Clockwise seen from -z: angles run clockwise there as they fall.
+        const float a0 = -2 * pi * k / segments, a1 = -2 * pi * (k + 1) / segments;
+        const float u0 = static_cast<float>(k) / segments, u1 = static_cast<float>(k + 1) / segments;
+        const Vec3 corners[4] = {Vec3(std::cos(a0) * inner, std::sin(a0) * inner, z),
+                                 Vec3(std::cos(a0) * outer, std::sin(a0) * outer, z),
+                                 Vec3(std::cos(a1) * outer, std::sin(a1) * outer, z),
+                                 Vec3(std::cos(a1) * inner, std::sin(a1) * inner, z)};
+        const Vec2 uvs[4] = {Vec2(u0, 0), Vec2(u0, 1), Vec2(u1, 1), Vec2(u1, 0)};
+        addQuad(layer, corners, uvs);
+    }
+    return layer;
+}
+
+Lwo2Layer texturedFrame(int number, float inner, float outer, float z)
+{
+    Lwo2Layer layer = emptyTexturedLayer(number);
+    const float a = inner, b = outer;
+    // Four bars, each clockwise seen from -z.
+    const Vec3 bars[4][4] = {
+        {{-b, a, z}, {-b, b, z}, {b, b, z}, {b, a, z}},
+        {{-b, -b, z}, {-b, -a, z}, {b, -a, z}, {b, -b, z}},
+        {{-b, -a, z}, {-b, a, z}, {-a, a, z}, {-a, -a, z}},
+        {{a, -a, z}, {a, a, z}, {b, a, z}, {b, -a, z}},
+    };
+    for (const auto& bar : bars)
+        addQuad(layer, bar, unitUvs);
+    return layer;
+}
+
+Lwo2Layer mergeLayers(int number, const std::vector<Lwo2Layer>& pieces)
+{
+    Lwo2Layer layer = emptyTexturedLayer(number);
+    for (const Lwo2Layer& piece : pieces) {
+        const uint32_t base = static_cast<uint32_t>(layer.points.size());
+        layer.points.insert(layer.points.end(), piece.points.begin(), piece.points.end());
+        for (const Lwo2VertexMap& map : piece.vertexMaps)
+            if (map.name == "Texture") {
+                for (uint32_t point : map.points)
+                    layer.vertexMaps[0].points.push_back(base + point);
+                layer.vertexMaps[0].values.insert(layer.vertexMaps[0].values.end(), map.values.begin(),
+                                                  map.values.end());
+            }
+        for (const Lwo2PolygonList& list : piece.polygonLists)
+            for (const std::vector<uint32_t>& polygon : list.polygons) {
+                std::vector<uint32_t> moved;
+                for (uint32_t index : polygon)
+                    moved.push_back(base + index);
+                layer.polygonLists[0].polygons.push_back(moved);
+                layer.polygonLists[0].surfaceTags.push_back(0);
+            }
+    }
+    return layer;
 }
 
 Lwo2Layer texturedTorus(int number, float major, float minor, int segments, int sides, float from, float to)

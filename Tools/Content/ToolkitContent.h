@@ -23,6 +23,14 @@ struct LinkRecord {
 std::string linksText(const std::vector<LinkRecord>& links);
 void writeLinks(const std::string& path, const std::vector<LinkRecord>& links);
 
+// Layer pieces with a "Texture" map: a hard-edged box (corners repeated per
+// face, faces clockwise seen from outside), a flat ring and a square frame
+// facing -z around the origin.
+Lwo2Layer texturedBox(int number, const Vec3& low, const Vec3& high);
+Lwo2Layer texturedRing(int number, float inner, float outer, int segments, float z);
+Lwo2Layer texturedFrame(int number, float inner, float outer, float z);
+// One layer from pieces, their points and faces renumbered in order.
+Lwo2Layer mergeLayers(int number, const std::vector<Lwo2Layer>& pieces);
 // A smooth tube of radius `minor` around a circle of radius `major` in the
 // xy plane, its points shared between faces (so the scene smooths its
 // normals); the tube's angle runs from `from` to `to` radians, so major 0
