@@ -133,6 +133,13 @@ RenderTexture* MapFrameTargets::acquire()
     return others.back();
 }
 
+RenderTexture* MapFrameTargets::acquireCleared()
+{
+    RenderTexture* target = acquire();
+    clearTarget(target, Vec4(0.0f, 0.0f, 0.0f, 0.0f));
+    return target;
+}
+
 RenderTexture* MapFrameTargets::acquireScene()
 {
     if (!scene)

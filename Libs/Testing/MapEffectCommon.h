@@ -118,6 +118,8 @@ public:
     MapFrameTargets& operator=(const MapFrameTargets&) = delete;
 
     RenderTexture* acquire();
+    // Cleared to black: a turned picture leaves the corners as they were.
+    RenderTexture* acquireCleared();
     RenderTexture* acquireScene();
 
 private:
