@@ -21,9 +21,9 @@
 namespace Vostrel {
 namespace TestSupport {
 
-// What an A8R8G8B8 render-target texture of the current device holds, row
-// after row.
-inline std::vector<uint32_t> readRenderTexture(Core::Texture& texture)
+// What an A8R8G8B8 render-target texture of the installed Direct3D core
+// holds, row after row.
+inline std::vector<uint32_t> readTargetTexture(Core::Texture& texture)
 {
     IDirect3DDevice9* device = Core::DXCore::getDevice();
     const int width = texture.getParameters().width;
@@ -92,7 +92,7 @@ protected:
     }
 
     // What an A8R8G8B8 render-target texture holds, row after row.
-    std::vector<uint32_t> readTexture(Core::Texture& texture) { return readRenderTexture(texture); }
+    std::vector<uint32_t> readTexture(Core::Texture& texture) { return readTargetTexture(texture); }
 
     Core::RenderWindow* window = nullptr;
     IDirect3DDevice9* device = nullptr;

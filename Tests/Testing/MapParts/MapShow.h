@@ -90,7 +90,7 @@ inline Frame readTarget(const RenderTexture& target)
     Frame frame;
     frame.width = target.width;
     frame.height = target.height;
-    frame.pixels = TestSupport::readRenderTexture(*target.texture);
+    frame.pixels = TestSupport::readTargetTexture(*target.texture);
     return frame;
 }
 
