@@ -16,7 +16,7 @@ MapEffect4Scene::MapEffect4Scene() : MapScene("MapEffect4")
     buildFog(10.0f, 100.0f);
     imagePanel = std::make_unique<ImagePanel>(*scene, settings.getString("target1param"),
                                               settings.getString("target1image"));
-    buildLinks();
+    buildLinks(true);
     buildParticles();
     buildTerminals();
     prepare();

@@ -65,11 +65,11 @@ void MapScene::buildFog(float start, float end)
     fog = std::make_unique<FogLayers>(*scene, start, end);
 }
 
-void MapScene::buildLinks()
+void MapScene::buildLinks(bool reverseBand)
 {
     links->buildFlows(*scene, settings.getString("sisusName"), settings.getString("sisusMesh"),
                       settings.getString("kehysMesh"), settings.getVec4("sisusColor"), settings.getVec4("kehysColor"),
-                      settings.getFloat("flowSize"), settings.getInt("linkCount"), false);
+                      settings.getFloat("flowSize"), settings.getInt("linkCount"), reverseBand);
 }
 
 void MapScene::buildParticles()
