@@ -65,11 +65,11 @@ void MapScene::buildFog(float start, float end)
     fog = std::make_unique<FogLayers>(*scene, start, end);
 }
 
-void MapScene::buildLinks()
+void MapScene::buildLinks(bool reverseBand)
 {
     links->buildFlows(*scene, settings.getString("sisusName"), settings.getString("sisusMesh"),
                       settings.getString("kehysMesh"), settings.getVec4("sisusColor"), settings.getVec4("kehysColor"),
-                      settings.getFloat("flowSize"), settings.getInt("linkCount"), false);
+                      settings.getFloat("flowSize"), settings.getInt("linkCount"), reverseBand);
 }
 
 void MapScene::buildParticles()
@@ -131,6 +131,13 @@ RenderTexture* MapFrameTargets::acquire()
 {
     others.push_back(RenderTargetPool::acquire(mapTargetSize, mapTargetSize, Core::FORMAT_A8R8G8B8));
     return others.back();
+}
+
+RenderTexture* MapFrameTargets::acquireCleared()
+{
+    RenderTexture* target = acquire();
+    clearTarget(target, Vec4(0.0f, 0.0f, 0.0f, 0.0f));
+    return target;
 }
 
 RenderTexture* MapFrameTargets::acquireScene()

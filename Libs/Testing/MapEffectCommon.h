@@ -71,8 +71,9 @@ protected:
     void setDefaultMaterial();
     void buildFog(float start, float end);
     // From "kehysMesh", "sisusMesh", "sisusName", "kehysColor",
-    // "sisusColor", "flowSize" and "linkCount".
-    void buildLinks();
+    // "sisusColor", "flowSize" and "linkCount"; the fourth map runs its
+    // bands the other way.
+    void buildLinks(bool reverseBand = false);
     // From "particleTarget", "particleImage", "particleRotationSpeed",
     // "particleSpeed", "particleSize", "particleSystemSize", "particleCount".
     void buildParticles();
@@ -118,6 +119,8 @@ public:
     MapFrameTargets& operator=(const MapFrameTargets&) = delete;
 
     RenderTexture* acquire();
+    // Cleared to black: a turned picture leaves the corners as they were.
+    RenderTexture* acquireCleared();
     RenderTexture* acquireScene();
 
 private:
