@@ -75,6 +75,7 @@ public:
     static void TearDownTestSuite()
     {
         MeshCache::instance().releaseAll();
+        releaseTextureCache();
         RenderTargetPool::releaseAll();
         Core::APICore::destroyInstance();
         Win32Host::setDisplayModesForTesting({}, {0, 0, 0});
