@@ -135,13 +135,15 @@ RgbaImage chipAtlas()
     return atlas;
 }
 
-// Steps of 0/1 as a key list: rising to 1 at each beat, falling by the next.
+// A flash on every beat: 1 on the beat, gone by half the beat, dark until
+// just before the next.
 std::vector<SceneBuilder::Key> beatPulses()
 {
     std::vector<SceneBuilder::Key> keys;
     for (float t = 0; t < sceneLength + beatPeriod; t += beatPeriod) {
         keys.push_back({t, 1.0f});
-        keys.push_back({t + beatPeriod * 0.7f, 0.0f});
+        keys.push_back({t + beatPeriod * 0.5f, 0.0f});
+        keys.push_back({t + beatPeriod * 0.97f, 0.0f});
     }
     return keys;
 }

@@ -1,5 +1,5 @@
-# The agent-follow and admin parts played by the show from generated
-# content. The content writers register themselves: link them whole.
+# The agent-follow and admin parts; the content writers register themselves:
+# link them whole.
 vostrel_test(AgentFollowEffectTests
   SOURCES AgentFollowEffectTest.cpp
   LIBS "$<LINK_LIBRARY:WHOLE_ARCHIVE,VostrelAgentAdminEffects>" VostrelDirectX "$<LINK_LIBRARY:WHOLE_ARCHIVE,VostrelContent>")
