@@ -48,9 +48,9 @@ RgbaImage sunsetStrip(int size)
                 float r, g, b;
                 if (h >= 0) {
                     const float k = std::min(h * 1.4f, 1.0f);
-                    r = 1.0f - 0.75f * k;
-                    g = 0.55f - 0.25f * k;
-                    b = 0.25f + 0.45f * k;
+                    r = 1.0f - 0.7f * k;
+                    g = 0.5f - 0.3f * k;
+                    b = 0.25f + 0.25f * k;
                 } else {
                     const float k = std::min(-h * 2.0f, 1.0f);
                     r = 0.5f * (1 - k) + 0.08f * k;
@@ -137,10 +137,10 @@ void writeAdminScene(const std::string& path)
         .rotation(0.35f, 0, 0)
         .scale(2.4f, 2.4f, 1);
     b.mesh("TextPanel1", id++)
-        .position(-5.2f, -2.6f, 3.0f)
+        .position(-3.6f, -2.2f, 3.0f)
         .rotation(0, 0, 0)
-        .constant("sx", 4.0f)
-        .constant("sy", 4.0f)
+        .constant("sx", 2.2f)
+        .constant("sy", 2.2f)
         .constant("sz", 1.0f);
     b.write(path);
 }
