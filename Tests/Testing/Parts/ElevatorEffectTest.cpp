@@ -5,6 +5,7 @@
 #include "Libs/Scene/Scene.h"
 #include "Libs/Scene/SceneRenderer.h"
 #include "Libs/Math/Envelope.h"
+#include "Libs/Math/EnvelopeVec3.h"
 #include "Libs/Testing/ElevatorEffect.h"
 #include "Libs/Testing/Utils/Utils.h"
 #include "Platform/D3D9/D3D9Testing.h"
@@ -68,6 +69,17 @@ TEST_F(ElevatorShow, TheCubeLayersRunOnTheScenesTimeWarp)
     const float rootZ = (*scene->findObject("AnnulusRoot")->getTransform(warped))[3][2];
     const float layerZ = elevator().getScene()->getScene().findMesh("Cubevator:Layer1 (1)")->transform[3][2];
     EXPECT_NEAR(layerZ - rootZ, scene->findObject("Cubevator:Layer1 (1)")->getAttribute("z", beat), 1e-2f);
+
+    // Every layer lit by "phongLightPos" gets the light's unwarped position,
+    // the outer frames and the cubes too.
+    std::unique_ptr<EnvelopeVec3> light = scene->getPositionEnvelope("CubeLight");
+    const Vec3 p = light->evaluate(beat);
+    for (const char* name : {"Cubevator:Layer1 (1)", "Cubevator:Layer1 (9)", "Cubevator:Layer2 (4)"}) {
+        const Vec4* uniform = elevator().getScene()->getScene().findMesh(name)->object->getUniform("phongLightPos");
+        ASSERT_NE(uniform, nullptr) << name;
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR((*uniform)[c], p[c], 1e-3f) << name;
+    }
 }
 
 TEST_F(ElevatorShow, BloomKeyPulsesWithTheBeatPatternAndTheScenesBeat)

@@ -76,9 +76,9 @@ TEST_F(TransitionShow, OneStepFollowsTheFieldEquation)
 {
     ASSERT_TRUE(play({0.1f, 0.2f})) << errors;
     TransitionEffectImpl& part = transition();
-    const std::vector<uint32_t> before = PartTests::readTarget(*part.getState()->texture);
+    const std::vector<uint32_t> before = TestSupport::readTargetTexture(*part.getState()->texture);
     part.step();
-    const std::vector<uint32_t> after = PartTests::readTarget(*part.getState()->texture);
+    const std::vector<uint32_t> after = TestSupport::readTargetTexture(*part.getState()->texture);
     std::unique_ptr<Image> potential(Image::createFromFile("data/Textures/potential.jpg"));
     const int size = 512;
     ASSERT_EQ(potential->getWidth(), size);
@@ -118,7 +118,7 @@ TEST_F(TransitionShow, EachInstanceSeedsItsOwnField)
     second->render(*show->getTargets().a);
     auto& secondImpl = dynamic_cast<TransitionEffectImpl&>(*second);
     std::unique_ptr<Image> seed(Image::createFromFile("data/Textures/seed.jpg"));
-    const std::vector<uint32_t> state = PartTests::readTarget(*secondImpl.getState()->texture);
+    const std::vector<uint32_t> state = TestSupport::readTargetTexture(*secondImpl.getState()->texture);
     int worst = 0;
     // Drawn over the whole target, each pixel reads its texel's corner: the
     // mean of four seed texels, plus the rest value. The image holds blue,
