@@ -62,7 +62,7 @@ protected:
         Frame frame;
         frame.width = target.width;
         frame.height = target.height;
-        frame.pixels = PartTests::readTarget(*target.texture);
+        frame.pixels = TestSupport::readTargetTexture(*target.texture);
         return frame;
     }
 };

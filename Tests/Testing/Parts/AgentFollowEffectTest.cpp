@@ -163,7 +163,7 @@ TEST_F(AgentShow, MiddleFrameMatchesItsGoldenPicture)
     Frame frame;
     frame.width = a.width;
     frame.height = a.height;
-    frame.pixels = PartTests::readTarget(*a.texture);
+    frame.pixels = TestSupport::readTargetTexture(*a.texture);
     PartTests::expectLively(frame, "the middle frame");
     expectGolden(frame, "agentfollow-mid");
 }
