@@ -99,10 +99,21 @@ AgentEffect::AgentEffect()
     if (!sceneCamera)
         VOSTREL_THROW("AgentEffect: " << sceneFile << " has no camera 'Camera'");
     camera = sceneCamera->object;
-    for (const char* morph : {"morph.Open", "morph.Closed"})
-        if (!portal->hasAttribute(morph))
-            VOSTREL_THROW("AgentEffect: " << portalName << " in " << sceneFile << " has no attribute '" << morph
-                                          << "'");
+    // Channels the part animates by: keyed, not constant.
+    auto requireAnimated = [&](const std::string& object, std::initializer_list<const char*> channels) {
+        SceneObject* found = scene.getScene()->findObject(object);
+        if (!found)
+            VOSTREL_THROW("AgentEffect: " << sceneFile << " has no object '" << object << "'");
+        for (const char* channel : channels) {
+            const SceneObject::AttributeFunction* function = found->getAttributeFunction(channel);
+            if (!function || function->isConstant())
+                VOSTREL_THROW("AgentEffect: '" << object << "' in " << sceneFile << " has no animated '" << channel
+                                               << "'");
+        }
+    };
+    requireAnimated(portalName, {"morph.Open", "morph.Closed"});
+    requireAnimated("HDRBeat", {"x"});
+    requireAnimated("PortalLight", {"x", "y", "z"});
 
     auto addMaterial = [&](const ShaderGraph& graph) {
         shaders.push_back(std::make_unique<ShaderContext>(graph));

@@ -10,6 +10,7 @@
 #include "Tests/Testing/Parts/PartShow.h"
 
 #include <cmath>
+#include <functional>
 
 namespace Vostrel {
 namespace {
@@ -29,21 +30,30 @@ protected:
     }
     AgentFollowEffectImpl& agent() { return dynamic_cast<AgentFollowEffectImpl&>(*getPart()); }
 
-    // The scene without the named object: the show's start-up fails, naming it.
-    void expectInitFailure(const std::string& object)
+    // Rewrites the generated scene through an edit of its objects.
+    static void editScene(const std::function<void(Scene&)>& edit)
     {
         testing::internal::CaptureStdout(); // the writer names each object it exports
         {
             std::unique_ptr<Scene> scene = Scene::load("data/Models/AgentFollow.sce");
-            scene->findObject(object)->setStringConstant("objectName", object + " renamed");
+            edit(*scene);
             Serializer out("data/Models/AgentFollow.sce", false);
             scene->serialize(out);
         }
         testing::internal::GetCapturedStdout();
+    }
+
+    // The show's start-up fails with the message.
+    void expectInitFailure(const std::string& message)
+    {
         EXPECT_FALSE(play({segmentStart + 1.0f}));
-        EXPECT_NE(errors.find("AgentEffect: data/Models/AgentFollow.sce has no mesh object '" + object + "'"),
-                  std::string::npos)
-            << errors;
+        EXPECT_NE(errors.find(message), std::string::npos) << errors;
+    }
+
+    void expectFailureWithout(const std::string& object)
+    {
+        editScene([&](Scene& scene) { scene.findObject(object)->setStringConstant("objectName", object + " renamed"); });
+        expectInitFailure("AgentEffect: data/Models/AgentFollow.sce has no mesh object '" + object + "'");
     }
 };
 
@@ -127,12 +137,18 @@ TEST_F(AgentShow, UpdateHandsTheSceneItsBeatsFramesMorphsAndEyes)
 
 TEST_F(AgentShow, AMissingPanelFailsInitNamingIt)
 {
-    expectInitFailure("quad:Layer1 (7)");
+    expectFailureWithout("quad:Layer1 (7)");
 }
 
 TEST_F(AgentShow, AMissingPortalFailsInitNamingIt)
 {
-    expectInitFailure("Portal:Layer1");
+    expectFailureWithout("Portal:Layer1");
+}
+
+TEST_F(AgentShow, AConstantBeatFailsInitNamingIt)
+{
+    editScene([](Scene& scene) { scene.findObject("HDRBeat")->setAttribute("x", new ConstantFunction<float>(1.0f)); });
+    expectInitFailure("AgentEffect: 'HDRBeat' in data/Models/AgentFollow.sce has no animated 'x'");
 }
 
 TEST_F(AgentShow, FramesAfterInitCreateNoPooledTarget)
