@@ -213,6 +213,56 @@ double orient3dadapt(const float* pa, const float* pb, const float* pc, const fl
     return fin.top();
 }
 
+namespace {
+
+// The exact 3 x 3 minors of the x, y columns with a column of ones, from the
+// original coordinates: abc = ab + bc - ac and its rotations, each an
+// expansion of up to 12 floats.
+void planarMinors(const float* pa, const float* pb, const float* pc, const float* pd, float abc[12], int& abclength,
+                  float bcd[12], int& bcdlength, float cda[12], int& cdalength, float dab[12], int& dablength)
+{
+    float ab[4], bc[4], cd[4], da[4], ac[4], bd[4];
+    crossDifference(pa[0], pb[1], pb[0], pa[1], ab);
+    crossDifference(pb[0], pc[1], pc[0], pb[1], bc);
+    crossDifference(pc[0], pd[1], pd[0], pc[1], cd);
+    crossDifference(pd[0], pa[1], pa[0], pd[1], da);
+    crossDifference(pa[0], pc[1], pc[0], pa[1], ac);
+    crossDifference(pb[0], pd[1], pd[0], pb[1], bd);
+
+    float temp8[8];
+    int templength = fastExpansionSumZeroelim(4, cd, 4, da, temp8);
+    cdalength = fastExpansionSumZeroelim(templength, temp8, 4, ac, cda);
+    templength = fastExpansionSumZeroelim(4, da, 4, ab, temp8);
+    dablength = fastExpansionSumZeroelim(templength, temp8, 4, bd, dab);
+    for (int i = 0; i < 4; ++i) {
+        bd[i] = -bd[i];
+        ac[i] = -ac[i];
+    }
+    templength = fastExpansionSumZeroelim(4, ab, 4, bc, temp8);
+    abclength = fastExpansionSumZeroelim(templength, temp8, 4, ac, abc);
+    templength = fastExpansionSumZeroelim(4, bc, 4, cd, temp8);
+    bcdlength = fastExpansionSumZeroelim(templength, temp8, 4, bd, bcd);
+}
+
+} // namespace
+
+double orient3dexact(const float* pa, const float* pb, const float* pc, const float* pd)
+{
+    float cda[12], dab[12], abc[12], bcd[12];
+    int abclength, bcdlength, cdalength, dablength;
+    planarMinors(pa, pb, pc, pd, abc, abclength, bcd, bcdlength, cda, cdalength, dab, dablength);
+
+    float adet[24], bdet[24], cdet[24], ddet[24], abdet[48], cddet[48], deter[96];
+    int alength = scaleExpansionZeroelim(bcdlength, bcd, pa[2], adet);
+    int blength = scaleExpansionZeroelim(cdalength, cda, -pb[2], bdet);
+    int clength = scaleExpansionZeroelim(dablength, dab, pc[2], cdet);
+    int dlength = scaleExpansionZeroelim(abclength, abc, -pd[2], ddet);
+    int ablength = fastExpansionSumZeroelim(alength, adet, blength, bdet, abdet);
+    int cdlength = fastExpansionSumZeroelim(clength, cdet, dlength, ddet, cddet);
+    int deterlength = fastExpansionSumZeroelim(ablength, abdet, cdlength, cddet, deter);
+    return deter[deterlength - 1];
+}
+
 double insphere(const float* pa, const float* pb, const float* pc, const float* pd, const float* pe)
 {
     float det, permanent;
@@ -717,27 +767,9 @@ double incircleadapt(const float* pa, const float* pb, const float* pc, const fl
 
 double incircleexact(const float* pa, const float* pb, const float* pc, const float* pd)
 {
-    float ab[4], bc[4], cd[4], da[4], ac[4], bd[4];
-    crossDifference(pa[0], pb[1], pb[0], pa[1], ab);
-    crossDifference(pb[0], pc[1], pc[0], pb[1], bc);
-    crossDifference(pc[0], pd[1], pd[0], pc[1], cd);
-    crossDifference(pd[0], pa[1], pa[0], pd[1], da);
-    crossDifference(pa[0], pc[1], pc[0], pa[1], ac);
-    crossDifference(pb[0], pd[1], pd[0], pb[1], bd);
-
-    float temp8[8], cda[12], dab[12], abc[12], bcd[12];
-    int templength = fastExpansionSumZeroelim(4, cd, 4, da, temp8);
-    int cdalength = fastExpansionSumZeroelim(templength, temp8, 4, ac, cda);
-    templength = fastExpansionSumZeroelim(4, da, 4, ab, temp8);
-    int dablength = fastExpansionSumZeroelim(templength, temp8, 4, bd, dab);
-    for (int i = 0; i < 4; ++i) {
-        bd[i] = -bd[i];
-        ac[i] = -ac[i];
-    }
-    templength = fastExpansionSumZeroelim(4, ab, 4, bc, temp8);
-    int abclength = fastExpansionSumZeroelim(templength, temp8, 4, ac, abc);
-    templength = fastExpansionSumZeroelim(4, bc, 4, cd, temp8);
-    int bcdlength = fastExpansionSumZeroelim(templength, temp8, 4, bd, bcd);
+    float cda[12], dab[12], abc[12], bcd[12];
+    int abclength, bcdlength, cdalength, dablength;
+    planarMinors(pa, pb, pc, pd, abc, abclength, bcd, bcdlength, cda, cdalength, dab, dablength);
 
     float adet[96], bdet[96], cdet[96], ddet[96], abdet[192], cddet[192], deter[384];
     int alength = liftedMinor(bcdlength, bcd, pa[0], pa[1], adet);

@@ -145,6 +145,10 @@ double insphere(const float* pa, const float* pb, const float* pc, const float* 
 // The refining stages; permanent is the first stage's bound on the magnitude
 // of the determinant's terms (an infinite one forces the exact evaluation).
 double orient3dadapt(const float* pa, const float* pb, const float* pc, const float* pd, float permanent);
+// The exact determinant from the original coordinates (products of the
+// coordinate pairs scaled by the z coordinates); its most significant
+// component, which has the determinant's sign.
+double orient3dexact(const float* pa, const float* pb, const float* pc, const float* pd);
 double insphereadapt(const float* pa, const float* pb, const float* pc, const float* pd, const float* pe,
                      float permanent);
 double insphereexact(const float* pa, const float* pb, const float* pc, const float* pd, const float* pe);

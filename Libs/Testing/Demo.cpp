@@ -1,5 +1,6 @@
 #include "Libs/Testing/Demo.h"
 
+#include "Libs/Common/Exception.h"
 #include "Libs/Core/APICore.h"
 #include "Libs/Core/RenderWindow.h"
 #include "Libs/Postprocessing/PostProcessing.h"
@@ -24,18 +25,16 @@ Demo::Demo(int argc, char** argv)
 
 Demo::~Demo()
 {
-    // Without a core the parts' and targets' device objects are gone already.
+    // Without a core the parts' device objects are gone already; their
+    // destructors would free them a second time.
     if (!Core::APICore::getExistingInstance()) {
         for (auto& part : parts)
             part.second.release();
-        screen.release();
         return;
     }
     timeline.reset();
     parts.clear();
-    for (RenderTexture* target : {targets.a, targets.b, targets.c, targets.black, targets.white})
-        if (target)
-            RenderTargetPool::release(target);
+    releaseDemoTargets(targets);
 }
 
 const std::array<const char*, 11>& Demo::partNames()
@@ -93,7 +92,7 @@ void Demo::init()
     std::unique_ptr<LoadingEffect> loading = loadingEffectFactory([this] { return pumpMessages(); });
     for (int i = 0; i < 3; ++i)
         loading->draw(*screen);
-    acquireTargets();
+    targets = acquireDemoTargets(screen.get());
     loadParts(*loading);
     if (!running)
         return;
@@ -117,18 +116,6 @@ void Demo::makeClock()
         clock = std::make_unique<SysClockSyncronizer>(startValue);
 }
 
-void Demo::acquireTargets()
-{
-    targets.screen = screen.get();
-    targets.a = RenderTargetPool::acquire(512, 512, Core::FORMAT_A8R8G8B8);
-    targets.b = RenderTargetPool::acquire(512, 512, Core::FORMAT_RGBA16F);
-    targets.c = RenderTargetPool::acquire(512, 512, Core::FORMAT_A8R8G8B8);
-    targets.black = RenderTargetPool::acquire(1, 1, Core::FORMAT_A8R8G8B8);
-    targets.white = RenderTargetPool::acquire(1, 1, Core::FORMAT_A8R8G8B8);
-    clearTarget(targets.black, Vec4(0.0f, 0.0f, 0.0f, 0.0f));
-    clearTarget(targets.white, Vec4(1.0f, 1.0f, 1.0f, 1.0f));
-}
-
 void Demo::loadParts(LoadingEffect& loading)
 {
     for (const char* name : partNames()) {
@@ -142,9 +129,12 @@ void Demo::loadParts(LoadingEffect& loading)
             std::cout << "WARNING: " << name << " is enabled but not in this build" << std::endl;
             continue;
         }
-        std::unique_ptr<DemoEffect>& part = parts[name];
-        part = factory->second();
-        part->init();
+        std::unique_ptr<DemoEffect> part = factory->second();
+        if (!part)
+            VOSTREL_THROW("Demo::init: the factory of " << name << " made no part");
+        DemoEffect& made = *part;
+        parts[name] = std::move(part);
+        made.init();
     }
     loading.ping(*screen);
 }

@@ -54,7 +54,6 @@ public:
 private:
     bool isEnabled(const std::string& name) override { return isEffectEnabled(name); }
     void makeClock();
-    void acquireTargets();
     void loadParts(LoadingEffect& loading);
     bool pumpMessages();
 

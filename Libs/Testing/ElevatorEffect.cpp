@@ -21,7 +21,6 @@
 #include "Libs/Testing/Utils/Utils.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace Vostrel {
 
@@ -84,15 +83,15 @@ void ElevatorPlasma::update(Core::Texture& texture, float time)
         // Rows at the locked pitch: a texture wider than the plasma keeps
         // its picture square.
         uint32_t* row = reinterpret_cast<uint32_t*>(bits + static_cast<size_t>(y) * pitch);
-        const int32_t gRowA = sine[(y + iv) & 255];
-        const int32_t gRowB = cosine[(y + iv) & 255];
+        const int32_t rowSine = sine[(y + iv) & 255];
+        const int32_t rowCosine = cosine[(y + iv) & 255];
         for (int32_t x = 0; x < size; ++x) {
             const int32_t g = sine[(y + iv - sine[(2 * iv + 2 * y + 2 * x) & 255]) & 255] +
                               2 * sine[(2 * (x - iv - sine[(x - iv) & 255])) & 255] +
-                              5 * cosine[(x - iu + gRowB) & 255];
+                              5 * cosine[(x - iu + rowCosine) & 255];
             const int32_t r = cosine[(y + sine[(4 * iw - 4 * x) & 255]) & 255] +
                               2 * sine[(4 * (cosine[(x - iv) & 255] - y - iv - iw)) & 255] +
-                              5 * cosine[(x - iw + iu + gRowA) & 255];
+                              5 * cosine[(x - iw + iu + rowSine) & 255];
             const uint32_t word = ((((static_cast<uint32_t>(r) & ~31u) << 8) + (static_cast<uint32_t>(g) & ~31u)) << 5) +
                                   ((static_cast<uint32_t>(r) >> 3) & ~3u);
             row[x] = word;

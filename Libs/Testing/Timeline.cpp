@@ -53,6 +53,27 @@ public:
 
 } // namespace
 
+DemoTargets acquireDemoTargets(RenderTexture* screen)
+{
+    DemoTargets targets;
+    targets.screen = screen;
+    targets.a = RenderTargetPool::acquire(512, 512, Core::FORMAT_A8R8G8B8);
+    targets.b = RenderTargetPool::acquire(512, 512, Core::FORMAT_RGBA16F);
+    targets.c = RenderTargetPool::acquire(512, 512, Core::FORMAT_A8R8G8B8);
+    targets.black = RenderTargetPool::acquire(1, 1, Core::FORMAT_A8R8G8B8);
+    targets.white = RenderTargetPool::acquire(1, 1, Core::FORMAT_A8R8G8B8);
+    clearTarget(targets.black, transparentBlack);
+    clearTarget(targets.white, Vec4(1.0f, 1.0f, 1.0f, 1.0f));
+    return targets;
+}
+
+void releaseDemoTargets(const DemoTargets& targets)
+{
+    for (RenderTexture* target : {targets.a, targets.b, targets.c, targets.black, targets.white})
+        if (target)
+            RenderTargetPool::release(target);
+}
+
 std::unique_ptr<FrameComposer> createBlitComposer()
 {
     return std::make_unique<BlitComposer>();

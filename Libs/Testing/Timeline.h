@@ -29,6 +29,12 @@ struct DemoTargets {
     RenderTexture* white = nullptr;
 };
 
+// Acquires the shared targets from the render-target pool in the show's
+// order (A, B, C, black, white) and clears black and white.
+DemoTargets acquireDemoTargets(RenderTexture* screen);
+// Gives them back to the pool.
+void releaseDemoTargets(const DemoTargets& targets);
+
 // How the timeline brings the parts' pictures into the window: in the show
 // the post-processing functions of the same names, destination first.
 class FrameComposer {

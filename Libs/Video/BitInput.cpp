@@ -27,9 +27,14 @@ BitInput::~BitInput() = default;
 
 void BitInput::openFile(const std::string& name)
 {
+    openFile(name, "Base layer input file " + name + " not found");
+}
+
+void BitInput::openFile(const std::string& name, const std::string& notFound)
+{
     std::FILE* opened = std::fopen(name.c_str(), "rb");
     if (!opened)
-        VOSTREL_THROW("Base layer input file " << name << " not found");
+        VOSTREL_THROW(notFound);
     file.reset(opened);
     memory.clear();
     rewind();
@@ -56,9 +61,34 @@ void BitInput::rewind()
     payloadPosition = payloadEnd = 0;
     payloadEnded = false;
     endCodePhase = 0;
+    dataBytes = streamBytes = 0;
     window = 0;
     windowBits = 0;
     refillWindow();
+}
+
+void BitInput::exchange(BitInput& other)
+{
+    std::swap(file, other.file);
+    std::swap(memory, other.memory);
+    std::swap(memoryPosition, other.memoryPosition);
+    std::swap(raw, other.raw);
+    std::swap(rawPosition, other.rawPosition);
+    std::swap(rawEnd, other.rawEnd);
+    std::swap(rawEof, other.rawEof);
+    std::swap(rawConsumed, other.rawConsumed);
+    std::swap(systemStream, other.systemStream);
+    std::swap(packetRemaining, other.packetRemaining);
+    std::swap(pesNotice, other.pesNotice);
+    std::swap(payload, other.payload);
+    std::swap(payloadPosition, other.payloadPosition);
+    std::swap(payloadEnd, other.payloadEnd);
+    std::swap(payloadEnded, other.payloadEnded);
+    std::swap(endCodePhase, other.endCodePhase);
+    std::swap(dataBytes, other.dataBytes);
+    std::swap(streamBytes, other.streamBytes);
+    std::swap(window, other.window);
+    std::swap(windowBits, other.windowBits);
 }
 
 void BitInput::nextStartCode()
@@ -72,16 +102,9 @@ void BitInput::refillWindow()
 {
     if (payloadEnd - payloadPosition < 8)
         refillPayload();
-    const uint8_t* p = payload.data() + payloadPosition;
-    uint64_t next = 0;
-    for (int i = 0; i < 8; ++i)
-        next = (next << 8) | p[i];
-    // The partial byte below the whole ones is ORed again, in the same place,
-    // by the next refill.
-    int bytes = (64 - windowBits) >> 3;
-    window |= next >> windowBits;
-    payloadPosition += static_cast<size_t>(bytes);
-    windowBits += bytes * 8;
+    const size_t bytes = appendBytes(payload.data() + payloadPosition, window, windowBits);
+    payloadPosition += bytes;
+    streamBytes += bytes;
 }
 
 void BitInput::refillPayload()
@@ -98,11 +121,13 @@ void BitInput::refillPayload()
         if (!systemStream) {
             size_t count = readRaw(payload.data() + payloadEnd, kPayloadCapacity - payloadEnd);
             payloadEnd += count;
+            dataBytes += count;
             if (count == 0) {
                 // Zero bytes up to a multiple of four, then the end codes.
                 while (rawConsumed % 4 != 0 && payloadEnd < kPayloadCapacity) {
                     payload[payloadEnd++] = 0;
                     ++rawConsumed;
+                    ++dataBytes;
                 }
                 if (rawConsumed % 4 == 0)
                     payloadEnded = true;
@@ -117,6 +142,7 @@ void BitInput::refillPayload()
         size_t wanted = std::min<size_t>(kPayloadCapacity - payloadEnd, static_cast<size_t>(packetRemaining));
         size_t count = readRaw(payload.data() + payloadEnd, wanted);
         payloadEnd += count;
+        dataBytes += count;
         packetRemaining -= static_cast<int64_t>(count);
         if (count < wanted)
             payloadEnded = true;
@@ -140,11 +166,11 @@ size_t BitInput::readRaw(uint8_t* destination, size_t count)
                 break;
             rawPosition = 0;
             if (file) {
-                rawEnd = std::fread(raw, 1, sizeof raw, file.get());
+                rawEnd = std::fread(raw.data(), 1, raw.size(), file.get());
             } else {
-                rawEnd = std::min(sizeof raw, memory.size() - memoryPosition);
+                rawEnd = std::min(raw.size(), memory.size() - memoryPosition);
                 if (rawEnd)
-                    std::memcpy(raw, memory.data() + memoryPosition, rawEnd);
+                    std::memcpy(raw.data(), memory.data() + memoryPosition, rawEnd);
                 memoryPosition += rawEnd;
             }
             // A read error counts as the end of the data.
@@ -154,7 +180,7 @@ size_t BitInput::readRaw(uint8_t* destination, size_t count)
             }
         }
         size_t take = std::min(count - done, rawEnd - rawPosition);
-        std::memcpy(destination + done, raw + rawPosition, take);
+        std::memcpy(destination + done, raw.data() + rawPosition, take);
         rawPosition += take;
         done += take;
     }

@@ -43,6 +43,10 @@ void PictureDecoder::decodePicture(FrameStores& stores, bool second)
         macroblockCount /= 2;
     scan = p.alternateScan ? kAlternateScan : kZigZagScan;
     previousType = 0;
+    if (pictureHook)
+        pictureHook(*current);
+    if (snrLayer)
+        snrLayer->beginSnrPicture(geometry);
 
     while (decodeSlice()) {
     }
@@ -59,8 +63,23 @@ bool PictureDecoder::decodeSlice()
     }
     input.skipBits(32);
     int verticalPositionExtension = headers.sliceHeader();
+    // Partition one holds everything after the slice header (breakpoint 0)
+    // or every macroblock's data after its address increment (1).
+    struct LeavePartitionOne {
+        PictureDecoder& decoder;
+        ~LeavePartitionOne()
+        {
+            if (decoder.inPartitionOne)
+                decoder.leavePartitionOne();
+        }
+    } leaveAtEnd{*this};
+    const int split = partitionOne ? syncPartitionOne(code) : -1;
+    if (split == 0 && !enterPartitionOne())
+        return true;
 
     int increment = addressIncrement();
+    if (split == 1 && !enterPartitionOne())
+        return true;
     if (fault) {
         messages.notice("start_of_slice(): MBAinc unsuccessful\n");
         return true;
@@ -74,10 +93,12 @@ bool PictureDecoder::decodeSlice()
     Macroblock mb;
     while (address < macroblockCount) {
         if (increment == 0) {
+            if (split == 1 && inPartitionOne)
+                leavePartitionOne();
             if (input.showBits(23) == 0)
                 return true; // a start code follows: next slice
             increment = addressIncrement();
-            if (fault)
+            if (fault || (split == 1 && !enterPartitionOne()))
                 return true;
         }
         if (increment == 1) {
@@ -87,6 +108,8 @@ bool PictureDecoder::decodeSlice()
         } else {
             skippedMacroblock(mb);
         }
+        if (snrLayer)
+            combineSnr(address, mb);
         reconstruct(address, mb);
         ++address;
         --increment;
@@ -129,7 +152,9 @@ void PictureDecoder::resetMotionPredictors()
 void PictureDecoder::macroblockModes(Macroblock& mb)
 {
     const Parameters& p = parameters;
-    VlcEntry entry = macroblockTypeTable(pictureType).lookup(input.showWord());
+    const VlcTable& types = lowerLayer && pictureType == kIPicture ? spatialIntraMacroblockTypeTable()
+                                                                    : macroblockTypeTable(pictureType);
+    VlcEntry entry = types.lookup(input.showWord());
     if (entry.length == 0) {
         messages.warning("Invalid macroblock_type code\n");
         fault = true;
@@ -225,6 +250,8 @@ void PictureDecoder::decodeMacroblock(Macroblock& mb)
             decoded = intra ? decodeBlock<true, true>(comp, blocks[comp]) : decodeBlock<true, false>(comp, blocks[comp]);
         else
             decoded = intra ? decodeBlock<false, true>(comp, blocks[comp]) : decodeBlock<false, false>(comp, blocks[comp]);
+        if (inPartitionOne && partitionItems >= 0)
+            leavePartitionOne();
         if (!decoded) {
             fault = true;
             std::memset(blocks, 0, sizeof blocks);
@@ -392,6 +419,9 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
     // the sum that mismatch control needs is kept on the way.
     int parity = 0;
     int i = 0;
+    int items = 0; // for data partitioning
+    if (partitionItems == 0 && !enterPartitionOne())
+        return true;
     if (Intra) {
         int dc;
         if (!intraDc(cc, dc))
@@ -402,9 +432,20 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
         if (!Mpeg2 && pictureType == kDPicture)
             return true;
         i = 1;
+        items = 1;
     }
-    for (;; ++i) {
-        const uint32_t window = input.showWord();
+    BitInput::Local bits(input);
+    for (;; ++i, ++items) {
+        // The rest of a long block is in partition one, which the input
+        // takes in place of partition zero.
+        if (items == partitionItems && !inPartitionOne) {
+            bits.store();
+            const bool entered = enterPartitionOne();
+            bits.reload();
+            if (!entered)
+                break;
+        }
+        const uint32_t window = bits.showWord();
         int run, level;
         bool negative;
         if (!Intra && i == 0 && (window >> 31)) {
@@ -412,7 +453,7 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
             run = 0;
             level = 1;
             negative = (window >> 30) & 1;
-            input.skipBits(2);
+            bits.skipBits(2);
         } else {
             const VlcEntry entry = table.lookup(window);
             if (entry.length == 0) {
@@ -420,14 +461,14 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
                 return false;
             }
             if (entry.value == kEndOfBlock) {
-                input.skipBits(entry.length);
+                bits.skipBits(entry.length);
                 break;
             }
             if (entry.value == kCoefficientEscape) {
-                input.skipBits(6);
-                run = static_cast<int>(input.getBits(6));
+                bits.skipBits(6);
+                run = static_cast<int>(bits.getBits(6));
                 if (Mpeg2) {
-                    const int code = static_cast<int>(input.getBits(12));
+                    const int code = static_cast<int>(bits.getBits(12));
                     if ((code & 2047) == 0) {
                         if (Intra)
                             messages.warning("invalid escape in Decode_MPEG2_Intra_Block()\n");
@@ -436,11 +477,11 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
                     negative = code >= 2048;
                     level = negative ? 4096 - code : code;
                 } else {
-                    int code = static_cast<int>(input.getBits(8));
+                    int code = static_cast<int>(bits.getBits(8));
                     if (code == 0)
-                        code = static_cast<int>(input.getBits(8));
+                        code = static_cast<int>(bits.getBits(8));
                     else if (code == 128)
-                        code = static_cast<int>(input.getBits(8)) - 256;
+                        code = static_cast<int>(bits.getBits(8)) - 256;
                     else if (code > 128)
                         code -= 256;
                     negative = code < 0;
@@ -450,7 +491,7 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
                 run = entry.value;
                 level = entry.level;
                 negative = (window << entry.length) >> 31;
-                input.skipBits(entry.length + 1);
+                bits.skipBits(entry.length + 1);
             }
         }
         i += run;
@@ -471,9 +512,12 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
         block[j] = stored;
         parity ^= stored & 1;
     }
-    if (Mpeg2 && parity == 0)
+    if (Mpeg2 && parity == 0 && mismatchControl)
         block[63] ^= 1; // mismatch control
     return true;
 }
+
+// The SNR enhancement layer's blocks (TwoLayers.cpp).
+template bool PictureDecoder::decodeBlock<true, false>(int comp, int16_t* block);
 
 } // namespace Vostrel::Video

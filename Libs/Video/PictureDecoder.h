@@ -9,6 +9,8 @@
 #include "Libs/Video/Headers.h"
 #include "Libs/Video/Messages.h"
 
+#include <functional>
+
 namespace Vostrel::Video {
 
 class PictureDecoder {
@@ -22,6 +24,19 @@ public:
     // macroblocks they do not reach keep the store's previous contents.
     void decodePicture(FrameStores& stores, bool secondField);
     void setDoubleIdct(bool use) { doubleIdct = use; }
+    // Called with the store a picture goes into, before its slices.
+    void setPictureHook(std::function<void(FrameStore&)> hook) { pictureHook = std::move(hook); }
+
+    // Two layers. SNR scalability: the enhancement layer's decoder, whose
+    // macroblocks refine this one's coefficients; null for one layer.
+    void setSnrLayer(PictureDecoder* enhancement);
+    // Data partitioning: partition one's input and headers; null for one layer.
+    void setPartitionOne(BitInput* input, HeaderParser* headers);
+    // Spatial scalability: the up-sampled lower layer picture that the
+    // picture's compatible macroblocks are predicted from; null for none.
+    void setLowerLayer(const FrameStore* upsampled) { lowerLayer = upsampled; }
+    // The SNR enhancement layer's decoder: the picture its macroblocks refine.
+    void beginSnrPicture(const Geometry& geometry);
 
     // Dual-prime derived vectors (half samples, field lines) for a transmitted
     // field vector: [0] predicts the top field (or, in a field picture, the
@@ -74,6 +89,17 @@ private:
     bool decodeBlock(int comp, int16_t* block);
     bool intraDc(int cc, int& predictor);
 
+    // Two layers (TwoLayers.cpp).
+    int snrMacroblock(int address);
+    bool startSnrSlice();
+    bool decodeSnrMacroblock(int& codedBlockPattern);
+    void combineSnr(int address, Macroblock& mb);
+    // Returns the slice's priority_breakpoint.
+    int syncPartitionOne(uint32_t sliceCode);
+    bool enterPartitionOne();
+    void leavePartitionOne();
+
+    void spatialPrediction(int bx, int by);
     void reconstruct(int address, const Macroblock& mb);
     void formPredictions(int bx, int by, const Macroblock& mb);
     const FrameStore& fieldReference(int direction, int fieldSelect) const;
@@ -87,6 +113,20 @@ private:
     HeaderParser& headers;
     const Messages& messages;
     bool doubleIdct = false;
+    std::function<void(FrameStore&)> pictureHook;
+
+    // Two layers.
+    PictureDecoder* snrLayer = nullptr;
+    const FrameStore* lowerLayer = nullptr;
+    bool mismatchControl = true; // off while coefficients of two layers are summed
+    bool snrInSlice = false;
+    bool snrEnded = false;
+    int snrAddress = 0;
+    BitInput* partitionOne = nullptr;
+    HeaderParser* partitionOneHeaders = nullptr;
+    bool partitionOneMissing = false;
+    bool inPartitionOne = false;
+    int partitionItems = -1; // block items (DC, run-level pairs) partition zero carries; -1: one partition
 
     // The picture being decoded.
     Geometry geometry;

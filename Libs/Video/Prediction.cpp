@@ -257,6 +257,8 @@ void PictureDecoder::reconstruct(int address, const Macroblock& mb)
     const bool intra = mb.type & kMacroblockIntra;
     if (!intra)
         formPredictions(bx, by, mb);
+    if (mb.type & kMacroblockSpatial)
+        spatialPrediction(bx, by);
     // Blocks that are not coded add nothing: they are zero, and the mismatch
     // control of a zero block (coefficient 63 = 1) transforms to zero too.
     const int blockCount = geometry.blockCount;

@@ -42,6 +42,10 @@ private:
     std::vector<uint8_t> evenSamples, oddSamples;
 };
 
+// Row `row` of a 4:2:0 chroma plane (width x height samples) brought to full
+// height by the writer's vertical filter.
+void verticalChromaRow(const uint8_t* plane, int width, int height, int row, bool progressiveFrame, uint8_t* out);
+
 // Whether the writer may use the processor's vector extensions where it has
 // them (the default); the portable loops give the same bytes.
 void allowVectorExtensions(bool allowed);

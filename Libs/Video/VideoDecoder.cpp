@@ -6,6 +6,7 @@
 #include "Libs/Video/Headers.h"
 #include "Libs/Video/PictureDecoder.h"
 #include "Libs/Video/RgbWriter.h"
+#include "Libs/Video/SpatialLayer.h"
 
 namespace Vostrel {
 
@@ -19,8 +20,38 @@ struct DecoderSettings {
     int maxWidth = 4096;
     int maxHeight = 4096;
     bool doubleIdct = false;
+    bool rgbOutput = true;
+    bool allSequences = false;
     std::function<void(const VideoFrameView&)> observer;
+    std::function<void(const PictureStoreView&)> pictureHook;
+    bool spatial = false; // a lower layer pattern is set
+    FilePattern lowerLayerPattern;
 };
+
+// The second input of a two-layer stream: an SNR enhancement layer or data
+// partition one, read in step with the base layer.
+struct EnhancementLayer {
+    explicit EnhancementLayer(const Messages& messages)
+        : headers(input, parameters, messages), pictures(input, parameters, headers, messages) {}
+    BitInput input;
+    Parameters parameters;
+    HeaderParser headers;
+    PictureDecoder pictures;
+};
+
+// Video elementary stream or system stream, from the first start code.
+void detectStreamKind(BitInput& input)
+{
+    if (input.showBits(8) == 0x47)
+        VOSTREL_THROW("Decoder currently does not parse transport streams");
+    input.nextStartCode();
+    uint32_t code = input.showWord();
+    if (code == 0x000001BA || code == 0x000001E0)
+        input.setSystemStream(true);
+    else if (code != 0x000001B3)
+        VOSTREL_THROW("Unable to recognize stream type");
+    input.rewind();
+}
 
 struct StreamState {
     explicit StreamState(const DecoderSettings& settings)
@@ -29,6 +60,8 @@ struct StreamState {
     {
         pictures.setDoubleIdct(settings.doubleIdct);
         input.setPesPacketNotice([this] { this->settings.messages.notice("MPEG-2 PES packet\n"); });
+        if (settings.pictureHook)
+            pictures.setPictureHook([this](FrameStore& store) { announcePicture(store); });
     }
 
     void open();
@@ -39,6 +72,8 @@ private:
     void beginSequence(const Geometry& geometry);
     void deliver();
     void writeFrame(FrameStore& frame, int progressiveFrame);
+    void announcePicture(FrameStore& store);
+    void notifyObserver(FrameStore& frame, int progressiveFrame);
 
 public:
     const DecoderSettings& settings;
@@ -48,12 +83,22 @@ public:
     PictureDecoder pictures;
     FrameStores stores;
     RgbWriter writer;
+    std::unique_ptr<EnhancementLayer> enhancement;
+    LowerLayer lowerLayer{settings.messages};
+    FrameStore upsampledLowerLayer;
 
     bool ended = false;
     int64_t bitstreamFrame = 0;
     int64_t sequenceFrame = 0;
     bool secondField = false;
     int referenceProgressiveFrame = 1; // of the reference frame waiting to be written
+    // What the frames of the stores' sequence are written with, kept apart
+    // from the headers, which may already belong to the next sequence.
+    struct {
+        bool mpeg2 = false;
+        int progressiveSequence = 1;
+        int matrixCoefficients = 0;
+    } format;
     unsigned char* output = nullptr;
     bool written = false;
 };
@@ -65,15 +110,7 @@ struct DecoderState {
 
 void StreamState::open()
 {
-    if (input.showBits(8) == 0x47)
-        VOSTREL_THROW("Decoder currently does not parse transport streams");
-    input.nextStartCode();
-    uint32_t code = input.showWord();
-    if (code == 0x000001BA || code == 0x000001E0)
-        input.setSystemStream(true);
-    else if (code != 0x000001B3)
-        VOSTREL_THROW("Unable to recognize stream type");
-    input.rewind();
+    detectStreamKind(input);
     bitstreamFrame = sequenceFrame = 0;
 }
 
@@ -90,14 +127,25 @@ bool StreamState::decodable() const
 void StreamState::beginSequence(const Geometry& geometry)
 {
     Parameters& p = parameters;
-    if (p.scalableMode != kNotScalable)
+    const bool snr = enhancement && enhancement->parameters.scalableMode == kSnrScalable;
+    const bool partitioned = enhancement && p.scalableMode == kDataPartitioning;
+    const bool spatial = !enhancement && settings.spatial && p.scalableMode == kSpatialScalable;
+    if (enhancement ? !(snr || partitioned) : p.scalableMode != kNotScalable && !spatial)
         VOSTREL_THROW("unsupported scalability mode");
+    if (snr && Geometry::of(enhancement->parameters) != geometry)
+        VOSTREL_THROW("unsupported scalability mode: the layers differ in size");
+    pictures.setSnrLayer(snr ? &enhancement->pictures : nullptr);
+    pictures.setPartitionOne(partitioned ? &enhancement->input : nullptr,
+                             partitioned ? &enhancement->headers : nullptr);
     if (p.chromaFormat < kChroma420 || p.chromaFormat > kChroma444)
         VOSTREL_THROW("Sequence: reserved chroma_format " << p.chromaFormat);
     if (p.horizontalSize <= 0 || p.verticalSize <= 0 || p.horizontalSize > settings.maxWidth ||
         p.verticalSize > settings.maxHeight)
         VOSTREL_THROW("Sequence: unsupported picture size " << p.horizontalSize << "x" << p.verticalSize);
     stores.allocate(geometry);
+    format.mpeg2 = p.mpeg2;
+    format.progressiveSequence = p.progressiveSequence;
+    format.matrixCoefficients = p.matrixCoefficients;
 }
 
 int StreamState::decodeNextFrame(unsigned char* rgb)
@@ -108,7 +156,10 @@ int StreamState::decodeNextFrame(unsigned char* rgb)
         return 0;
     try {
         for (;;) {
-            if (!headers.nextHeader()) {
+            const int header = headers.nextHeader();
+            if (enhancement && enhancement->headers.nextHeader() != header)
+                settings.messages.warning("streams out of sync\n");
+            if (!header) {
                 if (sequenceFrame != 0) {
                     if (secondField)
                         settings.messages.notice("last frame incomplete, not stored\n");
@@ -117,6 +168,14 @@ int StreamState::decodeNextFrame(unsigned char* rgb)
                 }
                 stores.release();
                 parameters.mpeg2 = false;
+                const bool wrote = written;
+                sequenceFrame = 0;
+                secondField = false;
+                if (settings.allSequences && !input.exhausted()) {
+                    if (wrote)
+                        return 1;
+                    continue;
+                }
                 ended = true;
                 return 0;
             }
@@ -145,7 +204,10 @@ int StreamState::decodeNextFrame(unsigned char* rgb)
                 beginSequence(geometry);
             } else if (geometry != stores.geometry()) {
                 // A new size without a sequence end: start over with stores
-                // of the new size; the reference waiting for output is dropped.
+                // of the new size. The reference waiting for output is
+                // written first when all sequences are wanted, else dropped.
+                if (settings.allSequences && sequenceFrame != 0 && !secondField)
+                    writeFrame(stores.backward(), referenceProgressiveFrame);
                 sequenceFrame = 0;
                 secondField = false;
                 beginSequence(geometry);
@@ -154,6 +216,15 @@ int StreamState::decodeNextFrame(unsigned char* rgb)
             if (p.pictureStructure != kFramePicture && geometry.mbHeight % 2 != 0)
                 continue;
 
+            if (p.scalableMode == kSpatialScalable && settings.spatial && p.pictureSpatialScalable) {
+                // Only I pictures of a spatial enhancement layer are decoded.
+                if (p.pictureCodingType != kIPicture)
+                    VOSTREL_THROW("spatial scalability: only I pictures are supported");
+                lowerLayer.prepare(settings.lowerLayerPattern, p, geometry, upsampledLowerLayer);
+                pictures.setLowerLayer(&upsampledLowerLayer);
+            } else {
+                pictures.setLowerLayer(nullptr);
+            }
             pictures.decodePicture(stores, secondField);
             deliver();
             if (p.pictureStructure != kFramePicture)
@@ -192,8 +263,12 @@ void StreamState::writeFrame(FrameStore& frame, int progressiveFrame)
 {
     // The frame has the size its stores were made for, whatever headers
     // were read since.
-    const Parameters& p = parameters;
     const Geometry& g = stores.geometry();
+    if (!settings.rgbOutput) {
+        notifyObserver(frame, progressiveFrame);
+        written = true;
+        return;
+    }
     const int64_t needed = int64_t(g.width) * g.height;
     const int64_t capacity = int64_t(settings.outputWidth) * settings.outputHeight;
     if (needed > capacity)
@@ -210,30 +285,55 @@ void StreamState::writeFrame(FrameStore& frame, int progressiveFrame)
     toWrite.chromaFormat = g.chromaFormat;
     toWrite.width = g.width;
     toWrite.height = g.height;
-    toWrite.mpeg2 = p.mpeg2;
+    toWrite.mpeg2 = format.mpeg2;
     toWrite.progressiveFrame = progressiveFrame != 0;
-    toWrite.fieldOrder = !p.progressiveSequence && !progressiveFrame;
-    toWrite.matrixCoefficients = p.matrixCoefficients;
+    toWrite.fieldOrder = !format.progressiveSequence && !progressiveFrame;
+    toWrite.matrixCoefficients = format.matrixCoefficients;
 
-    if (settings.observer) {
-        VideoFrameView view;
-        for (int plane = 0; plane < 3; ++plane) {
-            view.planes[plane] = toWrite.planes[plane];
-            view.strides[plane] = g.planeWidth(plane);
-        }
-        view.width = g.width;
-        view.height = g.height;
-        view.chromaFormat = g.chromaFormat;
-        view.chromaWidth = g.chromaWidth;
-        view.chromaHeight = g.chromaHeight;
-        view.mpeg2 = p.mpeg2;
-        view.progressiveFrame = toWrite.progressiveFrame;
-        view.fieldOrder = toWrite.fieldOrder;
-        view.matrixCoefficients = p.matrixCoefficients;
-        settings.observer(view);
-    }
+    notifyObserver(frame, progressiveFrame);
     writer.write(toWrite, output);
     written = true;
+}
+
+void StreamState::notifyObserver(FrameStore& frame, int progressiveFrame)
+{
+    if (!settings.observer)
+        return;
+    const Geometry& g = stores.geometry();
+    VideoFrameView view;
+    for (int plane = 0; plane < 3; ++plane) {
+        view.planes[plane] = frame.planes[plane].data();
+        view.strides[plane] = g.planeWidth(plane);
+    }
+    view.width = g.width;
+    view.height = g.height;
+    view.chromaFormat = g.chromaFormat;
+    view.chromaWidth = g.chromaWidth;
+    view.chromaHeight = g.chromaHeight;
+    view.mpeg2 = format.mpeg2;
+    view.progressiveFrame = progressiveFrame != 0;
+    view.fieldOrder = !format.progressiveSequence && !progressiveFrame;
+    view.matrixCoefficients = format.matrixCoefficients;
+    settings.observer(view);
+}
+
+void StreamState::announcePicture(FrameStore& store)
+{
+    const Parameters& p = parameters;
+    const Geometry& g = stores.geometry();
+    PictureStoreView view;
+    for (int plane = 0; plane < 3; ++plane) {
+        view.planes[plane] = store.planes[plane].data();
+        view.strides[plane] = g.planeWidth(plane);
+        view.heights[plane] = g.planeHeight(plane);
+    }
+    view.width = g.width;
+    view.height = g.height;
+    view.chromaFormat = g.chromaFormat;
+    view.pictureStructure = p.pictureStructure;
+    view.secondField = secondField;
+    view.trueFrameNumber = p.trueFrameNumber;
+    settings.pictureHook(view);
 }
 
 } // namespace Video
@@ -258,6 +358,38 @@ void VideoDecoder::openMemory(const uint8_t* data, size_t size)
     stream->input.openMemory(std::vector<uint8_t>(data, data + size));
     stream->open();
     state->stream = std::move(stream);
+}
+
+void VideoDecoder::openEnhancement(const char* fileName)
+{
+    if (!state->stream)
+        VOSTREL_THROW("no base layer is open");
+    const std::string name = fileName ? fileName : "";
+    auto layer = std::make_unique<Video::EnhancementLayer>(state->settings.messages);
+    layer->input.openFile(name, "enhancment layer bitstream file " + name + " not found");
+    Video::detectStreamKind(layer->input);
+    state->stream->enhancement = std::move(layer);
+}
+
+void VideoDecoder::openEnhancementMemory(const uint8_t* data, size_t size)
+{
+    if (!state->stream)
+        VOSTREL_THROW("no base layer is open");
+    auto layer = std::make_unique<Video::EnhancementLayer>(state->settings.messages);
+    layer->input.openMemory(std::vector<uint8_t>(data, data + size));
+    Video::detectStreamKind(layer->input);
+    state->stream->enhancement = std::move(layer);
+}
+
+void VideoDecoder::setLowerLayerPattern(const std::string& pattern)
+{
+    state->settings.lowerLayerPattern = Video::FilePattern(pattern);
+    state->settings.spatial = true;
+}
+
+void VideoDecoder::close()
+{
+    state->stream.reset();
 }
 
 int VideoDecoder::decodeNextFrame(unsigned char* rgb)
@@ -300,6 +432,36 @@ void VideoDecoder::setMaxPictureSize(int width, int height)
 {
     state->settings.maxWidth = width;
     state->settings.maxHeight = height;
+}
+
+void VideoDecoder::setQuiet(bool quiet)
+{
+    state->settings.messages.quiet = quiet;
+}
+
+void VideoDecoder::setRgbOutput(bool write)
+{
+    state->settings.rgbOutput = write;
+}
+
+void VideoDecoder::setAllSequences(bool all)
+{
+    state->settings.allSequences = all;
+}
+
+void VideoDecoder::setPictureStoreHook(std::function<void(const PictureStoreView&)> hook)
+{
+    state->settings.pictureHook = std::move(hook);
+}
+
+int VideoDecoder::pictureWidth() const
+{
+    return state->stream && state->stream->stores.allocated() ? state->stream->stores.geometry().width : 0;
+}
+
+int VideoDecoder::pictureHeight() const
+{
+    return state->stream && state->stream->stores.allocated() ? state->stream->stores.geometry().height : 0;
 }
 
 int Open_Video_Stream(VideoDecoder& decoder, const char* fileName)

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace Vostrel {
@@ -37,6 +38,20 @@ struct VideoFrameView {
     int matrixCoefficients;
 };
 
+// The store a picture is decoded into, just before its slices are: coded-size
+// planes in frame order.
+struct PictureStoreView {
+    uint8_t* planes[3];
+    int strides[3];
+    int heights[3];
+    int width;  // horizontal_size
+    int height; // vertical_size
+    int chromaFormat;
+    int pictureStructure; // 1 top field, 2 bottom field, 3 frame
+    bool secondField;
+    int trueFrameNumber; // display order over the whole stream
+};
+
 class VideoDecoder {
 public:
     VideoDecoder();
@@ -47,6 +62,15 @@ public:
     // Opens a stream; a context can be opened again for another stream.
     void open(const char* fileName);
     void openMemory(const uint8_t* data, size_t size);
+    // The second layer of a two-layer stream (an SNR enhancement layer or
+    // data partition one), after the base layer was opened.
+    void openEnhancement(const char* fileName);
+    void openEnhancementMemory(const uint8_t* data, size_t size);
+    // Spatial scalability: the lower layer's decoded pictures come from the
+    // planar YUV files of this pattern (frame number, then field letter).
+    void setLowerLayerPattern(const std::string& pattern);
+    // Closes the stream's file; the context delivers no more frames.
+    void close();
 
     // Decodes the next picture: 1 when a picture (a frame, or one field of a
     // field pair) was decoded, 0 at the end of the stream. A frame is written
@@ -67,6 +91,19 @@ public:
     void setDoubleIdct(bool use);
     // Pictures larger than this are refused (default 4096 x 4096).
     void setMaxPictureSize(int width, int height);
+    // Warnings are printed only when not quiet (quiet by default).
+    void setQuiet(bool quiet);
+    // Whether frames are converted into the RGB buffer (the default); without
+    // it they reach only the observer and the buffer may be null.
+    void setRgbOutput(bool write);
+    // Whether decoding goes on after a sequence end to the sequences that
+    // follow it in the data (off by default: the stream ends there).
+    void setAllSequences(bool all);
+    // Called with every picture's store before its slices are decoded.
+    void setPictureStoreHook(std::function<void(const PictureStoreView&)> hook);
+    // The picture size of the sequence being decoded; 0 before its first picture.
+    int pictureWidth() const;
+    int pictureHeight() const;
 
 private:
     std::unique_ptr<Video::DecoderState> state;

@@ -81,6 +81,22 @@ const Row kDcOnlyTypeRows[] = {
     {"1", kMacroblockIntra},
 };
 
+// Table B-5: I pictures with spatial scalability.
+const Row kSpatialIntraTypeRows[] = {
+    {"1", kMacroblockPattern | kMacroblockSpatial},
+    {"01", kMacroblockQuant | kMacroblockPattern | kMacroblockSpatial},
+    {"0011", kMacroblockIntra},
+    {"0010", kMacroblockQuant | kMacroblockIntra},
+    {"0001", kMacroblockSpatial},
+};
+
+// Table B-8: SNR enhancement layers, pictures of every type.
+const Row kSnrTypeRows[] = {
+    {"1", kMacroblockPattern},
+    {"01", kMacroblockQuant | kMacroblockPattern},
+    {"001", 0},
+};
+
 // Table B-9.
 const Row kCodedBlockPatternRows[] = {
     {"111", 60}, {"1101", 4}, {"1100", 8}, {"1011", 16}, {"1010", 32}, {"1001 1", 12},
@@ -261,6 +277,18 @@ const VlcTable& macroblockTypeTable(int pictureCodingType)
     }
 }
 
+const VlcTable& spatialIntraMacroblockTypeTable()
+{
+    static const VlcTable table("macroblock_type I spatial", 4, parseRows(kSpatialIntraTypeRows));
+    return table;
+}
+
+const VlcTable& snrMacroblockTypeTable()
+{
+    static const VlcTable table("macroblock_type SNR", 3, parseRows(kSnrTypeRows));
+    return table;
+}
+
 const VlcTable& codedBlockPatternTable()
 {
     static const VlcTable table("coded_block_pattern", 9, parseRows(kCodedBlockPatternRows));
@@ -306,7 +334,8 @@ const VlcTable& dctCoefficientTableOne()
 std::vector<const VlcTable*> allVlcTables()
 {
     return {&macroblockAddressIncrementTable(), &macroblockTypeTable(1), &macroblockTypeTable(2),
-            &macroblockTypeTable(3), &macroblockTypeTable(4), &codedBlockPatternTable(),
+            &macroblockTypeTable(3), &macroblockTypeTable(4), &spatialIntraMacroblockTypeTable(),
+            &snrMacroblockTypeTable(), &codedBlockPatternTable(),
             &motionCodeTable(), &dmvectorTable(), &dctDcSizeLuminanceTable(),
             &dctDcSizeChrominanceTable(), &dctCoefficientTableZero(), &dctCoefficientTableOne()};
 }

@@ -25,6 +25,8 @@ constexpr int kMacroblockForward = 8;
 constexpr int kMacroblockBackward = 4;
 constexpr int kMacroblockPattern = 2;
 constexpr int kMacroblockIntra = 1;
+// Spatial scalability: predicted from the up-sampled lower layer.
+constexpr int kMacroblockSpatial = 32;
 
 // One code of a table as published: its bits and what it decodes to (for
 // coefficient tables `value` is the run and `level` the level, sign excluded).
@@ -72,6 +74,10 @@ private:
 // The tables, built once on first use.
 const VlcTable& macroblockAddressIncrementTable();
 const VlcTable& macroblockTypeTable(int pictureCodingType); // 1 I, 2 P, 3 B, 4 D
+// I pictures of a spatial enhancement layer.
+const VlcTable& spatialIntraMacroblockTypeTable();
+// The SNR enhancement layer's, for pictures of every type.
+const VlcTable& snrMacroblockTypeTable();
 const VlcTable& codedBlockPatternTable();
 const VlcTable& motionCodeTable();
 const VlcTable& dmvectorTable();

@@ -8,6 +8,7 @@
 #include "Platform/Fmod3/Module.h"
 #include "Tests/Support/RecordingCore.h"
 #include "Tests/Support/TempDir.h"
+#include "Tests/Support/Wav.h"
 
 #include <gtest/gtest.h>
 
@@ -192,25 +193,7 @@ TEST_F(DemoStartUp, LoadsTheEnabledPartsBehindTwelvePingsThenStartsTheClock)
 
 TEST_F(DemoStartUp, MusicSettingsChooseTheClock)
 {
-    // One second of 8-bit silence as a PCM WAV file.
-    std::string wav = "RIFF";
-    auto word = [&](uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            wav += static_cast<char>((value >> (8 * i)) & 255);
-    };
-    word(36 + 8000, 4);
-    wav += "WAVEfmt ";
-    word(16, 4);
-    word(1, 2);
-    word(1, 2);
-    word(8000, 4);
-    word(8000, 4);
-    word(1, 2);
-    word(8, 2);
-    wav += "data";
-    word(8000, 4);
-    wav += std::string(8000, '\x80');
-    const std::string music = folder.write("music.wav", wav);
+    const std::string music = folder.write("music.wav", VostrelTest::toneWav(8000, 8000, 0.0, 0.0));
     Fmod3::registerModule();
     const struct {
         std::string file;

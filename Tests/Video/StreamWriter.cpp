@@ -94,6 +94,19 @@ void StreamWriter::sequenceHeader()
     bits.put(0, 1);
     bits.put(0, 2);
     bits.put(0, 5);
+    if (s.scalableMode >= 0) {
+        bits.startCode(0xB5);
+        bits.put(5, 4);
+        bits.put(static_cast<uint32_t>(s.scalableMode), 2);
+        bits.put(s.scalableMode == 0 ? 0 : 1, 4); // layer_id
+        if (s.scalableMode == 1) {
+            bits.put(static_cast<uint32_t>(s.lowerWidth), 14);
+            bits.put(1, 1);
+            bits.put(static_cast<uint32_t>(s.lowerHeight), 14);
+            for (int factor : {2, 1, 2, 1})
+                bits.put(static_cast<uint32_t>(factor), 5);
+        }
+    }
     if (s.matrixCoefficients >= 0) {
         bits.startCode(0xB5);
         bits.put(2, 4);
@@ -156,9 +169,21 @@ void StreamWriter::picture(const PictureOptions& options)
     bits.put(options.progressiveFrame, 1); // chroma_420_type
     bits.put(options.progressiveFrame, 1);
     bits.put(0, 1); // composite_display_flag
+    if (options.spatialExtension) {
+        bits.startCode(0xB5);
+        bits.put(9, 4);
+        bits.put(0, 10); // lower_layer_temporal_reference
+        bits.put(1, 1);
+        bits.put(static_cast<uint32_t>(options.lowerOffset[0]) & 0x7FFF, 15);
+        bits.put(1, 1);
+        bits.put(static_cast<uint32_t>(options.lowerOffset[1]) & 0x7FFF, 15);
+        bits.put(0, 2); // spatial_temporal_weight_code_table_index
+        bits.put(static_cast<uint32_t>(options.lowerProgressiveFrame), 1);
+        bits.put(static_cast<uint32_t>(options.deinterlacedFieldSelect), 1);
+    }
 }
 
-void StreamWriter::slice(int mbx, int mby)
+void StreamWriter::sliceStart(int mby, int quantiserScaleCode)
 {
     if (sequence.mpeg2 && sequence.height > 2800) {
         bits.startCode(static_cast<uint8_t>((mby & 127) + 1));
@@ -166,8 +191,21 @@ void StreamWriter::slice(int mbx, int mby)
     } else {
         bits.startCode(static_cast<uint8_t>(mby + 1));
     }
-    bits.put(8, 5); // quantiser_scale_code
+    if (sequence.scalableMode == 0)
+        bits.put(static_cast<uint32_t>(sequence.priorityBreakpoint), 7);
+    bits.put(static_cast<uint32_t>(quantiserScaleCode), 5);
     bits.put(0, 1); // extra_bit_slice
+    dcPredictor[0] = dcPredictor[1] = dcPredictor[2] = 0;
+}
+
+void StreamWriter::slice(int mbx, int mby, int quantiserScaleCode)
+{
+    sliceStart(mby, quantiserScaleCode);
+    addressIncrement(mbx);
+}
+
+void StreamWriter::addressIncrement(int mbx)
+{
     int increment = mbx + 1;
     for (; increment > 33; increment -= 33)
         bits.putCode(codeFor("macroblock_address_increment", "escape"));
@@ -206,6 +244,70 @@ void StreamWriter::intraMacroblock(int mbx, int mby, const std::vector<int>& dc,
     }
     if (current.type == 4)
         bits.put(1, 1); // end_of_macroblock
+}
+
+void StreamWriter::escape(int run, int level)
+{
+    bits.putCode(codeFor("dct_coefficients_zero", "ESC"));
+    bits.put(static_cast<uint32_t>(run), 6);
+    bits.put(static_cast<uint32_t>(level) & 0xFFF, 12);
+}
+
+void StreamWriter::intraMacroblock(int mbx, int mby, const std::vector<BlockCoefficients>& blocks,
+                                   StreamWriter* partitionOne, bool newSlice)
+{
+    const int breakpoint = sequence.priorityBreakpoint;
+    const int items = breakpoint >= 64 ? breakpoint - 63 : 0;
+    if (newSlice) {
+        sliceStart(mby, 8);
+        if (partitionOne)
+            partitionOne->sliceStart(mby, 8);
+    }
+    (partitionOne && breakpoint == 0 ? partitionOne : this)->addressIncrement(newSlice ? mbx : 0);
+    StreamWriter* header = partitionOne && breakpoint < 2 ? partitionOne : this;
+    header->bits.putCode(codeFor("macroblock_type I", "intra"));
+    if (current.structure == 3 && !current.framePredFrameDct)
+        header->bits.put(0, 1); // dct_type: frame
+    for (size_t b = 0; b < blocks.size(); ++b) {
+        const BlockCoefficients& block = blocks[b];
+        const int count = 1 + int(block.pairs.size());
+        const int cc = b < 4 ? 0 : 1 + int(b & 1);
+        auto target = [&](int item) { return partitionOne && (breakpoint < 2 || item >= items) ? partitionOne : this; };
+        target(0)->dcDifferential(cc, block.dc - dcPredictor[cc]);
+        dcPredictor[cc] = block.dc;
+        for (size_t k = 0; k < block.pairs.size(); ++k)
+            target(int(k) + 1)->escape(block.pairs[k].first, block.pairs[k].second);
+        target(count)->bits.putCode(codeFor("dct_coefficients_zero", "EOB"));
+    }
+}
+
+void StreamWriter::snrMacroblock(int mbx, int mby, int quantiserScaleCode, const std::vector<BlockCoefficients>& blocks,
+                                 int previousMbx)
+{
+    if (previousMbx < 0)
+        slice(mbx, mby, quantiserScaleCode);
+    else
+        addressIncrement(mbx - previousMbx - 1);
+    bits.putCode(codeFor("macroblock_type SNR", "pattern"));
+    if (current.structure == 3 && !current.framePredFrameDct)
+        bits.put(0, 1); // dct_type: frame
+    int pattern = 0;
+    for (size_t b = 0; b < blocks.size(); ++b)
+        pattern |= blocks[b].pairs.empty() ? 0 : 1 << (blocks.size() - 1 - b);
+    bits.putCode(codeFor("coded_block_pattern", std::to_string(pattern)));
+    for (const BlockCoefficients& block : blocks) {
+        if (block.pairs.empty())
+            continue;
+        for (const auto& [run, level] : block.pairs)
+            escape(run, level);
+        bits.putCode(codeFor("dct_coefficients_zero", "EOB"));
+    }
+}
+
+void StreamWriter::spatialMacroblock(int mbx, int mby)
+{
+    slice(mbx, mby);
+    bits.putCode(codeFor("macroblock_type I spatial", "spatial"));
 }
 
 void StreamWriter::motionComponent(int delta, int rSize)

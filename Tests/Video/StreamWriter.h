@@ -40,6 +40,16 @@ struct SequenceOptions {
     int matrixCoefficients;           // -1: no sequence display extension
     const int* intraMatrix = nullptr; // raster order; null: the default
     int nonIntraMatrixValue = 0;      // every entry; 0: the default
+    int scalableMode = -1;            // sequence scalable extension: 0 data partitioning, 1 spatial, 2 SNR; -1 none
+    int lowerWidth = 0, lowerHeight = 0; // spatial: the lower layer's size, up-sampled 2/1 each way
+    int priorityBreakpoint = 0;       // in slice headers, with data partitioning
+};
+
+// The coefficients of one block: an intra block's DC value (the flat sample
+// minus 128) and (run, level) pairs, written as escapes.
+struct BlockCoefficients {
+    int dc = 0;
+    std::vector<std::pair<int, int>> pairs;
 };
 
 struct PictureOptions {
@@ -51,6 +61,12 @@ struct PictureOptions {
     int fCode[2][2] = {{3, 3}, {3, 3}};
     int concealmentMotionVectors = 0;
     int fullPel = 0; // MPEG-1
+    // Spatial scalability: with a picture spatial scalable extension, the
+    // lower layer's offset and how it is interlaced.
+    bool spatialExtension = false;
+    int lowerOffset[2] = {0, 0}; // horizontal, vertical
+    int lowerProgressiveFrame = 1;
+    int deinterlacedFieldSelect = 1;
 };
 
 // Motion of a predicted macroblock without coefficients, as the decoder will
@@ -76,6 +92,23 @@ public:
     // last scan position (MPEG-2 escape).
     void intraMacroblock(int mbx, int mby, const std::vector<int>& dc, int last = 0);
     void predictedMacroblock(int mbx, int mby, const Motion& motion);
+    // An intra macroblock with AC coefficients. With data partitioning, what
+    // follows the priority breakpoint goes to partition one's slice: from the
+    // address increment (0), after it (1), every block (2), or each block's
+    // items (its DC, then each pair) from the (breakpoint - 63)th on, with
+    // the block's end.
+    // Without a new slice it follows the previous macroblock in its slice.
+    void intraMacroblock(int mbx, int mby, const std::vector<BlockCoefficients>& blocks,
+                         StreamWriter* partitionOne = nullptr, bool newSlice = true);
+    // An SNR enhancement macroblock: coded_block_pattern, then non-intra blocks
+    // of pairs (an empty block is not coded).
+    // With previousMbx >= 0 it continues the slice of the macroblock there,
+    // skipping those between.
+    void snrMacroblock(int mbx, int mby, int quantiserScaleCode, const std::vector<BlockCoefficients>& blocks,
+                       int previousMbx = -1);
+    // A spatial enhancement layer's macroblock predicted from the lower layer
+    // only (not coded, compatible).
+    void spatialMacroblock(int mbx, int mby);
     void sequenceEnd();
     std::vector<uint8_t> bytes();
     // For what the writer does not make itself.
@@ -84,12 +117,16 @@ public:
     const SequenceOptions sequence;
 
 private:
-    void slice(int mbx, int mby);
+    void slice(int mbx, int mby, int quantiserScaleCode = 8);
+    void sliceStart(int mby, int quantiserScaleCode);
+    void addressIncrement(int mbx);
+    void escape(int run, int level);
     void motionComponent(int delta, int rSize);
     void dcDifferential(int cc, int differential);
 
     BitWriter bits;
     PictureOptions current;
+    int dcPredictor[3] = {0, 0, 0};
 };
 
 } // namespace VideoTest

@@ -27,6 +27,8 @@ const TableCase kTables[] = {
     {"macroblock_type P", predictiveTypes},
     {"macroblock_type B", bidirectionalTypes},
     {"macroblock_type D", dcOnlyTypes},
+    {"macroblock_type I spatial", spatialIntraMacroblockTypeTable},
+    {"macroblock_type SNR", snrMacroblockTypeTable},
     {"coded_block_pattern", codedBlockPatternTable},
     {"motion_code", motionCodeTable},
     {"dmvector", dmvectorTable},
@@ -47,6 +49,8 @@ int flagsOf(const std::string& names)
                  : name == "backward" ? kMacroblockBackward
                  : name == "pattern" ? kMacroblockPattern
                  : name == "intra" ? kMacroblockIntra
+                 : name == "none" ? 0
+                 : name == "spatial" ? kMacroblockSpatial
                                       : 1 << 30;
     }
     return flags;

@@ -217,6 +217,8 @@ TEST_P(PredicateSigns, EveryStageAgreesWithRationalArithmetic)
         ASSERT_EQ(signOf(orient(a, b, c, d)), orientation);
         ASSERT_EQ(signOf(orient3dadapt(a.data(), b.data(), c.data(), d.data(), forceExact)), orientation);
         ASSERT_EQ(signOf(orient3dslow(a.data(), b.data(), c.data(), d.data())), orientation);
+        ASSERT_EQ(signOf(orient3dexact(a.data(), b.data(), c.data(), d.data())), orientation);
+        ASSERT_EQ(signOf(orient3dexact(a.data(), b.data(), d.data(), c.data())), -orientation);
 
         int sphere = exactInsphere(a, b, c, d, e);
         zeros += sphere == 0;

@@ -34,6 +34,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -261,6 +262,22 @@ protected:
     char* previous = nullptr;
     std::unique_ptr<RecordedShow> show;
 };
+
+// Frames of a part that has played once make no texture and leave the
+// pool's free count as it was.
+inline void expectNoTargetsMade(const std::function<void()>& frames)
+{
+    const int free = RenderTargetPool::getFreeCount();
+    D3D9Testing::startLog();
+    frames();
+    D3D9Testing::stopLog();
+    const std::vector<D3D9Testing::Call> log = D3D9Testing::takeLog();
+    EXPECT_FALSE(D3D9Testing::callsNamed(log, "DrawPrimitive").empty() &&
+                 D3D9Testing::callsNamed(log, "DrawIndexedPrimitive").empty())
+        << "the frames drew nothing";
+    EXPECT_TRUE(D3D9Testing::callsNamed(log, "CreateTexture").empty());
+    EXPECT_EQ(RenderTargetPool::getFreeCount(), free);
+}
 
 // A frame of a playing part: neither black nor burnt out.
 inline void expectLively(const Frame& frame, const std::string& what)

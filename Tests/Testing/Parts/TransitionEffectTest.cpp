@@ -108,6 +108,17 @@ TEST_F(TransitionShow, OneStepFollowsTheFieldEquation)
     EXPECT_NE(before, after);
 }
 
+TEST_F(TransitionShow, KeepsItsTargetsFromInitAndMakesNonePerFrame)
+{
+    ASSERT_TRUE(play({0.1f})) << errors;
+    PartTests::expectNoTargetsMade([this] {
+        for (int i = 0; i < 2; ++i) {
+            transition().setTime(0.2f * i, 0);
+            transition().render(*show->getTargets().screen);
+        }
+    });
+}
+
 TEST_F(TransitionShow, EachInstanceSeedsItsOwnField)
 {
     ASSERT_TRUE(play({0.1f})) << errors;
