@@ -206,6 +206,41 @@ TEST_F(DrawTest, EachElementTypeReachesTheShaderWithItsMissingComponents)
     }
 }
 
+TEST_F(DrawTest, OneVertexShaderFeedsPixelShadersThatReadDifferentInterpolators)
+{
+    // The vertex shader writes every interpolator a distinct value; each
+    // pixel shader, drawn after the others with the same vertex shader,
+    // must see the value of the one it reads.
+    makeTarget(1, 1, D3DFMT_A32B32G32R32F);
+    setDeclaration({{D3DDECLTYPE_FLOAT2, 0}});
+    float point[2] = {-1, 1};
+    setVertices(point, sizeof(point), sizeof(point));
+    std::string vertexText = "vs_2_0\ndcl_texcoord0 v0\nmov oPos, v0\n";
+    auto value = [](int i) { return Float4{0.0625f * static_cast<float>(i + 1), 0.5f, 1.0f - 0.0625f * static_cast<float>(i), 0.25f}; };
+    for (int i = 0; i < 10; ++i) {
+        Float4 v = value(i);
+        vertexText += "def c" + std::to_string(i) + ", " + std::to_string(v[0]) + ", " + std::to_string(v[1]) + ", " +
+                      std::to_string(v[2]) + ", " + std::to_string(v[3]) + "\n";
+        vertexText += (i < 8 ? "mov oT" + std::to_string(i) : "mov oD" + std::to_string(i - 8)) + ", c" +
+                      std::to_string(i) + "\n";
+    }
+    std::vector<DWORD> vertexCode = assemble(vertexText);
+    ASSERT_EQ(device->CreateVertexShader(vertexCode.data(), &vertexShader), D3D_OK);
+    device->SetVertexShader(vertexShader);
+    for (int i = 0; i < 10; ++i) {
+        std::string input = i < 8 ? "t" + std::to_string(i) : "v" + std::to_string(i - 8);
+        SCOPED_TRACE(input);
+        release(pixelShader);
+        std::vector<DWORD> pixelCode = assemble("ps_2_0\ndcl " + input + "\nmov oC0, " + input + "\n");
+        ASSERT_EQ(device->CreatePixelShader(pixelCode.data(), &pixelShader), D3D_OK);
+        device->SetPixelShader(pixelShader);
+        ASSERT_EQ(device->DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3D_OK);
+        Float4 read = readFloatTarget()[0];
+        for (int c = 0; c < 4; ++c)
+            EXPECT_FLOAT_EQ(read[c], value(i)[c]) << "component " << c;
+    }
+}
+
 // Solid colour shaders for the state tests: position in, constant colour out.
 const char* positionShader = "vs_2_0\ndcl_texcoord0 v0\nmov oPos, v0\n";
 const char* colorShader = "ps_2_0\nmov oC0, c0\n";

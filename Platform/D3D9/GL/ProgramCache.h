@@ -7,6 +7,7 @@
 
 #include "Platform/D3D9/GL/Objects.h"
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -17,7 +18,7 @@ namespace D3D9::GL {
 struct ProgramKey {
     const void* vertexShader;
     const void* pixelShader;
-    unsigned variant;
+    uint64_t variant;
     bool operator<(const ProgramKey& other) const
     {
         return std::tie(vertexShader, pixelShader, variant) <
