@@ -443,6 +443,15 @@ TEST_F(StateDrawTest, IndicesOfBothWidthsAndEveryPrimitiveType)
         EXPECT_EQ(D3D9Testing::takeRefusal(), "DrawIndexedPrimitive: indices past the index buffer's end");
         EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 14, 3, 6, 4, 2), D3DERR_INVALIDCALL);
         EXPECT_EQ(D3D9Testing::takeRefusal(), "DrawIndexedPrimitive: vertices past the end of stream 0");
+        // A rewritten index counts at the next draw of the same range.
+        indices->Lock(0, 0, &data, 0);
+        if (format == D3DFMT_INDEX16)
+            static_cast<uint16_t*>(data)[4] = 14;
+        else
+            static_cast<uint32_t*>(data)[4] = 14;
+        indices->Unlock();
+        EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 2, 3, 6, 4, 2), D3DERR_INVALIDCALL);
+        EXPECT_EQ(D3D9Testing::takeRefusal(), "DrawIndexedPrimitive: vertices past the end of stream 0");
         device->SetIndices(nullptr);
         indices->Release();
     }
