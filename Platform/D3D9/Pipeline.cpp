@@ -205,10 +205,9 @@ HRESULT Device::drawThroughPipeline(const char* call, D3DPRIMITIVETYPE type, con
     pixelVariant.pointSprites = points && rs[D3DRS_POINTSPRITEENABLE];
     if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] >= D3DCMP_NEVER && rs[D3DRS_ALPHAFUNC] < D3DCMP_ALWAYS)
         pixelVariant.alphaFunction = static_cast<int>(rs[D3DRS_ALPHAFUNC]);
-    vertexVariant.outputs = pixelShader->inputs(pixelVariant);
     // Keyed by the shaders' common base, which is what they forget themselves by.
     GL::ProgramKey key = {static_cast<const ShaderBase*>(vertexShader), static_cast<const ShaderBase*>(pixelShader),
-                          variantKey(vertexVariant) | (uint64_t{variantKey(pixelVariant)} << 32)};
+                          variantKey(vertexVariant) | (variantKey(pixelVariant) << 16)};
     std::string log;
     GLuint program = 0;
     const Shader::GlslShader* vertexGlsl = nullptr;

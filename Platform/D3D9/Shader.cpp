@@ -10,17 +10,12 @@ namespace D3D9 {
 unsigned variantKey(const Shader::ProgramVariant& variant)
 {
     return (variant.clipPlanes & 0x3Fu) | (variant.pointSprites ? 0x40u : 0u) |
-           (static_cast<unsigned>(variant.alphaFunction & 0xF) << 7) |
-           ((variant.outputs & Shader::ALL_OUTPUTS) << 11);
+           (static_cast<unsigned>(variant.alphaFunction & 0xF) << 7);
 }
 
 ShaderBase::ShaderBase(Device& device, std::vector<DWORD> code, Shader::Program program)
     : DeviceObject(device, Ownership::Own), code_(std::move(code)), program_(std::move(program))
 {
-    Shader::ProgramVariant sprites;
-    sprites.pointSprites = true;
-    inputs_ = Shader::pixelInputs(program_, Shader::ProgramVariant());
-    pointSpriteInputs_ = Shader::pixelInputs(program_, sprites);
 }
 
 ShaderBase::~ShaderBase()

@@ -23,18 +23,11 @@ public:
     // cannot be written (the device then refuses the shader or the draw).
     const Shader::GlslShader& glsl(const Shader::ProgramVariant& variant);
     HRESULT function(void* data, UINT* size) const;
-    // The interpolators a pixel shader reads in a variant.
-    unsigned inputs(const Shader::ProgramVariant& variant) const
-    {
-        return variant.pointSprites ? pointSpriteInputs_ : inputs_;
-    }
 
 private:
     std::vector<DWORD> code_;
     Shader::Program program_;
     std::map<unsigned, Shader::GlslShader> translations_;
-    unsigned inputs_ = 0;
-    unsigned pointSpriteInputs_ = 0;
 };
 
 template <typename Interface>

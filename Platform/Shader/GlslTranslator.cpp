@@ -148,13 +148,10 @@ private:
                 out << "layout(location = " << declaration.index << ") in vec4 v" << declaration.index << ";\n";
         out << "uniform vec2 " << PIXEL_OFFSET_UNIFORM << ";\n";
         for (int i = 0; i < TEXCOORD_OUTPUTS; ++i)
-            if (passes(TEXCOORD_OUTPUT_BIT << i))
-                out << "layout(location = " << i << ") out vec4 oT" << i << ";\n";
+            out << "layout(location = " << i << ") out vec4 oT" << i << ";\n";
         for (int i = 0; i < COLOR_OUTPUTS; ++i)
-            if (passes(COLOR_OUTPUT_BIT << i))
-                out << "layout(location = " << COLOR_LOCATION + i << ") out vec4 oD" << i << ";\n";
-        if (passes(FOG_OUTPUT_BIT))
-            out << "layout(location = " << FOG_LOCATION << ") out float vostrel_fog;\n";
+            out << "layout(location = " << COLOR_LOCATION + i << ") out vec4 oD" << i << ";\n";
+        out << "layout(location = " << FOG_LOCATION << ") out float vostrel_fog;\n";
         if (clipPlaneCount() > 0) {
             out << "uniform vec4 " << CLIP_PLANES_UNIFORM << "[" << MAX_CLIP_PLANES << "];\n";
             out << "out float gl_ClipDistance[" << clipPlaneCount() << "];\n";
@@ -183,10 +180,6 @@ private:
             out << "uniform float " << ALPHA_REFERENCE_UNIFORM << ";\n";
     }
 
-    bool passes(unsigned output) const { return (variant.outputs & output) != 0; }
-    // An output kept as a local when it is not passed on.
-    const char* outputLocal(unsigned output) const { return passes(output) ? "" : "vec4 "; }
-
     bool pointSpriteCoordinate(int texcoord) const { return variant.pointSprites && texcoord == 0; }
     bool alphaTest() const { return variant.alphaFunction >= 1 && variant.alphaFunction <= 7; }
 
@@ -209,9 +202,9 @@ private:
             out << "    ivec4 a0 = ivec4(0);\n    vec4 oPos = vec4(0.0);\n    vec4 oFog = vec4(0.0);\n"
                    "    vec4 oPts = vec4(0.0);\n";
             for (int i = 0; i < TEXCOORD_OUTPUTS; ++i)
-                out << "    " << outputLocal(TEXCOORD_OUTPUT_BIT << i) << "oT" << i << " = vec4(0.0);\n";
+                out << "    oT" << i << " = vec4(0.0);\n";
             for (int i = 0; i < COLOR_OUTPUTS; ++i)
-                out << "    " << outputLocal(COLOR_OUTPUT_BIT << i) << "oD" << i << " = vec4(0.0);\n";
+                out << "    oD" << i << " = vec4(0.0);\n";
         } else {
             if (program.findDeclaration(RegisterFile::Texture, 0) && pointSpriteCoordinate(0))
                 out << "    vec4 t0 = vec4(gl_PointCoord, 0.0, 1.0);\n";
@@ -229,12 +222,9 @@ private:
         if (vertex) {
             // Colour interpolators hold 0..1 in Direct3D 9.
             for (int i = 0; i < COLOR_OUTPUTS; ++i)
-                if (passes(COLOR_OUTPUT_BIT << i))
-                    out << "    oD" << i << " = "
-                        << perComponent("d3dSaturate", {("oD" + std::to_string(i)).c_str()}) << ";\n";
-            if (passes(FOG_OUTPUT_BIT))
-                out << "    vostrel_fog = oFog.x;\n";
-            out << "    gl_Position = oPos;\n";
+                out << "    oD" << i << " = " << perComponent("d3dSaturate", {("oD" + std::to_string(i)).c_str()})
+                    << ";\n";
+            out << "    vostrel_fog = oFog.x;\n    gl_Position = oPos;\n";
             for (int i = 0; i < MAX_CLIP_PLANES; ++i)
                 if (variant.clipPlanes & (1u << i))
                     out << "    gl_ClipDistance[" << i << "] = dot(oPos, " << CLIP_PLANES_UNIFORM << "[" << i << "]);\n";
@@ -405,19 +395,6 @@ private:
 };
 
 } // namespace
-
-unsigned pixelInputs(const Program& program, const ProgramVariant& variant)
-{
-    unsigned inputs = 0;
-    for (const Declaration& declaration : program.declarations) {
-        if (declaration.file == RegisterFile::Texture && declaration.index >= 0 &&
-            declaration.index < TEXCOORD_OUTPUTS && !(variant.pointSprites && declaration.index == 0))
-            inputs |= TEXCOORD_OUTPUT_BIT << declaration.index;
-        if (declaration.file == RegisterFile::Input && declaration.index >= 0 && declaration.index < COLOR_OUTPUTS)
-            inputs |= COLOR_OUTPUT_BIT << declaration.index;
-    }
-    return inputs;
-}
 
 GlslShader translateToGlsl(const Program& program, const ProgramVariant& variant)
 {

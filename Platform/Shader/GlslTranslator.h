@@ -5,9 +5,7 @@
 // Conventions the device relies on:
 // - vertex input v# is `layout(location = #)`;
 // - interpolators: oT#/t# at location #, oD0/v0 at 8, oD1/v1 at 9, oFog at 10;
-//   the vertex stage writes those ProgramVariant::outputs names (all unless
-//   told otherwise), so any pair links when that covers what the pixel
-//   stage reads;
+//   the vertex stage writes every one of them, so any pair links;
 // - constants: the uniform array VERTEX_CONSTANTS_UNIFORM or
 //   PIXEL_CONSTANTS_UNIFORM of GlslShader::constantCount vec4 (def values are
 //   baked into the text and win over the array, also for relative reads);
@@ -36,12 +34,6 @@ constexpr const char* ALPHA_REFERENCE_UNIFORM = "vostrel_alphaRef";
 
 constexpr int MAX_CLIP_PLANES = 6;
 
-// Bits of ProgramVariant::outputs: oT0..oT7, oD0, oD1, oFog.
-constexpr unsigned TEXCOORD_OUTPUT_BIT = 1u;
-constexpr unsigned COLOR_OUTPUT_BIT = 1u << 8;
-constexpr unsigned FOG_OUTPUT_BIT = 1u << 10;
-constexpr unsigned ALL_OUTPUTS = (1u << 11) - 1;
-
 struct ProgramVariant {
     // Vertex stage: bit i enables user clip plane i (gl_ClipDistance[i]).
     unsigned clipPlanes = 0;
@@ -51,15 +43,11 @@ struct ProgramVariant {
     // Pixel stage: the alpha-test compare function (Direct3D's D3DCMP_* values
     // 1..8); 0 or 8 (always) tests nothing.
     int alphaFunction = 0;
-    // Vertex stage: the interpolators passed on to the pixel stage; the
-    // others are computed for nothing, so they are left out (the compiler
-    // then drops their work).
-    unsigned outputs = ALL_OUTPUTS;
 
     bool operator==(const ProgramVariant& other) const
     {
         return clipPlanes == other.clipPlanes && pointSprites == other.pointSprites
-            && alphaFunction == other.alphaFunction && outputs == other.outputs;
+            && alphaFunction == other.alphaFunction;
     }
 };
 
@@ -67,10 +55,6 @@ struct GlslShader {
     std::string source;
     int constantCount = 0; // length of the constant uniform array
 };
-
-// The interpolators a pixel program reads (ProgramVariant::outputs bits),
-// for the vertex stage it is drawn with.
-unsigned pixelInputs(const Program& program, const ProgramVariant& variant);
 
 GlslShader translateToGlsl(const Program& program, const ProgramVariant& variant = ProgramVariant());
 

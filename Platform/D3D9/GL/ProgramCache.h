@@ -7,7 +7,6 @@
 
 #include "Platform/D3D9/GL/Objects.h"
 
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -18,7 +17,7 @@ namespace D3D9::GL {
 struct ProgramKey {
     const void* vertexShader;
     const void* pixelShader;
-    uint64_t variant;
+    unsigned variant;
     bool operator<(const ProgramKey& other) const
     {
         return std::tie(vertexShader, pixelShader, variant) <

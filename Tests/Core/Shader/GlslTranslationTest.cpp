@@ -49,14 +49,8 @@ TEST(GlslTranslation, GlslangLinksTheTranslatedPairsOfRandomPrograms)
         variant.clipPlanes = round % 3 == 0 ? 0x3f & (round * 7) : 0;
         variant.pointSprites = round % 4 == 1;
         variant.alphaFunction = round % 9;
-        Shader::Program pixelProgram = Shader::assemble(pixelText);
-        // Half the pairs as the device makes them: the vertex stage passes
-        // on only what the pixel stage reads.
-        Shader::ProgramVariant vertexVariant = variant;
-        if (round % 2)
-            vertexVariant.outputs = Shader::pixelInputs(pixelProgram, variant);
-        std::string vertex = Shader::translateToGlsl(Shader::assemble(vertexText), vertexVariant).source;
-        std::string pixel = Shader::translateToGlsl(pixelProgram, variant).source;
+        std::string vertex = Shader::translateToGlsl(Shader::assemble(vertexText), variant).source;
+        std::string pixel = Shader::translateToGlsl(Shader::assemble(pixelText), variant).source;
         std::string refusal = glslangRefusal(folder, "-l '" + folder.write("shader.vert", vertex) + "' '"
                                                          + folder.write("shader.frag", pixel) + "'");
         ASSERT_EQ(refusal, "") << vertexText << "\n" << pixelText << "\n" << vertex << "\n" << pixel;
