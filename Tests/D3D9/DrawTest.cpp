@@ -241,6 +241,64 @@ TEST_F(DrawTest, OneVertexShaderFeedsPixelShadersThatReadDifferentInterpolators)
     }
 }
 
+TEST_F(DrawTest, DrawsBeforeADiscardLockOfADynamicTextureKeepWhatTheyRead)
+{
+    // Three whole-texture discard locks, each drawn into its own pixel:
+    // every draw shows the colour it was given, also once storages repeat.
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(1, 1, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr),
+              D3D_OK);
+    setShaders(copyVertexShader, copyPixelShader);
+    setDeclaration({{D3DDECLTYPE_FLOAT2, 0}, {D3DDECLTYPE_FLOAT2, 8}});
+    device->SetTexture(0, texture);
+    makeTarget(3, 1);
+    const uint32_t colours[] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu};
+    for (int i = 0; i < 3; ++i) {
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_DISCARD), D3D_OK);
+        *static_cast<uint32_t*>(locked.pBits) = colours[i];
+        texture->UnlockRect(0);
+        Float4 centre = pixelCentre(i, 0);
+        float point[4] = {centre[0], centre[1], 0.5f, 0.5f};
+        setVertices(point, sizeof(point), sizeof(point));
+        ASSERT_EQ(device->DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3D_OK);
+    }
+    std::vector<uint32_t> pixels = readTarget();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(pixels[i], colours[i]) << "pixel " << i;
+    texture->Release();
+}
+
+TEST_F(DrawTest, AutomaticMipmapsFollowEachUnlockIntoTheNextDrawWithAMipFilter)
+{
+    // A 4 x 4 texture sampled at its 1 x 1 level: half white, then all white.
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
+                                    nullptr),
+              D3D_OK);
+    setShaders(copyVertexShader, copyPixelShader);
+    setDeclaration({{D3DDECLTYPE_FLOAT2, 0}, {D3DDECLTYPE_FLOAT2, 8}});
+    device->SetTexture(0, texture);
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    device->SetSamplerState(0, D3DSAMP_MAXMIPLEVEL, 2);
+    makeTarget(1, 1);
+    float point[4] = {pixelCentre(0, 0)[0], pixelCentre(0, 0)[1], 0.5f, 0.5f};
+    setVertices(point, sizeof(point), sizeof(point));
+    for (uint32_t right : {0xFF000000u, 0xFFFFFFFFu}) {
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x)
+                reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch)[x] =
+                    x < 2 ? 0xFFFFFFFFu : right;
+        texture->UnlockRect(0);
+        ASSERT_EQ(device->DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3D_OK);
+        int red = static_cast<int>((readTarget()[0] >> 16) & 0xFF);
+        EXPECT_NEAR(red, right == 0xFFFFFFFFu ? 255 : 128, 1);
+    }
+    texture->Release();
+}
+
 // Solid colour shaders for the state tests: position in, constant colour out.
 const char* positionShader = "vs_2_0\ndcl_texcoord0 v0\nmov oPos, v0\n";
 const char* colorShader = "ps_2_0\nmov oC0, c0\n";
