@@ -4,6 +4,7 @@
 #include "Platform/D3D9/Internal.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace D3D9 {
 
@@ -59,6 +60,7 @@ HRESULT BufferStorage::lock(UINT offset, UINT size, void** data, DWORD flags)
         end = size_;
     }
     if (!(flags & D3DLOCK_READONLY)) {
+        keptRange_.reset();
         if (dirtyBegin_ == dirtyEnd_) {
             dirtyBegin_ = offset;
             dirtyEnd_ = end;
@@ -83,6 +85,30 @@ HRESULT BufferStorage::unlock()
                          static_cast<GLsizeiptr>(dirtyEnd_ - dirtyBegin_), bytes_.data() + dirtyBegin_);
     dirtyBegin_ = dirtyEnd_ = 0;
     return D3D_OK;
+}
+
+BufferStorage::IndexRange BufferStorage::indexRange(UINT start, UINT count, bool wide)
+{
+    if (keptRange_ && keptRange_->start == start && keptRange_->count == count && keptRange_->wide == wide)
+        return keptRange_->range;
+    IndexRange range = {UINT32_MAX, 0};
+    const uint8_t* at = bytes_.data() + static_cast<size_t>(start) * (wide ? 4 : 2);
+    for (UINT i = 0; i < count; ++i) {
+        uint32_t index;
+        if (wide) {
+            std::memcpy(&index, at + static_cast<size_t>(i) * 4, 4);
+        } else {
+            uint16_t narrow;
+            std::memcpy(&narrow, at + static_cast<size_t>(i) * 2, 2);
+            index = narrow;
+        }
+        range.lowest = std::min(range.lowest, index);
+        range.highest = std::max(range.highest, index);
+    }
+    // Bytes under a lock may still change.
+    if (lockCount_ == 0)
+        keptRange_ = KeptRange{start, count, wide, range};
+    return range;
 }
 
 template <typename Interface, typename Description>

@@ -10,6 +10,8 @@
 #include "Platform/D3D9/GL/Context.h"
 #include "Platform/D3D9/GL/Objects.h"
 
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace D3D9 {
@@ -32,6 +34,16 @@ public:
     UINT size() const { return size_; }
     const uint8_t* bytes() const { return bytes_.data(); }
 
+    // The smallest and the largest of `count` indices from `start` (16 or
+    // 32 bits wide), which must lie in the buffer. The answer for the last
+    // range asked is kept until a lock may change the bytes, since the same
+    // large mesh is drawn frame after frame.
+    struct IndexRange {
+        uint32_t lowest;
+        uint32_t highest;
+    };
+    IndexRange indexRange(UINT start, UINT count, bool wide);
+
 private:
     GL::Context& context_;
     UINT size_;
@@ -41,6 +53,13 @@ private:
     int lockCount_ = 0;
     UINT dirtyBegin_ = 0;
     UINT dirtyEnd_ = 0;
+    struct KeptRange {
+        UINT start;
+        UINT count;
+        bool wide;
+        IndexRange range;
+    };
+    std::optional<KeptRange> keptRange_;
 };
 
 template <typename Interface, typename Description>

@@ -280,24 +280,10 @@ HRESULT Device::drawThroughPipeline(const char* call, D3DPRIMITIVETYPE type, con
         uint64_t end = (static_cast<uint64_t>(startIndex) + static_cast<uint64_t>(shape.vertexCount)) * (wide ? 4 : 2);
         if (end > indices->storage().size())
             return refuse(call, "indices past the index buffer's end");
-        lowest = std::numeric_limits<int64_t>::max();
-        highest = std::numeric_limits<int64_t>::min();
-        const uint8_t* bytes = indices->storage().bytes();
-        for (GLsizei i = 0; i < shape.vertexCount; ++i) {
-            size_t at = static_cast<size_t>(startIndex) + static_cast<size_t>(i);
-            uint32_t index;
-            if (wide) {
-                std::memcpy(&index, bytes + at * 4, 4);
-            } else {
-                uint16_t narrow;
-                std::memcpy(&narrow, bytes + at * 2, 2);
-                index = narrow;
-            }
-            lowest = std::min<int64_t>(lowest, index);
-            highest = std::max<int64_t>(highest, index);
-        }
-        lowest += baseVertex;
-        highest += baseVertex;
+        BufferStorage::IndexRange range =
+            indices->storage().indexRange(startIndex, static_cast<UINT>(shape.vertexCount), wide);
+        lowest = static_cast<int64_t>(range.lowest) + baseVertex;
+        highest = static_cast<int64_t>(range.highest) + baseVertex;
         glVertexArrayElementBuffer(vertexArray, indices->storage().name());
     }
     if (lowest < 0)

@@ -206,6 +206,99 @@ TEST_F(DrawTest, EachElementTypeReachesTheShaderWithItsMissingComponents)
     }
 }
 
+TEST_F(DrawTest, OneVertexShaderFeedsPixelShadersThatReadDifferentInterpolators)
+{
+    // The vertex shader writes every interpolator a distinct value; each
+    // pixel shader, drawn after the others with the same vertex shader,
+    // must see the value of the one it reads.
+    makeTarget(1, 1, D3DFMT_A32B32G32R32F);
+    setDeclaration({{D3DDECLTYPE_FLOAT2, 0}});
+    float point[2] = {-1, 1};
+    setVertices(point, sizeof(point), sizeof(point));
+    std::string vertexText = "vs_2_0\ndcl_texcoord0 v0\nmov oPos, v0\n";
+    auto value = [](int i) { return Float4{0.0625f * static_cast<float>(i + 1), 0.5f, 1.0f - 0.0625f * static_cast<float>(i), 0.25f}; };
+    for (int i = 0; i < 10; ++i) {
+        Float4 v = value(i);
+        vertexText += "def c" + std::to_string(i) + ", " + std::to_string(v[0]) + ", " + std::to_string(v[1]) + ", " +
+                      std::to_string(v[2]) + ", " + std::to_string(v[3]) + "\n";
+        vertexText += (i < 8 ? "mov oT" + std::to_string(i) : "mov oD" + std::to_string(i - 8)) + ", c" +
+                      std::to_string(i) + "\n";
+    }
+    std::vector<DWORD> vertexCode = assemble(vertexText);
+    ASSERT_EQ(device->CreateVertexShader(vertexCode.data(), &vertexShader), D3D_OK);
+    device->SetVertexShader(vertexShader);
+    for (int i = 0; i < 10; ++i) {
+        std::string input = i < 8 ? "t" + std::to_string(i) : "v" + std::to_string(i - 8);
+        SCOPED_TRACE(input);
+        release(pixelShader);
+        std::vector<DWORD> pixelCode = assemble("ps_2_0\ndcl " + input + "\nmov oC0, " + input + "\n");
+        ASSERT_EQ(device->CreatePixelShader(pixelCode.data(), &pixelShader), D3D_OK);
+        device->SetPixelShader(pixelShader);
+        ASSERT_EQ(device->DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3D_OK);
+        Float4 read = readFloatTarget()[0];
+        for (int c = 0; c < 4; ++c)
+            EXPECT_FLOAT_EQ(read[c], value(i)[c]) << "component " << c;
+    }
+}
+
+TEST_F(DrawTest, DrawsBeforeADiscardLockOfADynamicTextureKeepWhatTheyRead)
+{
+    // Three whole-texture discard locks, each drawn into its own pixel:
+    // every draw shows the colour it was given, also once storages repeat.
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(1, 1, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr),
+              D3D_OK);
+    setShaders(copyVertexShader, copyPixelShader);
+    setDeclaration({{D3DDECLTYPE_FLOAT2, 0}, {D3DDECLTYPE_FLOAT2, 8}});
+    device->SetTexture(0, texture);
+    makeTarget(3, 1);
+    const uint32_t colours[] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu};
+    for (int i = 0; i < 3; ++i) {
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_DISCARD), D3D_OK);
+        *static_cast<uint32_t*>(locked.pBits) = colours[i];
+        texture->UnlockRect(0);
+        Float4 centre = pixelCentre(i, 0);
+        float point[4] = {centre[0], centre[1], 0.5f, 0.5f};
+        setVertices(point, sizeof(point), sizeof(point));
+        ASSERT_EQ(device->DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3D_OK);
+    }
+    std::vector<uint32_t> pixels = readTarget();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(pixels[i], colours[i]) << "pixel " << i;
+    texture->Release();
+}
+
+TEST_F(DrawTest, AutomaticMipmapsFollowEachUnlockIntoTheNextDrawWithAMipFilter)
+{
+    // A 4 x 4 texture sampled at its 1 x 1 level: half white, then all white.
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
+                                    nullptr),
+              D3D_OK);
+    setShaders(copyVertexShader, copyPixelShader);
+    setDeclaration({{D3DDECLTYPE_FLOAT2, 0}, {D3DDECLTYPE_FLOAT2, 8}});
+    device->SetTexture(0, texture);
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    device->SetSamplerState(0, D3DSAMP_MAXMIPLEVEL, 2);
+    makeTarget(1, 1);
+    float point[4] = {pixelCentre(0, 0)[0], pixelCentre(0, 0)[1], 0.5f, 0.5f};
+    setVertices(point, sizeof(point), sizeof(point));
+    for (uint32_t right : {0xFF000000u, 0xFFFFFFFFu}) {
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x)
+                reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch)[x] =
+                    x < 2 ? 0xFFFFFFFFu : right;
+        texture->UnlockRect(0);
+        ASSERT_EQ(device->DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3D_OK);
+        int red = static_cast<int>((readTarget()[0] >> 16) & 0xFF);
+        EXPECT_NEAR(red, right == 0xFFFFFFFFu ? 255 : 128, 1);
+    }
+    texture->Release();
+}
+
 // Solid colour shaders for the state tests: position in, constant colour out.
 const char* positionShader = "vs_2_0\ndcl_texcoord0 v0\nmov oPos, v0\n";
 const char* colorShader = "ps_2_0\nmov oC0, c0\n";
@@ -407,6 +500,15 @@ TEST_F(StateDrawTest, IndicesOfBothWidthsAndEveryPrimitiveType)
         EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 2, 3, 6, 31, 2), D3DERR_INVALIDCALL);
         EXPECT_EQ(D3D9Testing::takeRefusal(), "DrawIndexedPrimitive: indices past the index buffer's end");
         EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 14, 3, 6, 4, 2), D3DERR_INVALIDCALL);
+        EXPECT_EQ(D3D9Testing::takeRefusal(), "DrawIndexedPrimitive: vertices past the end of stream 0");
+        // A rewritten index counts at the next draw of the same range.
+        indices->Lock(0, 0, &data, 0);
+        if (format == D3DFMT_INDEX16)
+            static_cast<uint16_t*>(data)[4] = 14;
+        else
+            static_cast<uint32_t*>(data)[4] = 14;
+        indices->Unlock();
+        EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 2, 3, 6, 4, 2), D3DERR_INVALIDCALL);
         EXPECT_EQ(D3D9Testing::takeRefusal(), "DrawIndexedPrimitive: vertices past the end of stream 0");
         device->SetIndices(nullptr);
         indices->Release();
