@@ -9,6 +9,7 @@
 // - with --check, fails when a segment of a part this build has shows one
 //   colour in all its frames.
 // A frame that throws ends the run with its report and status 1.
+#include "Bench/Show/ShowRun.h"
 #include "Bench/Show/ContactSheet.h"
 #include "Bench/Support/FixedClock.h"
 #include "Libs/Common/StringUtils.h"
@@ -310,7 +311,7 @@ int usage()
 
 } // namespace
 
-int main(int argc, char** argv)
+int VostrelBench::runShow(int argc, char** argv)
 {
     Options options;
     options.demoArguments.push_back(argv[0]);

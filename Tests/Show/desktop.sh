@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The program on a real X server (Xvfb, SDL's x11 driver): it opens its
+# window, plays 10 s of the show with music and ends on Escape sent through
+# the window system, with status 0 and nothing on its error stream.
+#   desktop.sh <program> <content folder> [program arguments...]
+set -euo pipefail
+program=$1
+content=$2
+shift 2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -r "$content"/. "$work"
+cd "$work"
+
+cat > run.sh <<'SCRIPT'
+set -u
+"$@" > out.txt 2> errors.txt &
+pid=$!
+# The title counts the show's seconds once the loading screen is gone.
+shown=""
+for _ in $(seq 600); do
+  if ! kill -0 "$pid" 2> /dev/null; then
+    echo "the program ended before 10 s of the show" >&2
+    break
+  fi
+  shown=$(xdotool search --name '^[0-9.]+s$' getwindowname 2> /dev/null | head -n 1 || true)
+  if [ -n "$shown" ] && awk -v t="${shown%s}" 'BEGIN { exit !(t >= 10) }'; then
+    break
+  fi
+  sleep 0.1
+done
+echo "title: $shown"
+# No window manager gives focus under Xvfb: take it, then press Escape.
+timeout 30 xdotool search --sync --name '^[0-9.]+s$' windowfocus --sync key Escape || echo "no window to send Escape to" >&2
+status=0
+wait "$pid" || status=$?
+echo "status: $status"
+cat errors.txt >&2
+[ "$status" -eq 0 ] && [ ! -s errors.txt ] && [ -n "$shown" ]
+SCRIPT
+
+export SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
+timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24" bash run.sh "$program" "$@"
