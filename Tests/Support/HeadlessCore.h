@@ -22,6 +22,34 @@
 namespace Vostrel {
 namespace TestSupport {
 
+// What an A8R8G8B8 render-target texture of the installed Direct3D core
+// holds, row after row.
+inline std::vector<uint32_t> readTargetTexture(Core::Texture& texture)
+{
+    IDirect3DDevice9* device = Core::DXCore::getDevice();
+    const int width = texture.getParameters().width;
+    const int height = texture.getParameters().height;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    IDirect3DSurface9* surface = dynamic_cast<Core::DXTexture&>(texture).getSurface(0);
+    IDirect3DSurface9* memory = nullptr;
+    EXPECT_EQ(device->CreateOffscreenPlainSurface(width, height, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &memory, nullptr),
+              D3D_OK);
+    if (memory && device->GetRenderTargetData(surface, memory) == D3D_OK) {
+        D3DLOCKED_RECT locked;
+        memory->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(&pixels[static_cast<size_t>(y) * width],
+                        static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch, width * 4u);
+        memory->UnlockRect();
+    } else {
+        ADD_FAILURE() << "the texture could not be read back";
+    }
+    if (memory)
+        memory->Release();
+    surface->Release();
+    return pixels;
+}
+
 class HeadlessCoreTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -67,31 +95,7 @@ protected:
     }
 
     // What an A8R8G8B8 render-target texture holds, row after row.
-    std::vector<uint32_t> readTexture(Core::Texture& texture)
-    {
-        const int width = texture.getParameters().width;
-        const int height = texture.getParameters().height;
-        std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-        IDirect3DSurface9* surface = dynamic_cast<Core::DXTexture&>(texture).getSurface(0);
-        IDirect3DSurface9* memory = nullptr;
-        EXPECT_EQ(device->CreateOffscreenPlainSurface(width, height, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &memory,
-                                                      nullptr),
-                  D3D_OK);
-        if (memory && device->GetRenderTargetData(surface, memory) == D3D_OK) {
-            D3DLOCKED_RECT locked;
-            memory->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-            for (int y = 0; y < height; ++y)
-                std::memcpy(&pixels[static_cast<size_t>(y) * width],
-                            static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch, width * 4u);
-            memory->UnlockRect();
-        } else {
-            ADD_FAILURE() << "the texture could not be read back";
-        }
-        if (memory)
-            memory->Release();
-        surface->Release();
-        return pixels;
-    }
+    std::vector<uint32_t> readTexture(Core::Texture& texture) { return readTargetTexture(texture); }
 
     Core::RenderWindow* window = nullptr;
     IDirect3DDevice9* device = nullptr;

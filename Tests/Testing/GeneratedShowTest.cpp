@@ -148,11 +148,14 @@ TEST_F(GeneratedShow, PlaysHeadlessToItsEndOrTheMusicsEnd)
     const ProgramRun run = play(folder.path, "R demo.endTime 4\n");
     EXPECT_EQ(run.status, 0) << run.errors;
     EXPECT_EQ(run.errors, "");
-    // Each enabled part this build lacks says so, once.
-    for (const char* name : Demo::partNames())
-        EXPECT_NE(run.output.find(std::string("WARNING: ") + name + " is enabled but not in this build\n"),
-                  std::string::npos)
-            << run.output;
+    // Each enabled part this build lacks says so; the others play.
+    for (const char* name : Demo::partNames()) {
+        const bool built = registeredDemoEffects().count(name) != 0;
+        EXPECT_EQ(run.output.find(std::string("WARNING: ") + name + " is enabled but not in this build\n") ==
+                      std::string::npos,
+                  built)
+            << name << ": " << run.output;
+    }
     // The music lasts about 220 s, the end time is 300: only the music's end
     // stops the show within the minute the run is given.
     const ProgramRun toTheMusicsEnd = play(folder.path, "R demo.startTime 217\nR demo.endTime 300\n");

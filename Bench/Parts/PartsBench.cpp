@@ -1,0 +1,256 @@
+// Frame time of each demo part built into the program, played headless at
+// 640 x 480 through the show's timeline: after a warm-up, a number of
+// frames (300 unless --frames=N) spread over each of the part's segments,
+// each frame timed alone. Reports the median and the worst frame of each
+// part as a ratio to the empty timeline frame (the end of the show: a clear
+// and a present) measured in the same run, and to the 16.7 ms budget.
+// Run with SDL_VIDEODRIVER=offscreen where there is no display.
+#include "Libs/Core/APICore.h"
+#include "Libs/Core/DirectX/DXCore.h"
+#include "Libs/Core/RenderWindow.h"
+#include "Libs/Postprocessing/PostProcessing.h"
+#include "Libs/Postprocessing/RenderTexture.h"
+#include "Libs/Testing/DemoParts.h"
+#include "Libs/Testing/Properties.h"
+#include "Libs/Testing/Timeline.h"
+#include "Libs/Time/Syncronizer.h"
+#include "Platform/Win32/Host.h"
+#include "Tools/Content/ContentWriter.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace Vostrel;
+
+namespace {
+
+const double budgetMs = 1000.0 / 60.0;
+int frameCount = 300;
+int warmUpCount = 30;
+
+// The show time the benchmark sets.
+class BenchClock : public Syncronizer {
+public:
+    void setSpeed(float) override {}
+    void start() override {}
+    void pause() override {}
+    void stop() override {}
+    float getTime() override { return time; }
+    void setTime(float t) override { time = t; }
+    bool isStopped() override { return false; }
+    bool isPaused() override { return false; }
+    float time = 0.0f;
+};
+
+// One part at a time is enabled; parts are made and initialised on first use.
+class BenchParts : public TimelineParts {
+public:
+    bool isEnabled(const std::string& name) override { return name == enabled || name == "EndSentinel"; }
+    DemoEffect* getPart(const std::string& name) override
+    {
+        std::unique_ptr<DemoEffect>& part = parts[name];
+        if (!part) {
+            part = registeredDemoEffects().at(name)();
+            part->init();
+        }
+        return part.get();
+    }
+    std::string enabled;
+    std::map<std::string, std::unique_ptr<DemoEffect>> parts;
+};
+
+struct Show {
+    std::string root;
+    Core::RenderWindow* window = nullptr;
+    RenderTexture screen;
+    DemoTargets targets;
+    BenchClock clock;
+    BenchParts parts;
+    std::unique_ptr<FrameComposer> composer;
+    std::unique_ptr<Timeline> timeline;
+};
+
+Show* made = nullptr;
+
+Show& show()
+{
+    if (made)
+        return *made;
+    made = new Show;
+    Show& s = *made;
+    // Everything but the music: the bench clock stands in for it.
+    s.root = (std::filesystem::temp_directory_path() / ("vostrel-parts-bench-" + std::to_string(getpid()))).string();
+    const std::string& root = s.root;
+    std::filesystem::create_directories(root);
+    for (const Content::ContentWriter& writer : Content::contentWriters())
+        if (writer.name != "music")
+            writer.write(root);
+    if (chdir(root.c_str()) != 0)
+        std::abort();
+    Properties::load("demo.props");
+
+    Win32Host::setDisplayModesForTesting({{640, 480, 60}, {1024, 768, 60}}, {1024, 768, 60});
+    Core::DXCore::install();
+    Core::WindowParameters parameters;
+    parameters.width = 640;
+    parameters.height = 480;
+    parameters.vSync = false;
+    s.window = Core::createCore(parameters);
+    initPostProcessing();
+    s.screen.width = s.window->getWidth();
+    s.screen.height = s.window->getHeight();
+    s.screen.target = s.window;
+    s.targets = {&s.screen,
+                 RenderTargetPool::acquire(512, 512, Core::FORMAT_A8R8G8B8),
+                 RenderTargetPool::acquire(512, 512, Core::FORMAT_RGBA16F),
+                 RenderTargetPool::acquire(512, 512, Core::FORMAT_A8R8G8B8),
+                 RenderTargetPool::acquire(1, 1, Core::FORMAT_A8R8G8B8),
+                 RenderTargetPool::acquire(1, 1, Core::FORMAT_A8R8G8B8)};
+    clearTarget(s.targets.black, Vec4(0.0f, 0.0f, 0.0f, 0.0f));
+    clearTarget(s.targets.white, Vec4(1.0f, 1.0f, 1.0f, 1.0f));
+    s.composer = createBlitComposer();
+    s.timeline = std::make_unique<Timeline>(s.clock, s.parts, s.targets, *s.composer, 1000.0f, 0.0f);
+    return s;
+}
+
+// The show times of a part's frames: spread over each of its segments.
+std::vector<float> frameTimes(const std::string& name)
+{
+    std::vector<const Timeline::Segment*> segments;
+    for (const Timeline::Segment& segment : Timeline::segments())
+        if (name == segment.name)
+            segments.push_back(&segment);
+    std::vector<float> times;
+    for (int i = 0; i < frameCount; ++i) {
+        const Timeline::Segment& segment = *segments[i % segments.size()];
+        const int k = i / static_cast<int>(segments.size());
+        const int perSegment = (frameCount + static_cast<int>(segments.size()) - 1) / static_cast<int>(segments.size());
+        times.push_back(segment.start + segment.length * (k + 0.5f) / perSegment);
+    }
+    return times;
+}
+
+void timeFrames(benchmark::State& state, const std::string& name, const std::vector<float>& times)
+{
+    Show& s = show();
+    s.parts.enabled = name;
+    for (int i = 0; i < warmUpCount; ++i) {
+        s.clock.time = times[i % times.size()];
+        s.timeline->renderFrame(s.window);
+    }
+    std::vector<double> milliseconds;
+    size_t next = 0;
+    for (auto _ : state) {
+        s.clock.time = times[next++ % times.size()];
+        const auto begin = std::chrono::steady_clock::now();
+        s.timeline->renderFrame(s.window);
+        const auto end = std::chrono::steady_clock::now();
+        const double ms = std::chrono::duration<double, std::milli>(end - begin).count();
+        milliseconds.push_back(ms);
+        state.SetIterationTime(ms * 0.001);
+    }
+    std::sort(milliseconds.begin(), milliseconds.end());
+    state.counters["median_ms"] = milliseconds[milliseconds.size() / 2];
+    state.counters["worst_ms"] = milliseconds.back();
+}
+
+// The console report, then each part's median and worst against the empty
+// frame and the budget.
+class FrameTimeReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            const std::string name = run.run_name.function_name;
+            auto median = run.counters.find("median_ms"), worst = run.counters.find("worst_ms");
+            if (median != run.counters.end() && worst != run.counters.end())
+                results.push_back({name, median->second.value, worst->second.value});
+        }
+    }
+
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        double empty = 0.0;
+        for (const Result& result : results)
+            if (result.name == "Empty/timeline")
+                empty = result.median;
+        for (const Result& result : results) {
+            if (result.name == "Empty/timeline")
+                continue;
+            std::printf("%s: median %.2f ms (%.1f x empty, %.2f of budget), worst %.2f ms (%.1f x empty, %.2f of "
+                        "budget)\n",
+                        result.name.c_str(), result.median, empty > 0 ? result.median / empty : 0.0,
+                        result.median / budgetMs, result.worst, empty > 0 ? result.worst / empty : 0.0,
+                        result.worst / budgetMs);
+        }
+        std::printf("empty timeline frame: median %.3f ms\n", empty);
+    }
+
+private:
+    struct Result {
+        std::string name;
+        double median;
+        double worst;
+    };
+    std::vector<Result> results;
+};
+
+// Takes "--frames=N" and "--warmup=N" off the arguments.
+void readOwnArguments(int& argc, char** argv)
+{
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--frames=", 9) == 0)
+            frameCount = std::max(1, std::atoi(argv[i] + 9));
+        else if (std::strncmp(argv[i], "--warmup=", 9) == 0)
+            warmUpCount = std::max(0, std::atoi(argv[i] + 9));
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    readOwnArguments(argc, argv);
+    // The end of the show: the timeline clears the window and presents it.
+    const float end = Timeline::segments().back().start + 1.0f;
+    benchmark::RegisterBenchmark("Empty/timeline", [end](benchmark::State& state) {
+        timeFrames(state, "", std::vector<float>{end});
+    })->Iterations(frameCount)->UseManualTime()->Unit(benchmark::kMillisecond);
+    std::vector<std::string> names;
+    for (const Timeline::Segment& segment : Timeline::segments())
+        if (registeredDemoEffects().count(segment.name) &&
+            std::find(names.begin(), names.end(), segment.name) == names.end())
+            names.push_back(segment.name);
+    for (const std::string& name : names) {
+        const std::vector<float> times = frameTimes(name);
+        benchmark::RegisterBenchmark(("Part/" + name).c_str(), [name, times](benchmark::State& state) {
+            timeFrames(state, name, times);
+        })->Iterations(frameCount)->UseManualTime()->Unit(benchmark::kMillisecond);
+    }
+    benchmark::Initialize(&argc, argv);
+    FrameTimeReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    // The parts and the core stay: the process ends with them.
+    std::error_code ignored;
+    if (made)
+        std::filesystem::remove_all(made->root, ignored);
+    return 0;
+}
