@@ -38,11 +38,16 @@ const char* sourceName(const char* compilerFileName);
 // As VOSTREL_THROW, for the few failures whose report has always shown a
 // fixed line, whatever the layout of the source around them.
 #define VOSTREL_THROW_AT_LINE(reportedLine, streamExpression)                        \
+    VOSTREL_THROW_FROM(::Vostrel::sourceName(__FILE__), reportedLine, streamExpression)
+
+// As VOSTREL_THROW_AT_LINE, for code that moved out of the source its
+// failures have always been reported from ("Libs\\Mesh\\ModifiableMesh").
+#define VOSTREL_THROW_FROM(reportedSource, reportedLine, streamExpression)          \
     do {                                                                             \
         std::ostringstream vostrelMessageStream_;                                    \
         vostrelMessageStream_ << streamExpression;                                   \
-        throw ::Vostrel::Exception(vostrelMessageStream_.str(),                      \
-                                   ::Vostrel::sourceName(__FILE__), reportedLine);   \
+        throw ::Vostrel::Exception(vostrelMessageStream_.str(), reportedSource,      \
+                                   reportedLine);                                    \
     } while (false)
 
 // A failed consistency check: the message is the expression's text followed
@@ -57,8 +62,11 @@ const char* sourceName(const char* compilerFileName);
 // As VOSTREL_ASSERT, for the checks whose report has always shown a fixed
 // line.
 #define VOSTREL_ASSERT_AT_LINE(reportedLine, expression)                             \
+    VOSTREL_ASSERT_FROM(::Vostrel::sourceName(__FILE__), reportedLine, expression)
+
+#define VOSTREL_ASSERT_FROM(reportedSource, reportedLine, expression)               \
     do {                                                                             \
         if (!(expression))                                                           \
-            throw ::Vostrel::Exception(#expression " does not hold.",                \
-                                       ::Vostrel::sourceName(__FILE__), reportedLine); \
+            throw ::Vostrel::Exception(#expression " does not hold.", reportedSource, \
+                                       reportedLine);                                \
     } while (false)

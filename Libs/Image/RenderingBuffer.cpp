@@ -200,12 +200,13 @@ int RenderingBuffer::loadFontFromMemory(const unsigned char* bytes, size_t size)
 
 void RenderingBuffer::setFont(int id)
 {
-    if (id == -1) {
+    if (!state->fontRenderer) {
+        if (id != -1)
+            VOSTREL_THROW("RenderingBuffer::setFont() failed: no fonts loaded");
         state->selectedFont = -1;
         return;
     }
-    if (!state->fontRenderer)
-        VOSTREL_THROW("RenderingBuffer::setFont() failed: no fonts loaded");
+    // Stored before the renderer has its say: a refused id stays selected.
     state->selectedFont = id;
     state->fontRenderer->selectFace(id);
 }

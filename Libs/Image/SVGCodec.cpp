@@ -14,8 +14,9 @@ namespace {
 // The smallest power of two not below the size's ceiling; empty stays 0.
 int textureSide(float size, const char* fileName)
 {
-    // Past this a document asks for more memory than any picture needs.
-    constexpr float maxSide = 16384.0f;
+    // The device's largest texture; past it a document asks for more memory
+    // (up to a gigabyte) than any picture it can show.
+    constexpr float maxSide = 8192.0f;
     if (!std::isfinite(size) || size > maxSide)
         VOSTREL_THROW("SVGCodec: " << fileName << " is too large to rasterise (" << size << " units).");
     const int ceiling = static_cast<int>(std::ceil(size));

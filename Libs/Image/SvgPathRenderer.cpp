@@ -330,9 +330,20 @@ void path_renderer::parse_path(path_tokenizer& tok)
     }
 }
 
+// AGG's arrange_orientations_all_paths reads the command after a path's last
+// vertex even when there is none, past the end of a full 256-vertex block;
+// this is the same walk, stopping at the last vertex.
 void path_renderer::arrange_orientations(path_flags_e orientation)
 {
-    m_storage.arrange_orientations_all_paths(orientation);
+    if (orientation == path_flags_none)
+        return;
+    const unsigned total = m_storage.total_vertices();
+    unsigned start = 0;
+    while (start < total) {
+        start = m_storage.arrange_polygon_orientation(start, orientation);
+        if (start < total && is_stop(m_storage.command(start)))
+            ++start;
+    }
 }
 
 void path_renderer::bounding_rect(double* x1, double* y1, double* x2, double* y2)
@@ -419,8 +430,11 @@ void path_renderer::render(rasterizer_clipped& ras, scanline_u8& sl, renderer_bg
         curved.approximation_scale(std::pow(s, 0.75));
         curved_trans_contour.width(m_expand);
 
+        // SVG has no miter limit below 1; below it AGG's miter of two
+        // collinear segments divides zero by zero.
+        const double miterLimit = std::max(1.0, attr.miter_limit);
         const double margin = std::max(attr.fill_flag ? std::fabs(m_expand) : 0.0,
-                                       attr.stroke_flag ? attr.stroke_width * std::max(1.0, attr.miter_limit) : 0.0);
+                                       attr.stroke_flag ? attr.stroke_width * miterLimit : 0.0);
         if (!extent_reasonable(m_storage, attr.index, m_transform, margin))
             continue;
 
@@ -430,7 +444,7 @@ void path_renderer::render(rasterizer_clipped& ras, scanline_u8& sl, renderer_bg
             if (std::fabs(m_expand) < 0.0001) {
                 ras.add_path(curved_trans, attr.index);
             } else {
-                curved_trans_contour.miter_limit(attr.miter_limit);
+                curved_trans_contour.miter_limit(miterLimit);
                 ras.add_path(curved_trans_contour, attr.index);
             }
             ren.color(with_opacity(attr.fill_color, opacity));
@@ -441,7 +455,7 @@ void path_renderer::render(rasterizer_clipped& ras, scanline_u8& sl, renderer_bg
             curved_stroked.width(attr.stroke_width);
             curved_stroked.line_join(attr.line_join);
             curved_stroked.line_cap(attr.line_cap);
-            curved_stroked.miter_limit(attr.miter_limit);
+            curved_stroked.miter_limit(miterLimit);
             ras.reset();
             ras.filling_rule(fill_non_zero);
             ras.add_path(curved_stroked_trans, attr.index);

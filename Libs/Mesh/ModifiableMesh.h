@@ -12,6 +12,12 @@
 namespace Vostrel {
 namespace Mesh {
 
+// Two lists of names handed out together, given back with releaseArrays.
+struct NameArrays {
+    std::vector<std::string> first;
+    std::vector<std::string> second;
+};
+
 // Anything the render core can draw as a mesh.
 class RenderableMesh {
 public:
@@ -25,6 +31,13 @@ public:
 
     // The largest dot product of a vertex of the stream with direction.
     virtual float getMaxProjection(const std::string& streamName, const float* direction, int dimension) = 0;
+
+    // Frees both lists, storage included; the mesh is not touched.
+    virtual void releaseArrays(NameArrays& arrays)
+    {
+        std::vector<std::string>().swap(arrays.first);
+        std::vector<std::string>().swap(arrays.second);
+    }
 };
 
 // The engine's editable mesh: per-vertex float streams and index topologies,

@@ -209,7 +209,7 @@ MeshTopology* ModifiableMeshImpl::getTopology(const std::string& topologyName)
 {
     auto found = topologies.find(topologyName);
     if (found == topologies.end())
-        VOSTREL_THROW("Mesh does not contain a topology named " << topologyName << ".");
+        VOSTREL_THROW_FROM(MESH_SOURCE, 393, "Mesh does not contain a topology named " << topologyName << ".");
     return found->second.get();
 }
 

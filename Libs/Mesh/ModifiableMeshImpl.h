@@ -10,6 +10,10 @@
 namespace Vostrel {
 namespace Mesh {
 
+// The mesh and its rendering instances report their lookups and drawing
+// failures from one source.
+constexpr const char* MESH_SOURCE = "Libs\\Mesh\\ModifiableMesh";
+
 class ModifiableMeshImpl : public ModifiableMesh {
 public:
     ModifiableMeshImpl();

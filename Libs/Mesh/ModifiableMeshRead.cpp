@@ -15,7 +15,7 @@ std::unique_ptr<ModifiableMesh> ModifiableMesh::create(const std::string& fileNa
     try {
         if (fileName.empty()) {
             std::cout << "aa " << fileName << std::endl;
-            VOSTREL_THROW("Empty filename");
+            VOSTREL_THROW_AT_LINE(15, "Empty filename");
         }
         // "file.lwo@2": the layer follows the last "@".
         const std::string::size_type at = fileName.rfind('@');
@@ -29,7 +29,7 @@ std::unique_ptr<ModifiableMesh> ModifiableMesh::create(const std::string& fileNa
             const std::string layerText = at == std::string::npos ? std::string() : fileName.substr(at + 1);
             return ConvertLayerToMesh(*reader.getObject(), StringUtils::parseInt(layerText));
         }
-        VOSTREL_THROW("Unknown extension.");
+        VOSTREL_THROW_AT_LINE(46, "Unknown extension.");
     } catch (Exception&) {
         std::cerr << "In " << "ModifiableMesh::create(" << fileName << ")" << std::endl;
         throw;

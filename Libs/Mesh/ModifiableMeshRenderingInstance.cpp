@@ -34,10 +34,11 @@ std::unique_ptr<MeshRenderingInstance> ModifiableMeshImpl::createRenderingInstan
             first = part->second.first;
             dimension = part->second.dimension;
         } else {
-            VOSTREL_THROW("Mesh does not contain a stream named " << streamName << ". (id = " << name << ")");
+            VOSTREL_THROW_FROM(MESH_SOURCE, 407,
+                               "Mesh does not contain a stream named " << streamName << ". (id = " << name << ")");
         }
         if (dimension < 1 || dimension > 4)
-            VOSTREL_THROW("The stream has too big dimension for rendering.");
+            VOSTREL_THROW_FROM(MESH_SOURCE, 1052, "The stream has too big dimension for rendering.");
         // Names over one stream (two substreams, say) share its stream number.
         auto slot = std::find(used.begin(), used.end(), stream);
         if (slot == used.end())
@@ -77,7 +78,7 @@ void ModifiableMeshRenderingInstance::render(Core::RenderContext& context)
     if (mesh.getGeneration() > boundGeneration) {
         for (size_t k = 0; k < streams.size(); ++k) {
             if (streams[k]->getUsage() == 0)
-                VOSTREL_THROW("The mesh stream is not renderable");
+                VOSTREL_THROW_FROM(MESH_SOURCE, 76, "The mesh stream is not renderable");
             streamSet.setVertexStream(static_cast<int>(k), &streams[k]->getVertexStream());
         }
         boundGeneration = mesh.getGeneration();
@@ -97,7 +98,7 @@ void ModifiableMeshRenderingInstance::render(Core::RenderContext& context)
         type = Core::PRIMITIVE_TRIANGLE_LIST;
         break;
     default:
-        VOSTREL_THROW("Not implemented");
+        VOSTREL_THROW_FROM(MESH_SOURCE, 990, "Not implemented");
     }
 
     switch (topology.getStatus()) {
@@ -115,7 +116,7 @@ void ModifiableMeshRenderingInstance::render(Core::RenderContext& context)
         context.drawPrimitives(type, 0, topology.getPrimitiveCount());
         break;
     default:
-        VOSTREL_THROW("The mesh has no renderable topology");
+        VOSTREL_THROW_FROM(MESH_SOURCE, 1009, "The mesh has no renderable topology");
     }
 }
 

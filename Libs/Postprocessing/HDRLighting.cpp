@@ -237,7 +237,7 @@ HDRLighting::Target makeTarget(int width, int height, Core::TextureFormat format
 
 } // namespace
 
-HDRLighting::HDRLighting(int width, int height) : width(width), height(height)
+HDRLighting::HDRLighting(int width, int height)
 {
     VOSTREL_ASSERT(width % 8 == 0);
     VOSTREL_ASSERT(height % 8 == 0);

@@ -48,8 +48,6 @@ private:
     void drawInterior(const Target& destination, const Target& source);
     void setOffsets4x4(int width, int height);
 
-    int width;
-    int height;
     bool adaptation = true;
     bool measurement = true;
     float key = 0.18f;

@@ -105,16 +105,16 @@ public:
             source->setFilter(Core::MIN_LINEAR, Core::MAG_LINEAR);
         BlitterShared::TargetScope scope(target);
         Core::RenderTarget* rt = Core::RenderTarget::getCurrentTarget();
-            VOSTREL_ASSERT(rt != 0);
-            quad.place(0, *rt);
-            if (diagonal) {
-                const float x = 0.5f / rt->getWidth(), y = 0.5f / rt->getHeight();
-                Core::RenderContext& context = quad.getContext();
-                context.setVertexConstant(3, Vec4(-x, -y, 0.0f, 0.0f));
-                context.setVertexConstant(4, Vec4(-x, y, 0.0f, 0.0f));
-                context.setVertexConstant(5, Vec4(x, y, 0.0f, 0.0f));
-                context.setVertexConstant(6, Vec4(x, -y, 0.0f, 0.0f));
-            }
+        VOSTREL_ASSERT_AT_LINE(99, rt != 0);
+        quad.place(0, *rt);
+        if (diagonal) {
+            const float x = 0.5f / rt->getWidth(), y = 0.5f / rt->getHeight();
+            Core::RenderContext& context = quad.getContext();
+            context.setVertexConstant(3, Vec4(-x, -y, 0.0f, 0.0f));
+            context.setVertexConstant(4, Vec4(-x, y, 0.0f, 0.0f));
+            context.setVertexConstant(5, Vec4(x, y, 0.0f, 0.0f));
+            context.setVertexConstant(6, Vec4(x, -y, 0.0f, 0.0f));
+        }
         quad.getContext().setTexture(0, source);
         quad.draw();
     }

@@ -243,8 +243,9 @@ void gaussianBlur(Core::RenderTarget* target, Core::Texture* source, int n, floa
     std::vector<float> weights(taps), offsets(2 * taps);
     float sum = 0.0f;
     for (int i = -n; i <= n; ++i) {
+        // Wider than the textbook exp(-x^2 / 2): every blur and glow is tuned to it.
         const float x = i / sigma;
-        weights[i + n] = std::exp(-0.5f * x * x);
+        weights[i + n] = std::exp(-x * x / std::sqrt(2.0f * 3.14159265f));
         sum += weights[i + n];
     }
     for (float& weight : weights)

@@ -7,6 +7,7 @@
 #include "Platform/Win32/Windows.h"
 
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,37 @@ namespace Vostrel {
 namespace {
 
 const int ESCAPE_KEY = 27;
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+extern "C" void requestStop(int)
+{
+    stopRequested = 1;
+}
+
+// While the loop runs, an interrupt or a termination request ends it as
+// Escape does, so the normal shutdown runs; the earlier handlers come back
+// afterwards.
+class StopSignals {
+public:
+    StopSignals()
+    {
+        stopRequested = 0;
+        previousInterrupt = std::signal(SIGINT, requestStop);
+        previousTerminate = std::signal(SIGTERM, requestStop);
+    }
+    ~StopSignals()
+    {
+        std::signal(SIGINT, previousInterrupt);
+        std::signal(SIGTERM, previousTerminate);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+private:
+    void (*previousInterrupt)(int);
+    void (*previousTerminate)(int);
+};
 
 // atoi's reading (blanks, a sign, digits up to the first other character),
 // but a number an int cannot hold counts as no number at all.
@@ -126,6 +158,7 @@ Core::WindowParameters DemoBed::windowParameters(int argc, char** argv)
 
 bool DemoBed::run(int argc, char** argv)
 {
+    StopSignals signals;
     try {
         Core::WindowParameters parameters = windowParameters(argc, argv);
         window = Core::createCore(parameters);
@@ -138,7 +171,7 @@ bool DemoBed::run(int argc, char** argv)
         init();
         window->addListener(this);
         loopStartTick = static_cast<int>(Runtime::clock());
-        while (running) {
+        while (running && !stopRequested) {
             if (paused) {
                 Sleep(10);
                 window->processMessages();

@@ -80,8 +80,8 @@ bool ensureVideo()
     if (started)
         return true;
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    // Interrupts and termination end the process as they do any program;
-    // SDL would turn them into a quit event nothing here listens for.
+    // Interrupts and termination are the frame loop's to answer (it ends as
+    // on Escape); SDL would turn them into a quit event nothing listens for.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;

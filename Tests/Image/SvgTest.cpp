@@ -239,3 +239,59 @@ TEST(SvgRendering, PlacementOpacityAndPaths)
         EXPECT_EQ(e.message, "Error parsing SVG-file '/nonexistent.svg': Couldn't open file /nonexistent.svg");
     }
 }
+
+// Paths filling whole 256-vertex blocks of the path store, read from memory
+// and from a file: both windings come out counter-clockwise and draw alike.
+TEST(SvgRendering, PathsOfWholeVertexBlocks)
+{
+    VostrelTest::TempDir dir;
+    for (int points : {255, 256, 257, 512}) {
+        std::vector<std::vector<uint32_t>> drawn;
+        for (bool clockwise : {false, true})
+            for (bool fromFile : {false, true}) {
+                std::string doc = "<svg width='64' height='64'><path fill='white' d='M";
+                for (int i = 0; i < points; ++i) {
+                    const double angle = (clockwise ? -2 : 2) * M_PI * i / points;
+                    doc += (i == 1 ? " L " : " ") + std::to_string(32 + 30 * std::cos(angle)) + " " +
+                           std::to_string(32 + 30 * std::sin(angle));
+                }
+                doc += "'/></svg>";
+                std::vector<uint32_t> pixels(64 * 64);
+                Vostrel::RenderingBuffer buffer(64, 64, pixels.data());
+                if (fromFile)
+                    buffer.loadSvgFile(dir.write("path.svg", doc));
+                else
+                    buffer.loadSvgFromMemory(doc.data(), doc.size());
+                std::vector<Vostrel::SvgVertex> vertices;
+                buffer.getSvgPaths(vertices, 0);
+                double area = 0;
+                for (size_t i = 0; i + 1 < vertices.size() && vertices[i + 1].command; ++i)
+                    area += vertices[i].x * vertices[i + 1].y - vertices[i + 1].x * vertices[i].y;
+                EXPECT_GT(area, 0) << points << (clockwise ? " clockwise" : "");
+                buffer.drawSvg(0, 0, 1, 1, 0, 0, 1);
+                EXPECT_EQ(pixels[32 * 64 + 32], 0xFFFFFFFFu) << points;
+                drawn.push_back(pixels);
+            }
+        for (const std::vector<uint32_t>& pixels : drawn)
+            EXPECT_EQ(pixels, drawn[0]) << points;
+    }
+}
+
+// SVG has no miter limit below 1: smaller ones (an empty value reads as 0)
+// draw as 1 does, also where two segments run on in one line.
+TEST(SvgRendering, MiterLimitsBelowOneActAsOne)
+{
+    std::vector<std::vector<uint32_t>> drawn;
+    for (const char* limit : {"1", "0", "", "0.5"}) {
+        const std::string doc = std::string("<svg><path fill='white' stroke='red' stroke-width='3' stroke-miterlimit='") +
+                                limit + "' d='M2 2 h10 h10 v10 l-5 3 z'/></svg>";
+        std::vector<uint32_t> pixels(32 * 32);
+        Vostrel::RenderingBuffer buffer(32, 32, pixels.data());
+        buffer.loadSvgFromMemory(doc.data(), doc.size());
+        buffer.drawSvg(0, 0, 1, 1, 0, 0.5f, 1);
+        drawn.push_back(pixels);
+    }
+    EXPECT_GT(std::count(drawn[0].begin(), drawn[0].end(), 0xFFFFFFFFu), 50);
+    for (const std::vector<uint32_t>& pixels : drawn)
+        EXPECT_EQ(pixels, drawn[0]);
+}

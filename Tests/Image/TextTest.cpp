@@ -116,9 +116,11 @@ TEST(FontRenderer, ColoursClearAndClipping)
     }
     // The "O" is cut at the left edge, not dropped.
     const std::vector<uint32_t> o = referenceGlyph('O', -6, 8, 40, 30);
-    for (size_t i = 0; i < o.size(); ++i)
-        if (o[i])
+    for (size_t i = 0; i < o.size(); ++i) {
+        if (o[i]) {
             ASSERT_EQ(plain.pixels[i], o[i]) << i;
+        }
+    }
     const float opaqueBlack[4] = {0, 0, 0, 1};
     fonts->clear(Vec4(opaqueBlack[0], opaqueBlack[1], opaqueBlack[2], opaqueBlack[3]));
     EXPECT_TRUE(std::all_of(tinted.pixels.begin(), tinted.pixels.end(), [](uint32_t p) { return p == 0xFF000000u; }));
@@ -195,4 +197,14 @@ TEST(RenderingBuffer, ClearStrokesAndText)
     buffer.drawText(10, 40, 1.0f, "A");
     EXPECT_EQ(big.pixels, referenceGlyph('A', 10, 40, 64, 64));
     EXPECT_EQ(messageOf([&] { buffer.setFont(3); }), "Invalid font id: 3");
+    // The refused id stays selected, so text still goes through the font renderer.
+    buffer.clear(0, 0, 0, 0);
+    buffer.drawText(10, 40, 1.0f, "A");
+    EXPECT_EQ(big.pixels, referenceGlyph('A', 10, 40, 64, 64));
+    // -1 is handed over as well; once refused, it selects the vector font.
+    EXPECT_EQ(messageOf([&] { buffer.setFont(-1); }), "Invalid font id: -1");
+    buffer.clear(0, 0, 0, 0);
+    buffer.drawText(0.1f, 0.8f, 1.0f, "A");
+    EXPECT_GT(big.lit(), 0u);
+    EXPECT_NE(big.pixels, referenceGlyph('A', 10, 40, 64, 64));
 }

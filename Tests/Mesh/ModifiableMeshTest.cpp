@@ -52,6 +52,13 @@ TEST_F(ModifiableMeshTest, EmptyMeshHoldsNothing)
     mesh->setName("spikey");
     EXPECT_EQ(mesh->getName(), "spikey");
     EXPECT_EQ(dynamic_cast<ModifiableMeshImpl&>(*mesh).getGeneration(), 0);
+
+    NameArrays names{mesh->getStreamNames(), {"triangles", "lines"}};
+    names.first.push_back("location");
+    mesh->releaseArrays(names);
+    EXPECT_TRUE(names.first.empty() && names.second.empty());
+    EXPECT_EQ(names.first.capacity() + names.second.capacity(), 0u);
+    EXPECT_EQ(mesh->getName(), "spikey");
 }
 
 TEST_F(ModifiableMeshTest, CreateNamesTheFileItFailedOn)

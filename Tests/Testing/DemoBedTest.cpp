@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -114,7 +115,7 @@ TEST_F(DemoBedParametersTest, LaterSwitchesWinAndOnlyExactOnesCount)
 // frames white, pauses at the third and asks for a paint before the close.
 class ScriptedBed : public DemoBed {
 public:
-    enum class Ending { escapePressed, escapeReleased, close, paused, failure };
+    enum class Ending { escapePressed, escapeReleased, close, interrupt, terminate, paused, failure };
     explicit ScriptedBed(Ending ending) : ending(ending) {}
 
     void init() override
@@ -141,6 +142,8 @@ public:
         case Ending::escapePressed: SdlEvents::pushKey(handle, SDLK_ESCAPE, true); break;
         case Ending::escapeReleased: SdlEvents::pushKey(handle, SDLK_ESCAPE, false); break;
         case Ending::close: SdlEvents::pushWindowEvent(handle, SDL_WINDOWEVENT_CLOSE); break;
+        case Ending::interrupt: std::raise(SIGINT); break;
+        case Ending::terminate: std::raise(SIGTERM); break;
         case Ending::paused:
             paused = true;
             pauseTick = loopStartTick + 1500;
@@ -192,7 +195,8 @@ protected:
 TEST_F(DemoBedRunTest, EscapeOrCloseEndsTheLoopAfterTheFrameInProgress)
 {
     for (ScriptedBed::Ending ending :
-         {ScriptedBed::Ending::escapePressed, ScriptedBed::Ending::escapeReleased, ScriptedBed::Ending::close}) {
+         {ScriptedBed::Ending::escapePressed, ScriptedBed::Ending::escapeReleased, ScriptedBed::Ending::close,
+          ScriptedBed::Ending::interrupt, ScriptedBed::Ending::terminate}) {
         Core::APICore::destroyInstance();
         ScriptedBed bed(ending);
         char* argv[] = {program};

@@ -2,6 +2,7 @@
 
 #include "Libs/Common/Exception.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 
@@ -11,6 +12,28 @@ namespace Mesh {
 namespace {
 
 const char* const topologyNames[] = {"triangles", "curves", "patches", "metaballs", "bones"};
+
+// A selection set (dimension 0) carries no values and a stream holds at most
+// four: such maps are passed over so that the layer keeps everything else.
+bool holdsStreamValues(const LwoVertexMap& map, const char* kind, const char* per)
+{
+    if (map.dimension > 4)
+        std::cout << kind << " " << map.name << " has " << map.dimension << " values per " << per
+                  << "; a stream holds 1 to 4. Passed over." << std::endl;
+    return map.dimension >= 1 && map.dimension <= 4;
+}
+
+// So is a map naming points or polygons the layer lacks.
+bool namesOnlyExisting(const LwoVertexMap& map, const char* kind, const std::vector<uint32_t>& indices,
+                       const char* what, size_t count)
+{
+    const auto stray = std::find_if(indices.begin(), indices.end(), [&](uint32_t index) { return index >= count; });
+    if (stray == indices.end())
+        return true;
+    std::cout << kind << " " << map.name << " names " << what << " " << *stray << " of " << count << ". Passed over."
+              << std::endl;
+    return false;
+}
 
 std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
 {
@@ -30,16 +53,13 @@ std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
     mesh->addStreamFromData("location", 3, pointCount ? layer->points[0].data : nullptr, 0);
 
     for (const auto& map : layer->vertexMaps) {
-        // Streams hold one to four floats; the map's entries name any point.
-        if (map->dimension < 1 || map->dimension > 4)
-            VOSTREL_THROW("Vertex map " << map->name << " has " << map->dimension
-                                        << " values per point; a stream holds 1 to 4.");
+        if (!holdsStreamValues(*map, "Vertex map", "point") ||
+            !namesOnlyExisting(*map, "Vertex map", map->vertices, "point", pointCount))
+            continue;
         MeshStream* stream = mesh->addStream(map->name, map->dimension, 0);
         StreamLock lock(*stream, LOCK_READ_WRITE); // unlisted vertices keep the zeros addStream wrote
         for (int i = 0; i < map->getCount(); ++i) {
             const uint32_t vertex = map->vertices[i];
-            if (vertex >= static_cast<uint32_t>(pointCount))
-                VOSTREL_THROW("Vertex map " << map->name << " names point " << vertex << " of " << pointCount << ".");
             std::memcpy(lock.get() + static_cast<size_t>(vertex) * map->dimension,
                         &map->values[static_cast<size_t>(i) * map->dimension], map->dimension * sizeof(float));
         }
@@ -58,6 +78,9 @@ std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
             polygons[k] = list->polygons[k].vertices;
         }
         for (const auto& source : list->discontinuousMaps) {
+            if (!holdsStreamValues(*source, "Per-polygon map", "corner") ||
+                !namesOnlyExisting(*source, "Per-polygon map", source->polygons, "polygon", polygons.size()))
+                continue;
             auto map = std::make_unique<DiscontinuousVertexMap>();
             map->streamName = source->name;
             map->topologyName = name;
@@ -67,9 +90,6 @@ std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
             map->values = source->values;
             for (int i = 0; i < source->getCount(); ++i) {
                 const uint32_t polygonIndex = source->polygons[i];
-                if (polygonIndex >= polygons.size())
-                    VOSTREL_THROW("Per-polygon map " << source->name << " names polygon " << polygonIndex << " of "
-                                                     << polygons.size() << ".");
                 const std::vector<uint32_t>& poly = polygons[polygonIndex];
                 size_t l = 0;
                 while (l < poly.size() && poly[l] != source->vertices[i])

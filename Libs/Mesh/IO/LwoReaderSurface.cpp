@@ -10,6 +10,9 @@ namespace Mesh {
 
 namespace {
 
+// This half of the reader reports its failures as the reader's own.
+const char* const readerSource = "Libs\\Mesh\\IO\\LwoReader";
+
 const char* const keyShapes[] = {"TCB ", "HERM", "BEZI", "LINE", "STEP", "BEZ2"};
 
 bool is(const IffReader::Chunk* chunk, const char* id)
@@ -54,14 +57,13 @@ void LwoReader::readEnvelope()
                 if (!envelope->keys.empty()) {
                     LwoKey* last = envelope->keys.back().get();
                     if (!(newKey->time >= last->time))
-                        throw Exception("key->time >= env->keys.back()->time does not hold.",
-                                        sourceName(__FILE__), 289);
+                        throw Exception("key->time >= env->keys.back()->time does not hold.", readerSource, 289);
                 }
                 key = newKey.get();
                 envelope->keys.push_back(std::move(newKey));
             } else if (is(chunk, "SPAN")) {
                 if (!key)
-                    VOSTREL_THROW_AT_LINE(301, "SPAN before KEY?");
+                    VOSTREL_THROW_FROM(readerSource, 301, "SPAN before KEY?");
                 int shape = -1;
                 for (int i = 0; i < 6 && shape < 0; ++i)
                     if (isId(keyShapes[i]))
@@ -69,7 +71,7 @@ void LwoReader::readEnvelope()
                 skip(4);
                 const uint32_t parameterCount = (chunk->size - 4) / 4;
                 if (parameterCount > 4)
-                    throw Exception("nparams <= 4 does not hold.", sourceName(__FILE__), 310);
+                    throw Exception("nparams <= 4 does not hold.", readerSource, 310);
                 for (uint32_t i = 0; i < parameterCount; ++i)
                     key->parameters[i] = readF4();
                 if (shape >= 0)
@@ -124,19 +126,19 @@ void LwoReader::readClip()
                 clip->reference = std::move(reference);
             } else if (is(chunk, "TIME")) {
                 if (!clip->kind)
-                    VOSTREL_THROW_AT_LINE(388, "TIME before STIL/ISEQ/XREF?");
+                    VOSTREL_THROW_FROM(readerSource, 388, "TIME before STIL/ISEQ/XREF?");
                 clip->startTime = readF4();
                 clip->duration = readF4();
                 clip->frameRate = readF4();
             } else if (is(chunk, "NEGA")) {
                 if (!clip->kind)
-                    VOSTREL_THROW_AT_LINE(425, "NEGA before STIL/ISEQ/XREF?");
+                    VOSTREL_THROW_FROM(readerSource, 425, "NEGA before STIL/ISEQ/XREF?");
                 clip->negative = readU2() != 0;
             } else {
                 for (const Adjustment& adjustment : adjustments)
                     if (is(chunk, adjustment.id)) {
                         if (!clip->kind)
-                            VOSTREL_THROW_AT_LINE(adjustment.line,
+                            VOSTREL_THROW_FROM(readerSource, adjustment.line,
                                                   std::string(adjustment.id, adjustment.id[3] == ' ' ? 3 : 4)
                                                       << " before STIL/ISEQ/XREF?");
                         readEnveloped((*clip).*adjustment.field);
@@ -219,7 +221,7 @@ std::unique_ptr<LwoBlock> LwoReader::readBlock()
 {
     auto block = std::make_unique<LwoBlock>();
     if (!pushChunk(true))
-        VOSTREL_THROW_AT_LINE(444, "BLOK header subchunk missing.");
+        VOSTREL_THROW_FROM(readerSource, 444, "BLOK header subchunk missing.");
     static const char* const blockTypes[] = {"IMAP", "PROC", "GRAD", "SHDR"};
     for (int i = 0; i < 4; ++i)
         if (is(topChunk(), blockTypes[i]))

@@ -2,22 +2,15 @@
 
 #include "Libs/Common/Exception.h"
 
+#include <string>
+
 // The toolkit's checks have always been reported from one source name,
 // whichever of its files raises them.
 #define TOOLKIT_SOURCE "Libs\\Testing\\Utils"
 
-#define TOOLKIT_THROW(streamExpression)                                              \
-    do {                                                                             \
-        std::ostringstream vostrelMessageStream_;                                    \
-        vostrelMessageStream_ << streamExpression;                                   \
-        throw ::Vostrel::Exception(vostrelMessageStream_.str(), TOOLKIT_SOURCE, __LINE__); \
-    } while (false)
+#define TOOLKIT_THROW(streamExpression) VOSTREL_THROW_FROM(TOOLKIT_SOURCE, __LINE__, streamExpression)
 
-#define TOOLKIT_ASSERT(expression)                                                   \
-    do {                                                                             \
-        if (!(expression))                                                           \
-            throw ::Vostrel::Exception(#expression " does not hold.", TOOLKIT_SOURCE, __LINE__); \
-    } while (false)
+#define TOOLKIT_ASSERT(expression) VOSTREL_ASSERT_FROM(TOOLKIT_SOURCE, __LINE__, expression)
 
 // A check whose reported text is not the code's own expression.
 #define TOOLKIT_ASSERT_TEXT(condition, text)                                         \

@@ -3,6 +3,7 @@
 #include "Tests/Mesh/IO/LwoTestBytes.h"
 #include "Tests/Mesh/MeshTestHelpers.h"
 #include "Tests/Support/HeadlessCore.h"
+#include "Tests/Support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -132,12 +133,6 @@ TEST_F(Lwo2MeshTest, WrongIndicesAreRefused)
     const Case cases[] = {
         {"polygon corner", form({layr(0), points, chunk("POLS", cat({text("FACE"), u2(3), u2(0), u2(1), u2(7)}))}),
          "Polygon 0 of the triangles names point 7 of 3."},
-        {"map entry", form({layr(0), points, chunk("VMAP", cat({text("WGHT"), u2(1), s0("w"), u2(3), f4(1)}))}),
-         "Vertex map w names point 3 of 3."},
-        {"map dimension", form({layr(0), points, chunk("VMAP", cat({text("WGHT"), u2(5), s0("w")}))}),
-         "Vertex map w has 5 values per point; a stream holds 1 to 4."},
-        {"seam polygon", form({layr(0), points, triangle, chunk("VMAD", cat({text("TXUV"), u2(1), s0("t"), u2(0), u2(4), f4(1)}))}),
-         "Per-polygon map t names polygon 4 of 1."},
         {"seam corner", form({layr(0), points, chunk("PNTS", f4s({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0})), triangle,
                                chunk("VMAD", cat({text("TXUV"), u2(1), s0("t"), u2(3), u2(0), f4(1)}))}),
          "l<poly.count does not hold."},
@@ -150,6 +145,67 @@ TEST_F(Lwo2MeshTest, WrongIndicesAreRefused)
         testing::internal::CaptureStderr();
         EXPECT_EQ(thrownMessage([&] { ConvertLayerToMesh(*reader.getObject(), 1); }), c.message) << c.what;
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "In ConvertLayerToMesh(layerid=1)\n");
+    }
+}
+
+// Modelers keep point selections as maps of dimension 0; those, and maps no
+// stream can hold, are passed over and the rest of the layer converts.
+TEST_F(Lwo2MeshTest, MapsWithoutUsableValuesArePassedOver)
+{
+    const Bytes points = chunk("PNTS", f4s({0, 0, 0, 1, 0, 0, 0, 1, 0}));
+    const Bytes weight = chunk("VMAP", cat({text("WGHT"), u2(1), s0("w"), u2(2), f4(0.5f)}));
+    const Bytes triangle = chunk("POLS", cat({text("FACE"), u2(3), u2(0), u2(1), u2(2)}));
+    const Bytes pick = chunk("VMAP", cat({text("PICK"), u2(0), s0("sel"), u2(0), u2(2)}));
+    const Bytes pickSeam = chunk("VMAD", cat({text("PICK"), u2(0), s0("sel"), u2(1), u2(0)}));
+    struct Case {
+        const char* what;
+        Bytes map;
+        std::string output;
+    };
+    const Case cases[] = {
+        {"selection set", pick, ""},
+        {"five values", chunk("VMAP", cat({text("WGHT"), u2(5), s0("v"), u2(0), f4s({1, 2, 3, 4, 5})})),
+         "Vertex map v has 5 values per point; a stream holds 1 to 4. Passed over.\n"},
+        {"stray point", chunk("VMAP", cat({text("WGHT"), u2(1), s0("v"), u2(3), f4(1)})),
+         "Vertex map v names point 3 of 3. Passed over.\n"},
+        {"stray polygon", chunk("VMAD", cat({text("WGHT"), u2(1), s0("w"), u2(0), u2(4), f4(1)})),
+         "Per-polygon map w names polygon 4 of 1. Passed over.\n"},
+        {"five values a corner",
+         chunk("VMAD", cat({text("WGHT"), u2(5), s0("w"), u2(0), u2(0), f4s({1, 2, 3, 4, 5})})),
+         "Per-polygon map w has 5 values per corner; a stream holds 1 to 4. Passed over.\n"},
+    };
+    VostrelTest::TempDir dir;
+    for (const Case& c : cases) {
+        const Bytes file = form({layr(0), points, weight, triangle, pickSeam, c.map});
+        const std::string path = dir.write("picked.lwo", std::string(file.begin(), file.end()));
+        testing::internal::CaptureStdout();
+        std::unique_ptr<ModifiableMesh> mesh = ModifiableMesh::create(path + "@1");
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.output) << c.what;
+        EXPECT_EQ(mesh->getStreamNames(), (std::vector<std::string>{"location", "w"})) << c.what;
+        EXPECT_EQ(contents(mesh->getStream("w")), (std::vector<float>{0, 0, 0.5f})) << c.what;
+        EXPECT_EQ(mesh->getTopology("triangles")->getPolygons(), (PolygonList{{0, 1, 2}})) << c.what;
+        mesh->applyDiscontinuousMaps();
+        EXPECT_EQ(mesh->getVertexCount(), 3) << c.what;
+    }
+}
+
+// Layer ids are the file's layer numbers plus one, wherever those start.
+TEST_F(Lwo2MeshTest, LayerIdsFollowTheFileNumbers)
+{
+    LwoReader reader(form({layr(2), chunk("PNTS", f4s({0, 0, 0})), layr(7), chunk("PNTS", f4s({1, 1, 1, 2, 2, 2})),
+                           layr(4), chunk("PNTS", f4s({3, 3, 3, 4, 4, 4, 5, 5, 5}))}));
+    ASSERT_TRUE(reader.read());
+    const struct {
+        int id;
+        int points;
+    } layers[] = {{3, 1}, {8, 2}, {5, 3}};
+    for (const auto& layer : layers)
+        EXPECT_EQ(ConvertLayerToMesh(*reader.getObject(), layer.id)->getVertexCount(), layer.points) << layer.id;
+    for (int missing : {1, 2, 4, 7}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(thrownMessage([&] { ConvertLayerToMesh(*reader.getObject(), missing); }),
+                  "Lwo does not contain the layer.");
+        testing::internal::GetCapturedStderr();
     }
 }
 

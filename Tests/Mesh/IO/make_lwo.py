@@ -105,6 +105,65 @@ def layers():
                 layr(3, 'Curve'), pnts([(0, 0, 0), (1, 2, 0), (2, 2, 1), (3, 0, 1)]), pols('CURV', [(0, 1, 2, 3)]))
 
 
+def every_kind():
+    """Every chunk and sub-chunk kind the reader takes, in layers numbered
+    from 2, for the fuzz target to start from."""
+    env = lambda v: f4(v) + vx(0)
+    points = [(0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0), (0.5, 0.5, 1)]
+    maps = [vmap('PICK', 'sel', 0, [(0, ()), (2, ())]), vmap('WGHT', 'w', 1, [(1, (0.5,))]),
+            vmap('MNVW', 'm', 1, [(2, (0.25,))]), vmap('TXUV', 'uv', 2, [(0, (0, 0)), (2, (1, 1))]),
+            vmap('RGB ', 'c', 3, [(3, (1, 0, 0))]), vmap('RGBA', 'ca', 4, [(4, (0, 1, 0, 1))]),
+            vmap('MORF', 'up', 3, [(4, (0, 0, 1))]), vmap('SPOT', 's', 3, [(1, (2, 0, 0))])]
+    polys = [pols('FACE', [(0, 1, 2, 3), (0, 1, 4)]), vmad('TXUV', 'uv', 2, [(0, 0, (0.5, 0.5))]),
+             chunk('PTAG', b''.join(kind.encode() + vx(0) + u2(0) for kind in
+                                    ('SURF', 'PART', 'SMGP', 'BONE', 'BNUP', 'BNWT'))[:4] + vx(0) + u2(0)),
+             chunk('PTAG', b'PART' + vx(1) + u2(1)), chunk('PTAG', b'SMGP' + vx(0) + u2(0)),
+             pols('CURV', [(0, 1, 2)]), pols('PTCH', [(0, 1, 2, 3)]), pols('MBAL', [(4,)]),
+             pols('BONE', [(0, 4)]), chunk('PTAG', b'BONE' + vx(0) + u2(1)),
+             chunk('PTAG', b'BNUP' + vx(0) + u2(1)), chunk('PTAG', b'BNWT' + vx(0) + u2(0))]
+    envelopes = chunk('ENVL', vx(2) + chunk('TYPE', bytes([0, 3]), True) + chunk('PRE ', u2(2), True) +
+                      chunk('POST', u2(3), True) +
+                      b''.join(chunk('KEY ', f4(t, t * 2), True) + chunk('SPAN', shape.encode() + f4(*params), True)
+                               for t, (shape, params) in enumerate([('TCB ', (0.1, 0.2, 0.3)), ('HERM', (1, 2, 3, 4)),
+                                                                    ('BEZI', (0, 1, 0, 1)), ('LINE', ()),
+                                                                    ('STEP', ()), ('BEZ2', (0, 0, 1, 1))])) +
+                      chunk('NAME', s0('Every'), True))
+    adjust = b''.join(chunk(cid, env(0.5), True) for cid in ('CONT', 'BRIT', 'SATR', 'HUE ', 'GAMM'))
+    clips = (chunk('CLIP', struct.pack('>I', 2) + chunk('ISEQ', bytes([3, 1]) + u2(0, 1, 9) + s0('seq/f') + s0('.png'),
+                                                        True) +
+                   chunk('TIME', f4(0, 2, 24), True) + adjust + chunk('NEGA', u2(0), True)) +
+             chunk('CLIP', struct.pack('>I', 3) + chunk('XREF', struct.pack('>I', 2) + s0('copy'), True) + adjust))
+    channels = b''.join(chunk(cid, env(0.3), True) for cid in
+                        ('DIFF', 'LUMI', 'SPEC', 'REFL', 'TRAN', 'TRNL', 'GLOS', 'SHRP', 'BUMP', 'RSAN', 'RBLR',
+                         'RIND', 'TBLR', 'CLRH', 'CLRF', 'ADTR'))
+    surface_sub = (chunk('COLR', f4(1, 0.5, 0) + vx(0), True) + chunk('SIDE', u2(1), True) +
+                   chunk('SMAN', f4(1.2), True) + chunk('RFOP', u2(1), True) + chunk('RIMG', vx(2), True) +
+                   chunk('TROP', u2(2), True) + chunk('TIMG', vx(3), True) +
+                   chunk('GLOW', u2(0) + env(0.5) + env(2), True) +
+                   chunk('LINE', u2(1) + env(1) + f4(1, 1, 1) + vx(0), True) + chunk('ALPH', u2(1) + f4(0.5), True) +
+                   chunk('VCOL', env(1) + b'RGBA' + s0('ca'), True) + channels)
+    header = lambda kind: chunk(kind, s0('\x80') + chunk('CHAN', b'COLR', True) + chunk('ENAB', u2(1), True) +
+                                chunk('OPAC', u2(0) + env(1), True) + chunk('AXIS', u2(1), True), True)
+    tmap = chunk('TMAP', chunk('CNTR', f4(0, 0, 0) + vx(0), True) + chunk('SIZE', f4(1, 1, 1) + vx(0), True) +
+                 chunk('ROTA', f4(0, 0, 0) + vx(0), True) + chunk('OREF', s0('(none)'), True) +
+                 chunk('FALL', u2(0) + f4(0, 0, 0) + vx(0), True) + chunk('CSYS', u2(0), True), True)
+    blocks = (chunk('BLOK', header('IMAP') + tmap + chunk('PROJ', u2(5), True) + chunk('AXIS', u2(2), True) +
+                    chunk('IMAG', vx(2), True) + chunk('WRAP', u2(1, 1), True) + chunk('WRPW', env(1), True) +
+                    chunk('WRPH', env(1), True) + chunk('VMAP', s0('uv'), True) + chunk('AAST', u2(1) + f4(1), True) +
+                    chunk('PIXB', u2(1), True) + chunk('STCK', u2(0) + f4(0), True) + chunk('TAMP', env(1), True),
+                    True) +
+              chunk('BLOK', header('PROC') + tmap + chunk('AXIS', u2(0), True) + chunk('VALU', f4(1, 0, 0), True) +
+                    chunk('FUNC', s0('Turbulence') + f4(3, 0.5), True), True) +
+              chunk('BLOK', header('GRAD') + tmap + chunk('PNAM', s0('Previous Layer'), True) +
+                    chunk('INAM', s0('(none)'), True) +
+                    chunk('FKEY', f4(0, 1, 0, 0, 1) + f4(1, 0, 0, 1, 1), True) + chunk('IKEY', u2(0, 1), True), True) +
+              chunk('BLOK', header('SHDR') + chunk('FUNC', s0('Halftone'), True), True))
+    return form(chunk('TAGS', s0('Every') + s0('Other')), layr(2, 'First'), pnts(points),
+                chunk('BBOX', f4(0, 0, 0, 1, 1, 1)), *maps, *polys,
+                chunk('LAYR', u2(5, 1) + f4(0.5, 0, 0) + s0('Child') + u2(2)), pnts(points[:3]),
+                pols('FACE', [(0, 1, 2)]), envelopes, clips, chunk('SURF', s0('Every') + s0('') + surface_sub + blocks))
+
+
 def main():
     os.makedirs(os.path.join(HERE, 'data'), exist_ok=True)
     os.makedirs(CORPUS, exist_ok=True)
@@ -121,7 +180,7 @@ def main():
                            check=True, stdout=subprocess.DEVNULL)
             os.remove(obj.replace('.obj', '.mtl'))
     seeds = {'empty.lwo': form(), 'notlwo.lwo': chunk('FORM', b'LWOB'),
-             'prelayer.lwo': form(pnts([(0, 0, 0)]))}
+             'prelayer.lwo': form(pnts([(0, 0, 0)])), 'every-kind.lwo': every_kind()}
     for name, data in seeds.items():
         with open(os.path.join(CORPUS, name), 'wb') as f:
             f.write(data)
