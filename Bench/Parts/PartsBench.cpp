@@ -5,6 +5,7 @@
 // part as a ratio to the empty timeline frame (the end of the show: a clear
 // and a present) measured in the same run, and to the 16.7 ms budget.
 // Run with SDL_VIDEODRIVER=offscreen where there is no display.
+#include "Bench/Support/FixedClock.h"
 #include "Libs/Core/APICore.h"
 #include "Libs/Core/DirectX/DXCore.h"
 #include "Libs/Core/RenderWindow.h"
@@ -39,19 +40,7 @@ const double budgetMs = 1000.0 / 60.0;
 int frameCount = 300;
 int warmUpCount = 30;
 
-// The show time the benchmark sets.
-class BenchClock : public Syncronizer {
-public:
-    void setSpeed(float) override {}
-    void start() override {}
-    void pause() override {}
-    void stop() override {}
-    float getTime() override { return time; }
-    void setTime(float t) override { time = t; }
-    bool isStopped() override { return false; }
-    bool isPaused() override { return false; }
-    float time = 0.0f;
-};
+using BenchClock = VostrelBench::FixedClock;
 
 // One part at a time is enabled; parts are made and initialised on first use.
 class BenchParts : public TimelineParts {
