@@ -30,13 +30,21 @@ for _ in $(seq 600); do
   sleep 0.1
 done
 echo "title: $shown"
+# The window's size on the X server: the show's 640 x 480, or the whole
+# screen in full screen.
+expected="640x480"
+case " $* " in *" -fullscreen "*) expected="1280x1024" ;; esac
+eval "$(xdotool search --name '^[0-9.]+s$' getwindowgeometry --shell 2> /dev/null | grep -E '^(WIDTH|HEIGHT)=')"
+size="${WIDTH:-0}x${HEIGHT:-0}"
+echo "window: $size"
+[ "$size" = "$expected" ] || echo "the window is $size, not $expected" >&2
 # No window manager gives focus under Xvfb: take it, then press Escape.
 timeout 30 xdotool search --sync --name '^[0-9.]+s$' windowfocus --sync key Escape || echo "no window to send Escape to" >&2
 status=0
 wait "$pid" || status=$?
 echo "status: $status"
 cat errors.txt >&2
-[ "$status" -eq 0 ] && [ ! -s errors.txt ] && [ -n "$shown" ]
+[ "$status" -eq 0 ] && [ ! -s errors.txt ] && [ -n "$shown" ] && [ "$size" = "$expected" ]
 SCRIPT
 
 export SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
