@@ -47,5 +47,17 @@ cat errors.txt >&2
 [ "$status" -eq 0 ] && [ ! -s errors.txt ] && [ -n "$shown" ] && [ "$size" = "$expected" ]
 SCRIPT
 
+# The server picks a free display itself and reports it (-displayfd):
+# xvfb-run -a guesses one from lock files and races with other servers that
+# start at the same moment.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> display.txt 2> xvfb.txt &
+server=$!
+trap 'kill "$server" 2> /dev/null; wait "$server" 2> /dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 100); do
+  [ -s display.txt ] && break
+  sleep 0.1
+done
+[ -s display.txt ] || { cat xvfb.txt >&2; echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n 1 display.txt)"
 export SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
-timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24" bash run.sh "$program" "$@"
+timeout 300 bash run.sh "$program" "$@"
