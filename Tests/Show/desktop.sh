@@ -49,8 +49,10 @@ SCRIPT
 
 # The server picks a free display itself and reports it (-displayfd):
 # xvfb-run -a guesses one from lock files and races with other servers that
-# start at the same moment.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> display.txt 2> xvfb.txt &
+# start at the same moment. Without -noreset the server resets whenever its
+# last client leaves (each xdotool call below), and a program connecting
+# just then is refused.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3> display.txt 2> xvfb.txt &
 server=$!
 trap 'kill "$server" 2> /dev/null; wait "$server" 2> /dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 100); do
