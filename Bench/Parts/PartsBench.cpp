@@ -12,6 +12,7 @@
 #include "Libs/Postprocessing/PostProcessing.h"
 #include "Libs/Postprocessing/RenderTexture.h"
 #include "Libs/Testing/DemoParts.h"
+#include "Libs/Testing/HaxorEffect2.h"
 #include "Libs/Testing/Properties.h"
 #include "Libs/Testing/Timeline.h"
 #include "Libs/Time/Syncronizer.h"
@@ -26,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -130,20 +132,16 @@ std::vector<float> frameTimes(const std::string& name)
     return times;
 }
 
-void timeFrames(benchmark::State& state, const std::string& name, const std::vector<float>& times)
+// One frame per iteration at the next of the times, each timed alone; the
+// median and the worst go to the counters.
+void timeEach(benchmark::State& state, const std::vector<float>& times, const std::function<void(float)>& frame)
 {
-    Show& s = show();
-    s.parts.enabled = name;
-    for (int i = 0; i < warmUpCount; ++i) {
-        s.clock.time = times[i % times.size()];
-        s.timeline->renderFrame(s.window);
-    }
     std::vector<double> milliseconds;
     size_t next = 0;
     for (auto _ : state) {
-        s.clock.time = times[next++ % times.size()];
+        const float time = times[next++ % times.size()];
         const auto begin = std::chrono::steady_clock::now();
-        s.timeline->renderFrame(s.window);
+        frame(time);
         const auto end = std::chrono::steady_clock::now();
         const double ms = std::chrono::duration<double, std::milli>(end - begin).count();
         milliseconds.push_back(ms);
@@ -152,6 +150,39 @@ void timeFrames(benchmark::State& state, const std::string& name, const std::vec
     std::sort(milliseconds.begin(), milliseconds.end());
     state.counters["median_ms"] = milliseconds[milliseconds.size() / 2];
     state.counters["worst_ms"] = milliseconds.back();
+}
+
+void timeFrames(benchmark::State& state, const std::string& name, const std::vector<float>& times)
+{
+    Show& s = show();
+    s.parts.enabled = name;
+    for (int i = 0; i < warmUpCount; ++i) {
+        s.clock.time = times[i % times.size()];
+        s.timeline->renderFrame(s.window);
+    }
+    timeEach(state, times, [&s](float time) {
+        s.clock.time = time;
+        s.timeline->renderFrame(s.window);
+    });
+}
+
+// A part without a segment (HaxorEffect2), played straight into the window:
+// warmed up over its first second, then timed over `length` seconds, its
+// time always rising as its particles need.
+void timeAlone(benchmark::State& state, DemoEffect& part, float length)
+{
+    Show& s = show();
+    std::vector<float> times;
+    for (int i = 0; i < frameCount; ++i)
+        times.push_back(1.0f + length * (i + 0.5f) / frameCount);
+    for (int i = 0; i < warmUpCount; ++i) {
+        part.setTime(static_cast<float>(i) / warmUpCount, 0);
+        part.render(s.screen);
+    }
+    timeEach(state, times, [&](float time) {
+        part.setTime(time, 0);
+        part.render(s.screen);
+    });
 }
 
 // The console report, then each part's median and worst against the empty
@@ -233,6 +264,13 @@ int main(int argc, char** argv)
             timeFrames(state, name, times);
         })->Iterations(frameCount)->UseManualTime()->Unit(benchmark::kMillisecond);
     }
+    benchmark::RegisterBenchmark("Part/HaxorEffect2", [](benchmark::State& state) {
+        show();
+        static std::unique_ptr<DemoEffect> part(HaxorEffect2::create());
+        static bool ready = (part->init(), true);
+        (void)ready;
+        timeAlone(state, *part, 20.0f);
+    })->Iterations(frameCount)->UseManualTime()->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     FrameTimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

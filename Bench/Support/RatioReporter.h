@@ -3,7 +3,8 @@
 // The console report of a benchmark run, then one line per task with our
 // time over a peer's measured in the same run (the mean, with repetitions).
 // A benchmark's name and arguments are its side's prefix, then "/" and the
-// task: "Direct3D/copy-640x480" and "OpenGL/copy-640x480" compare.
+// task: "Direct3D/copy-640x480" and "OpenGL/copy-640x480" compare. More
+// peers may be added, each with its own line.
 
 #include <benchmark/benchmark.h>
 
@@ -19,14 +20,25 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     // format takes the task (%s) and the ratio (%f).
     RatioReporter(std::string oursPrefix, std::string peerPrefix, std::string format)
-        : oursPrefix(std::move(oursPrefix)), peerPrefix(std::move(peerPrefix)), format(std::move(format))
+        : oursPrefix(std::move(oursPrefix))
     {
+        addPeer(std::move(peerPrefix), std::move(format));
+    }
+
+    void addPeer(std::string peerPrefix, std::string format)
+    {
+        peers.push_back(Peer{std::move(peerPrefix), std::move(format), {}});
     }
 
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
+            // A run that stopped with an error has no time to compare.
+            if (run.error_occurred) {
+                failed = true;
+                continue;
+            }
             // With repetitions, the mean stands for them all.
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean")
                 continue;
@@ -36,22 +48,33 @@ public:
             std::string task = name.substr(name.find('/') + 1);
             if (name.rfind(oursPrefix, 0) == 0)
                 ours[task] = run.GetAdjustedRealTime();
-            else if (name.rfind(peerPrefix, 0) == 0)
-                peers[task] = run.GetAdjustedRealTime();
+            for (Peer& peer : peers)
+                if (name.rfind(peer.prefix, 0) == 0)
+                    peer.times[task] = run.GetAdjustedRealTime();
         }
     }
 
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        for (const auto& entry : ours)
-            if (peers.count(entry.first))
-                std::printf(format.c_str(), entry.first.c_str(), entry.second / peers[entry.first]);
+        for (const Peer& peer : peers)
+            for (const auto& entry : ours)
+                if (peer.times.count(entry.first))
+                    std::printf(peer.format.c_str(), entry.first.c_str(), entry.second / peer.times.at(entry.first));
     }
 
+    // Whether any run stopped with an error; the exit status says so.
+    bool anyFailed() const { return failed; }
+
 private:
-    std::string oursPrefix, peerPrefix, format;
-    std::map<std::string, double> ours, peers;
+    struct Peer {
+        std::string prefix, format;
+        std::map<std::string, double> times;
+    };
+    std::string oursPrefix;
+    std::vector<Peer> peers;
+    std::map<std::string, double> ours;
+    bool failed = false;
 };
 
 } // namespace VostrelBench

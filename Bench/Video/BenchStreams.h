@@ -3,6 +3,8 @@
 // The streams of the video benchmarks, made by ffmpeg in a temporary folder
 // when a benchmark first asks for them, and the CPU-time clocks of both sides.
 
+#include "Bench/Support/ThreadTime.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -57,14 +59,6 @@ const Files& files()
 {
     static const Files made;
     return made;
-}
-
-// CPU seconds of this thread.
-double threadSeconds()
-{
-    timespec now;
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
 }
 
 // ffmpeg's own account (-benchmark) of the CPU time of its work on one

@@ -4,7 +4,9 @@
 // temporary folder when the benchmark starts. Both sides are timed in CPU
 // time, so that other load on the machine counts for neither: ours on this
 // thread, ffmpeg's as it reports it for its decoding alone. Prints the ratio.
+#include "Bench/Support/Briefly.h"
 #include "Bench/Support/RatioReporter.h"
+#include "Bench/Support/ThreadTime.h"
 #include "Bench/Video/BenchStreams.h"
 #include "Libs/Video/VideoDecoder.h"
 
@@ -12,7 +14,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -26,7 +27,7 @@ void decodeToRgb(benchmark::State& state, const Stream& stream)
     std::vector<unsigned char> rgb(size_t(stream.width) * stream.height * 3);
     int frames = 0;
     for (auto _ : state) {
-        const double start = threadSeconds();
+        const double start = VostrelBench::threadSeconds();
         Vostrel::VideoDecoder decoder;
         Vostrel::Set_Video_Output_Size(decoder, stream.width, stream.height);
         Vostrel::Open_Video_Stream(decoder, path.c_str());
@@ -38,7 +39,7 @@ void decodeToRgb(benchmark::State& state, const Stream& stream)
                 break;
         }
         benchmark::DoNotOptimize(rgb.data());
-        state.SetIterationTime(threadSeconds() - start);
+        state.SetIterationTime(VostrelBench::threadSeconds() - start);
     }
     if (frames != kFrames)
         state.SkipWithError("wrong frame count");
@@ -70,17 +71,17 @@ int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
     for (const Stream& stream : kStreams) {
-        benchmark::RegisterBenchmark((std::string("Vostrel/") + stream.name).c_str(), decodeToRgb, stream)
+        VostrelBench::runFor(
+            benchmark::RegisterBenchmark((std::string("Vostrel/") + stream.name).c_str(), decodeToRgb, stream), 3.0)
             ->Unit(benchmark::kMillisecond)
-            ->UseManualTime()
-            ->MinTime(3.0);
-        benchmark::RegisterBenchmark((std::string("ffmpeg/") + stream.name).c_str(), ffmpegToRgb, stream)
+            ->UseManualTime();
+        VostrelBench::runFor(
+            benchmark::RegisterBenchmark((std::string("ffmpeg/") + stream.name).c_str(), ffmpegToRgb, stream), 3.0)
             ->Unit(benchmark::kMillisecond)
-            ->UseManualTime()
-            ->MinTime(3.0);
+            ->UseManualTime();
     }
     VostrelBench::RatioReporter reporter("Vostrel", "ffmpeg", "Vostrel / ffmpeg CPU time, %s to RGB: %.2f\n");
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    return 0;
+    return reporter.anyFailed() ? 1 : 0;
 }

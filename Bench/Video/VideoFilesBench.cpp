@@ -38,9 +38,9 @@ void decodeToPpm(benchmark::State& state, const Stream& stream)
         const std::string pattern = folder + "/f%d";
         // Interlaced frames as whole frames, as ffmpeg writes them.
         const char* const argv[] = {"vostrel-video-decode", "-b", path.c_str(), "-q", "-f", "-o3", pattern.c_str()};
-        const double start = threadSeconds();
+        const double start = VostrelBench::threadSeconds();
         const int status = Vostrel::runVideoDecoder(7, argv, nullptr, nullptr);
-        state.SetIterationTime(threadSeconds() - start);
+        state.SetIterationTime(VostrelBench::threadSeconds() - start);
         written = filesIn(folder);
         std::filesystem::remove_all(folder);
         if (status != 0) {

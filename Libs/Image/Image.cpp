@@ -196,6 +196,13 @@ Core::Texture* loadTexture(const std::string& fileName, const Core::TextureParam
     return texture;
 }
 
+void releaseTextureCache()
+{
+    for (auto& entry : textureCache())
+        delete entry.second;
+    textureCache().clear();
+}
+
 Core::Texture* loadTextureWithDefaults(const std::string& fileName, bool keep)
 {
     Core::TextureParameters defaults;

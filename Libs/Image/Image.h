@@ -79,6 +79,9 @@ Core::Texture* loadTexture(const std::string& fileName, const Core::TextureParam
 Core::Texture* loadTextureWithDefaults(const std::string& fileName, bool keep = true);
 // Straight from the file through the render core's loader; no image, no cache.
 Core::Texture* loadTextureFromFile(const std::string& fileName, const Core::TextureParameters& parameters);
+// Frees the cached textures, for shutting a render core down while the
+// process goes on (tests); the images stay.
+void releaseTextureCache();
 
 // The byte count of an image, refused when it does not fit in memory sizes.
 size_t imageByteCount(long long width, long long height, long long channels);

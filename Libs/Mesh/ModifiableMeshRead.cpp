@@ -6,6 +6,7 @@
 #include "Libs/Mesh/ModifiableMesh.h"
 
 #include <iostream>
+#include <utility>
 
 namespace Vostrel {
 namespace Mesh {
@@ -27,7 +28,7 @@ std::unique_ptr<ModifiableMesh> ModifiableMesh::create(const std::string& fileNa
             LwoReader reader(filePart);
             reader.read();
             const std::string layerText = at == std::string::npos ? std::string() : fileName.substr(at + 1);
-            return ConvertLayerToMesh(*reader.getObject(), StringUtils::parseInt(layerText));
+            return ConvertLayerToMesh(std::move(*reader.getObject()), StringUtils::parseInt(layerText));
         }
         VOSTREL_THROW_AT_LINE(46, "Unknown extension.");
     } catch (Exception&) {

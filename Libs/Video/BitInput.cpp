@@ -102,17 +102,9 @@ void BitInput::refillWindow()
 {
     if (payloadEnd - payloadPosition < 8)
         refillPayload();
-    const uint8_t* p = payload.data() + payloadPosition;
-    uint64_t next = 0;
-    for (int i = 0; i < 8; ++i)
-        next = (next << 8) | p[i];
-    // The partial byte below the whole ones is ORed again, in the same place,
-    // by the next refill.
-    int bytes = (64 - windowBits) >> 3;
-    window |= next >> windowBits;
-    payloadPosition += static_cast<size_t>(bytes);
-    streamBytes += static_cast<uint64_t>(bytes);
-    windowBits += bytes * 8;
+    const size_t bytes = appendBytes(payload.data() + payloadPosition, window, windowBits);
+    payloadPosition += bytes;
+    streamBytes += bytes;
 }
 
 void BitInput::refillPayload()

@@ -64,7 +64,80 @@ public:
         return payloadEnded && int64_t(streamBytes) * 8 - windowBits >= int64_t(dataBytes) * 8;
     }
 
+    // The window copied out for a tight loop, so that it can stay in
+    // registers; it goes back to the input to be refilled and when the copy
+    // ends. The input must not be read while a copy lives.
+    class Local {
+    public:
+        explicit Local(BitInput& input) : input(input), window(input.window), windowBits(input.windowBits) {}
+        ~Local() { store(); }
+        Local(const Local&) = delete;
+        Local& operator=(const Local&) = delete;
+
+        uint32_t showBits(int n) const { return static_cast<uint32_t>(window >> (64 - n)); }
+        uint32_t showWord() const { return static_cast<uint32_t>(window >> 32); }
+        void skipBits(int n)
+        {
+            window <<= n;
+            windowBits -= n;
+            if (windowBits < 32)
+                refill();
+        }
+        uint32_t getBits(int n)
+        {
+            uint32_t value = showBits(n);
+            skipBits(n);
+            return value;
+        }
+
+        // Hands the window back to the input, and takes it again, around
+        // anything else that reads or replaces the input.
+        void store()
+        {
+            input.window = window;
+            input.windowBits = windowBits;
+        }
+        void reload()
+        {
+            window = input.window;
+            windowBits = input.windowBits;
+        }
+
+    private:
+        void refill()
+        {
+            // Most refills find eight bytes ahead: the same as refillWindow, in place.
+            if (input.payloadEnd - input.payloadPosition >= 8) {
+                const size_t bytes = appendBytes(input.payload.data() + input.payloadPosition, window, windowBits);
+                input.payloadPosition += bytes;
+                input.streamBytes += bytes;
+                return;
+            }
+            store();
+            input.refillWindow();
+            window = input.window;
+            windowBits = input.windowBits;
+        }
+
+        BitInput& input;
+        uint64_t window;
+        int windowBits;
+    };
+
 private:
+    // Fills the window with whole bytes from p (eight readable); returns how
+    // many it took. The partial byte below the whole ones is ORed again, in
+    // the same place, by the next refill.
+    static size_t appendBytes(const uint8_t* p, uint64_t& window, int& windowBits)
+    {
+        uint64_t next = 0;
+        for (int i = 0; i < 8; ++i)
+            next = (next << 8) | p[i];
+        const int bytes = (64 - windowBits) >> 3;
+        window |= next >> windowBits;
+        windowBits += bytes * 8;
+        return static_cast<size_t>(bytes);
+    }
     void refillWindow();
     void refillPayload();
     void appendEndCodes(size_t limit);

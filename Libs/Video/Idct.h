@@ -9,6 +9,9 @@ namespace Vostrel::Video {
 
 // The separable integer transform (rows, then columns).
 void fastIdct(int16_t* block);
+// The same transform one row and one column at a time in 64 bits; fastIdct
+// gives its results, taking it for blocks outside [-2048, 2047].
+void fastIdctScalar(int16_t* block);
 // The double-precision transform, each sample rounded to nearest.
 void doubleIdct(int16_t* block);
 

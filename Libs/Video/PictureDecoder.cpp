@@ -434,11 +434,18 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
         i = 1;
         items = 1;
     }
+    BitInput::Local bits(input);
     for (;; ++i, ++items) {
-        // The rest of a long block is in partition one.
-        if (items == partitionItems && !inPartitionOne && !enterPartitionOne())
-            break;
-        const uint32_t window = input.showWord();
+        // The rest of a long block is in partition one, which the input
+        // takes in place of partition zero.
+        if (items == partitionItems && !inPartitionOne) {
+            bits.store();
+            const bool entered = enterPartitionOne();
+            bits.reload();
+            if (!entered)
+                break;
+        }
+        const uint32_t window = bits.showWord();
         int run, level;
         bool negative;
         if (!Intra && i == 0 && (window >> 31)) {
@@ -446,7 +453,7 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
             run = 0;
             level = 1;
             negative = (window >> 30) & 1;
-            input.skipBits(2);
+            bits.skipBits(2);
         } else {
             const VlcEntry entry = table.lookup(window);
             if (entry.length == 0) {
@@ -454,14 +461,14 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
                 return false;
             }
             if (entry.value == kEndOfBlock) {
-                input.skipBits(entry.length);
+                bits.skipBits(entry.length);
                 break;
             }
             if (entry.value == kCoefficientEscape) {
-                input.skipBits(6);
-                run = static_cast<int>(input.getBits(6));
+                bits.skipBits(6);
+                run = static_cast<int>(bits.getBits(6));
                 if (Mpeg2) {
-                    const int code = static_cast<int>(input.getBits(12));
+                    const int code = static_cast<int>(bits.getBits(12));
                     if ((code & 2047) == 0) {
                         if (Intra)
                             messages.warning("invalid escape in Decode_MPEG2_Intra_Block()\n");
@@ -470,11 +477,11 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
                     negative = code >= 2048;
                     level = negative ? 4096 - code : code;
                 } else {
-                    int code = static_cast<int>(input.getBits(8));
+                    int code = static_cast<int>(bits.getBits(8));
                     if (code == 0)
-                        code = static_cast<int>(input.getBits(8));
+                        code = static_cast<int>(bits.getBits(8));
                     else if (code == 128)
-                        code = static_cast<int>(input.getBits(8)) - 256;
+                        code = static_cast<int>(bits.getBits(8)) - 256;
                     else if (code > 128)
                         code -= 256;
                     negative = code < 0;
@@ -484,7 +491,7 @@ bool PictureDecoder::decodeBlock(int comp, int16_t* block)
                 run = entry.value;
                 level = entry.level;
                 negative = (window << entry.length) >> 31;
-                input.skipBits(entry.length + 1);
+                bits.skipBits(entry.length + 1);
             }
         }
         i += run;

@@ -27,25 +27,80 @@ inline uint8_t clip8(int value)
     return static_cast<uint8_t>(std::clamp(value, 0, 255));
 }
 
+// Six taps as w = 128 (e_a + e_b) + r, every r a signed byte: the sum is
+// then 128 (s_a + s_b) + R, and R (byte multiply-adds) stays within 16 bits.
+// With u = s_a + s_b + 1 = 2 q + p, (sum + 128) >> 8 = q + ((R + 128 p) >> 8)
+// exactly, all in 16-bit lanes. A dominant tap takes a = b.
+struct ByteTaps {
+    bool usable = false;
+    int a = 0, b = 0;
+    int8_t r[6] = {};
+};
+
+constexpr ByteTaps splitIntoBytes(const int (&w)[6])
+{
+    int dominant = 0;
+    for (int k = 1; k < 6; ++k)
+        if (w[k] > w[dominant])
+            dominant = k;
+    int second = dominant == 0 ? 1 : 0;
+    for (int k = 0; k < 6; ++k)
+        if (k != dominant && w[k] > w[second])
+            second = k;
+    // One tap near 256, else the two largest near 128 each.
+    const int choices[2][2] = {{dominant, dominant}, {dominant, second}};
+    for (const auto& choice : choices) {
+        ByteTaps split;
+        int positive = 0, negative = 0;
+        bool bytes = true;
+        for (int k = 0; k < 6; ++k) {
+            const int r = w[k] - 128 * ((k == choice[0]) + (k == choice[1]));
+            bytes = bytes && r >= -128 && r <= 127;
+            if (r > 0)
+                positive += r;
+            else
+                negative -= r;
+            split.r[k] = static_cast<int8_t>(r);
+        }
+        // R, and R + 128 p, stay within 16 bits.
+        if (bytes && std::max(positive, negative) * 255 + 128 <= 32767) {
+            split.usable = true;
+            split.a = choice[0];
+            split.b = choice[1];
+            return split;
+        }
+    }
+    return ByteTaps();
+}
+
 // Six taps in 1/256.
 struct Taps {
+    constexpr Taps(int w0, int w1, int w2, int w3, int w4, int w5)
+        : w{w0, w1, w2, w3, w4, w5}, bytes(splitIntoBytes(w))
+    {
+    }
     int w[6];
+    ByteTaps bytes;
 };
 
 // Vertical, progressive frames: the two output rows around input row j.
-const Taps kProgressiveUpper = {{3, -16, 67, 227, -32, 7}}; // rows j-3 .. j+2
-const Taps kProgressiveLower = {{7, -32, 227, 67, -16, 3}}; // rows j-2 .. j+3
+constexpr Taps kProgressiveUpper(3, -16, 67, 227, -32, 7); // rows j-3 .. j+2
+constexpr Taps kProgressiveLower(7, -32, 227, 67, -16, 3); // rows j-2 .. j+3
 // Vertical, interlaced frames, within each field (rows two apart).
-const Taps kFieldSame = {{1, -7, 30, 248, -21, 5}};       // top: rows j-6 .. j+4
-const Taps kFieldBetween = {{7, -35, 194, 110, -24, 4}};  // top: rows j-4 .. j+6
-const Taps kBottomBetween = {{4, -24, 110, 194, -35, 7}}; // bottom: rows j-5 .. j+5
-const Taps kBottomSame = {{5, -21, 248, 30, -7, 1}};      // bottom: rows j-3 .. j+7
+constexpr Taps kFieldSame(1, -7, 30, 248, -21, 5);       // top: rows j-6 .. j+4
+constexpr Taps kFieldBetween(7, -35, 194, 110, -24, 4);  // top: rows j-4 .. j+6
+constexpr Taps kBottomBetween(4, -24, 110, 194, -35, 7); // bottom: rows j-5 .. j+5
+constexpr Taps kBottomSame(5, -21, 248, 30, -7, 1);      // bottom: rows j-3 .. j+7
 // Horizontal: the odd samples between cosited ones (samples i-2 .. i+3), and
 // both samples around sample i when chroma lies between luma samples
 // (i-3 .. i+2 and i-2 .. i+3).
-const Taps kCosited = {{21, -52, 159, 159, -52, 21}};
-const Taps kBetweenLeft = {{5, -21, 70, 228, -37, 11}};
-const Taps kBetweenRight = {{11, -37, 228, 70, -21, 5}};
+constexpr Taps kCosited(21, -52, 159, 159, -52, 21);
+constexpr Taps kBetweenLeft(5, -21, 70, 228, -37, 11);
+constexpr Taps kBetweenRight(11, -37, 228, 70, -21, 5);
+static_assert(kProgressiveUpper.bytes.usable && kProgressiveLower.bytes.usable && kFieldSame.bytes.usable &&
+                  kFieldBetween.bytes.usable && kBottomBetween.bytes.usable && kBottomSame.bytes.usable &&
+                  kCosited.bytes.usable && kBetweenLeft.bytes.usable && kBetweenRight.bytes.usable,
+              "every filter splits into byte taps");
 
 // A factor in 1/65536 as high * 65536 + low with low within 16 bits, so that
 // the products need only 16-bit multiplications and stay exact.
@@ -140,21 +195,130 @@ __attribute__((target("avx2"))) inline __m128i saturateToBytes(__m256i words)
     return _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
 }
 
+// Six taps at 16 consecutive samples from i on.
+struct TapFactors {
+    __m256i w01, w23, w45;
+};
+
+__attribute__((target("avx2"))) inline TapFactors tapFactors(const Taps& taps)
+{
+    return {factorPair(taps.w[0], taps.w[1]), factorPair(taps.w[2], taps.w[3]), factorPair(taps.w[4], taps.w[5])};
+}
+
+__attribute__((target("avx2"), always_inline)) inline __m128i sixTapsAt(const uint8_t* const sources[6], const TapFactors& f, int i)
+{
+    Sums sums{_mm256_setzero_si256(), _mm256_setzero_si256()};
+    addPairs(sums, load16(sources[0] + i), load16(sources[1] + i), f.w01);
+    addPairs(sums, load16(sources[2] + i), load16(sources[3] + i), f.w23);
+    addPairs(sums, load16(sources[4] + i), load16(sources[5] + i), f.w45);
+    return saturateToBytes(narrow<8>(sums));
+}
+
+struct ByteTapFactors {
+    __m256i r01, r23, r45;
+    int a, b;
+};
+
+__attribute__((target("avx2"))) inline ByteTapFactors byteTapFactors(const ByteTaps& taps)
+{
+    auto pair = [&](int k) {
+        return int16_t(uint16_t(uint8_t(taps.r[k])) | uint16_t(uint8_t(taps.r[k + 1])) << 8);
+    };
+    return {_mm256_set1_epi16(pair(0)), _mm256_set1_epi16(pair(2)), _mm256_set1_epi16(pair(4)), taps.a, taps.b};
+}
+
+// One half (unpacked low or high bytes of each 128-bit lane) of 32 outputs.
+template <bool High>
+__attribute__((target("avx2"), always_inline)) inline __m256i byteTapsHalf(const __m256i s[6], __m256i sa, __m256i sb,
+                                                                           const ByteTapFactors& f)
+{
+    const __m256i zero = _mm256_setzero_si256(), one = _mm256_set1_epi16(1);
+#define VOSTREL_UNPACK(x, y) (High ? _mm256_unpackhi_epi8(x, y) : _mm256_unpacklo_epi8(x, y))
+    const __m256i r = _mm256_add_epi16(_mm256_add_epi16(_mm256_maddubs_epi16(VOSTREL_UNPACK(s[0], s[1]), f.r01),
+                                                        _mm256_maddubs_epi16(VOSTREL_UNPACK(s[2], s[3]), f.r23)),
+                                       _mm256_maddubs_epi16(VOSTREL_UNPACK(s[4], s[5]), f.r45));
+    const __m256i u = _mm256_add_epi16(_mm256_add_epi16(VOSTREL_UNPACK(sa, zero), VOSTREL_UNPACK(sb, zero)), one);
+#undef VOSTREL_UNPACK
+    const __m256i p = _mm256_slli_epi16(_mm256_and_si256(u, one), 7);
+    return _mm256_add_epi16(_mm256_srli_epi16(u, 1), _mm256_srai_epi16(_mm256_add_epi16(r, p), 8));
+}
+
+// 32 outputs from i on.
+__attribute__((target("avx2"), always_inline)) inline __m256i byteTapsAt(const uint8_t* const sources[6],
+                                                                         const ByteTapFactors& f, int i)
+{
+    __m256i s[6];
+    for (int k = 0; k < 6; ++k)
+        s[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sources[k] + i));
+    const __m256i sa = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sources[f.a] + i));
+    const __m256i sb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sources[f.b] + i));
+    // Packing undoes the unpacking's order within each lane.
+    return _mm256_packus_epi16(byteTapsHalf<false>(s, sa, sb, f), byteTapsHalf<true>(s, sa, sb, f));
+}
+
+// The kernels below run over blocks of 32 (or 16) samples; the last block
+// starts at count - 32 (or 16), overlapping the one before rather than
+// leaving a tail (each output comes from the inputs alone, so writing one
+// twice gives the same bytes). They return how many samples they did: all,
+// or none below one block.
+
 __attribute__((target("avx2"))) int sixTapsAvx2(const uint8_t* const sources[6], const Taps& taps, uint8_t* out,
                                                 int count)
 {
-    const __m256i w01 = factorPair(taps.w[0], taps.w[1]);
-    const __m256i w23 = factorPair(taps.w[2], taps.w[3]);
-    const __m256i w45 = factorPair(taps.w[4], taps.w[5]);
-    int i = 0;
-    for (; i + 16 <= count; i += 16) {
-        Sums sums{_mm256_setzero_si256(), _mm256_setzero_si256()};
-        addPairs(sums, load16(sources[0] + i), load16(sources[1] + i), w01);
-        addPairs(sums, load16(sources[2] + i), load16(sources[3] + i), w23);
-        addPairs(sums, load16(sources[4] + i), load16(sources[5] + i), w45);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), saturateToBytes(narrow<8>(sums)));
+    const ByteTaps& split = taps.bytes;
+    if (split.usable && count >= 32) {
+        const ByteTapFactors factors = byteTapFactors(split);
+        for (int block = 0; block < count; block += 32) {
+            const int i = std::min(block, count - 32);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), byteTapsAt(sources, factors, i));
+        }
+        return count;
     }
-    return i;
+    if (count < 16)
+        return 0;
+    const TapFactors factors = tapFactors(taps);
+    for (int block = 0; block < count; block += 16) {
+        const int i = std::min(block, count - 16);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), sixTapsAt(sources, factors, i));
+    }
+    return count;
+}
+
+// A padded row doubled in width: the even outputs from the left taps (or
+// the samples themselves when left is null), the odd ones from the right.
+__attribute__((target("avx2"))) int upsampleAvx2(const uint8_t* s, const uint8_t* const left[6], const Taps* leftTaps,
+                                                 const uint8_t* const right[6], const Taps& rightTaps, uint8_t* out,
+                                                 int count)
+{
+    const ByteTaps& leftSplit = (leftTaps ? *leftTaps : rightTaps).bytes;
+    const ByteTaps& rightSplit = rightTaps.bytes;
+    if (leftSplit.usable && rightSplit.usable && count >= 32) {
+        const ByteTapFactors leftFactors = byteTapFactors(leftSplit), rightFactors = byteTapFactors(rightSplit);
+        for (int block = 0; block < count; block += 32) {
+            const int i = std::min(block, count - 32);
+            const __m256i even = left ? byteTapsAt(left, leftFactors, i)
+                                      : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+            const __m256i odd = byteTapsAt(right, rightFactors, i);
+            const __m256i low = _mm256_unpacklo_epi8(even, odd), high = _mm256_unpackhi_epi8(even, odd);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 2 * i), _mm256_permute2x128_si256(low, high, 0x20));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 2 * i + 32),
+                                _mm256_permute2x128_si256(low, high, 0x31));
+        }
+        return count;
+    }
+    if (count < 16)
+        return 0;
+    const TapFactors leftFactors = tapFactors(leftTaps ? *leftTaps : rightTaps);
+    const TapFactors rightFactors = tapFactors(rightTaps);
+    for (int block = 0; block < count; block += 16) {
+        const int i = std::min(block, count - 16);
+        const __m128i even = left ? sixTapsAt(left, leftFactors, i)
+                                  : _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i odd = sixTapsAt(right, rightFactors, i);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi8(even, odd));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 16), _mm_unpackhi_epi8(even, odd));
+    }
+    return count;
 }
 
 // Byte k of each 16-byte part of 16 packed RGB pixels from the red, green
@@ -346,13 +510,18 @@ void RgbWriter::upsampleRow(const uint8_t* in, uint8_t* out, int w, bool mpeg2)
     }
     const uint8_t* s = padded + 3;
     const uint8_t* const right[6] = {s - 2, s - 1, s, s + 1, s + 2, s + 3};
+    const uint8_t* const left[6] = {s - 3, s - 2, s - 1, s, s + 1, s + 2};
+#if VOSTREL_AVX2_KERNELS
+    if (useAvx2() && upsampleAvx2(s, mpeg2 ? nullptr : left, mpeg2 ? nullptr : &kBetweenLeft, right,
+                                  mpeg2 ? kCosited : kBetweenRight, out, w) == w)
+        return;
+#endif
     if (mpeg2) {
         // Chroma sited with the even luma samples.
         sixTaps(right, kCosited, oddSamples.data(), w);
         zipBytes(s, oddSamples.data(), out, w);
     } else {
         // Chroma between the luma samples.
-        const uint8_t* const left[6] = {s - 3, s - 2, s - 1, s, s + 1, s + 2};
         sixTaps(left, kBetweenLeft, evenSamples.data(), w);
         sixTaps(right, kBetweenRight, oddSamples.data(), w);
         zipBytes(evenSamples.data(), oddSamples.data(), out, w);

@@ -43,6 +43,20 @@ float clamp01(float v)
     return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
 }
 
+Lwo2Layer emptyTexturedLayer(int number)
+{
+    Lwo2Layer layer;
+    layer.number = number;
+    Lwo2VertexMap uv;
+    uv.type = "TXUV";
+    uv.name = "Texture";
+    uv.dimension = 2;
+    layer.vertexMaps.push_back(uv);
+    layer.polygonLists.emplace_back();
+    return layer;
+}
+
+
 // One quad of four points, clockwise seen from the front.
 void addQuad(Lwo2Layer& layer, const Vec3 corners[4], const Vec2 uvs[4])
 {
@@ -58,19 +72,6 @@ void addQuad(Lwo2Layer& layer, const Vec3 corners[4], const Vec2 uvs[4])
     }
     layer.polygonLists[0].polygons.push_back(polygon);
     layer.polygonLists[0].surfaceTags.push_back(0);
-}
-
-Lwo2Layer emptyTexturedLayer(int number)
-{
-    Lwo2Layer layer;
-    layer.number = number;
-    Lwo2VertexMap uv;
-    uv.type = "TXUV";
-    uv.name = "Texture";
-    uv.dimension = 2;
-    layer.vertexMaps.push_back(uv);
-    layer.polygonLists.emplace_back();
-    return layer;
 }
 
 const Vec2 unitUvs[4] = {Vec2(0, 0), Vec2(0, 1), Vec2(1, 1), Vec2(1, 0)};
@@ -188,6 +189,29 @@ Lwo2Layer mergeLayers(int number, const std::vector<Lwo2Layer>& pieces)
     return layer;
 }
 
+Lwo2Layer texturedTorus(int number, float major, float minor, int segments, int sides, float from, float to)
+{
+    Lwo2Layer layer = emptyTexturedLayer(number);
+    // The seams repeat their points, so the texture wraps without a jump.
+    for (int i = 0; i <= segments; ++i)
+        for (int j = 0; j <= sides; ++j) {
+            const float a = 2 * pi * i / segments, b = from + (to - from) * j / sides;
+            const float radius = major + minor * std::cos(b);
+            layer.vertexMaps[0].points.push_back(static_cast<uint32_t>(layer.points.size()));
+            layer.points.emplace_back(radius * std::cos(a), radius * std::sin(a), minor * std::sin(b));
+            layer.vertexMaps[0].values.push_back(static_cast<float>(i) / segments);
+            layer.vertexMaps[0].values.push_back(static_cast<float>(j) / sides);
+        }
+    auto index = [&](int i, int j) { return static_cast<uint32_t>(i * (sides + 1) + j); };
+    for (int i = 0; i < segments; ++i)
+        for (int j = 0; j < sides; ++j) {
+            // Clockwise seen from outside, as the other pieces.
+            layer.polygonLists[0].polygons.push_back({index(i, j), index(i + 1, j), index(i + 1, j + 1), index(i, j + 1)});
+            layer.polygonLists[0].surfaceTags.push_back(0);
+        }
+    return layer;
+}
+
 Lwo2Object objectOf(const std::vector<Lwo2Layer>& layers)
 {
     Lwo2Object object;
@@ -258,9 +282,10 @@ Vec3 particleColour(int frame)
 
 Vec3 terminalColour(int frame)
 {
-    // Screens that blink: every other frame dimmer, and greener as the frame grows.
-    const float level = (frame % 2 ? 0.45f : 1.0f);
-    return Vec3(0.2f * level, (0.5f + 0.5f * frame / 63.0f) * level, 0.35f * level);
+    // Screens that blink: every other frame dimmer, and paler as the frame
+    // grows; bright, as the luminance is also the sprite's alpha.
+    const float level = (frame % 2 ? 0.55f : 1.0f);
+    return Vec3((0.45f + 0.3f * frame / 63.0f) * level, level, (0.6f + 0.2f * frame / 63.0f) * level);
 }
 
 void writeLinkTextures(const std::string& root)
@@ -286,12 +311,16 @@ void writeLinkTextures(const std::string& root)
     }
     writePng(prepareOutputPath(root, "data/Textures/linkkiBand.png"), band);
 
+    // Dim streaks that fade towards the ribbons' edges: the flow material
+    // multiplies by five and adds up six ribbons, so brighter would only
+    // saturate into a flat white band.
     RgbaImage stripes(64, 64);
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
-            const float s = 0.5f + 0.5f * std::sin(2 * pi * (x / 64.0f * 4 + y / 64.0f));
-            const float t = 0.5f + 0.5f * std::sin(2 * pi * (x / 64.0f * 9));
-            stripes.set(x, y, s * t, s, 0.6f * s + 0.4f * t, 1.0f);
+            const float streak = std::pow(0.5f + 0.5f * std::sin(2 * pi * (x / 64.0f * 4 + y / 256.0f)), 6.0f);
+            const float across = std::pow(std::sin(pi * (y + 0.5f) / 64.0f), 2.0f);
+            const float v = (0.01f + 0.09f * streak) * across;
+            stripes.set(x, y, v, v, v, 1.0f);
         }
     writePng(prepareOutputPath(root, "data/Textures/flowRaidat.png"), stripes);
 }
@@ -348,11 +377,14 @@ void writeToolkitContent(const std::string& root)
     writeLinkTextures(root);
     writePanelPictures(root);
     writeFile(prepareOutputPath(root, "data/Textures/mainUIFrame.svg"), mainUIFrame());
-    writeLwo2(prepareOutputPath(root, "data/Models/linkband.lwo"), objectOf({texturedRing(0, 2.2f, 2.8f, 32, 0)}));
+    // Rounded pieces: the link materials light a surface by how far it
+    // turns from the camera, so flat faces towards it would stay dark.
+    writeLwo2(prepareOutputPath(root, "data/Models/linkband.lwo"),
+              objectOf({texturedTorus(0, 2.5f, 0.3f, 48, 12, -pi, pi)}));
     writeLwo2(prepareOutputPath(root, "data/Models/linkframe.lwo"),
-              objectOf({texturedFrame(0, 3.0f, 3.4f, -0.5f)}));
+              objectOf({texturedTorus(0, 3.3f, 0.12f, 48, 8, -pi, pi)}));
     writeLwo2(prepareOutputPath(root, "data/Models/linkmarker.lwo"),
-              objectOf({texturedBox(0, Vec3(-1, -1, -1), Vec3(1, 1, 1))}));
+              objectOf({texturedTorus(0, 0.0f, 1.0f, 24, 12, -0.5f * pi, 0.5f * pi)}));
     // A 2 x 2 square facing the origin from +z once moved out: the sky box face.
     Lwo2Object face = unitQuad();
     for (Vec3& point : face.layers[0].points)

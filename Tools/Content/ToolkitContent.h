@@ -31,6 +31,12 @@ Lwo2Layer texturedRing(int number, float inner, float outer, int segments, float
 Lwo2Layer texturedFrame(int number, float inner, float outer, float z);
 // One layer from pieces, their points and faces renumbered in order.
 Lwo2Layer mergeLayers(int number, const std::vector<Lwo2Layer>& pieces);
+// A smooth tube of radius `minor` around a circle of radius `major` in the
+// xy plane, its points shared between faces (so the scene smooths its
+// normals); the tube's angle runs from `from` to `to` radians, so major 0
+// with -pi/2 .. pi/2 makes a sphere. "Texture" u runs along the circle, v
+// around the tube.
+Lwo2Layer texturedTorus(int number, float major, float minor, int segments, int sides, float from, float to);
 // An object of the given layers, each polygon on the "Default" surface.
 Lwo2Object objectOf(const std::vector<Lwo2Layer>& layers);
 

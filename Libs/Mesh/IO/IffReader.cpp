@@ -12,10 +12,10 @@ namespace {
 
 std::vector<uint8_t> readWholeFile(const std::string& fileName)
 {
-    std::vector<char> bytes;
+    std::vector<uint8_t> bytes;
     if (!readFileBytes(fileName, bytes))
         VOSTREL_THROW_AT_LINE(11, "File not found: " << fileName);
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+    return bytes;
 }
 
 } // namespace
@@ -27,72 +27,33 @@ IffReader::IffReader(std::vector<uint8_t> bytes) : buffer(std::move(bytes))
     if (buffer.size() >= 0xffffffffu)
         VOSTREL_THROW("The file is too large for an IFF file.");
     size = static_cast<uint32_t>(buffer.size());
+    bound = size;
     buffer.push_back(0); // current() stays valid at the end of the data
 }
 
 IffReader::~IffReader() {}
 
-uint32_t IffReader::limit() const
+void IffReader::updateBound()
 {
+    bound = size;
     for (auto it = chunks.rbegin(); it != chunks.rend(); ++it)
-        if (*it)
-            return (*it)->end;
-    return size;
+        if (*it) {
+            bound = (*it)->end;
+            break;
+        }
 }
 
-void IffReader::need(uint32_t bytes) const
+void IffReader::truncated() const
 {
-    if (static_cast<uint64_t>(position) + bytes > limit()) {
-        const Chunk* chunk = topChunk();
-        VOSTREL_THROW("Truncated data at offset " << position << (chunk ? " in chunk " : "")
-                                                  << (chunk ? chunk->id : "") << ".");
-    }
+    const Chunk* chunk = topChunk();
+    VOSTREL_THROW("Truncated data at offset " << position << (chunk ? " in chunk " : "")
+                                              << (chunk ? chunk->id : "") << ".");
 }
 
 void IffReader::skip(uint32_t count)
 {
     need(count);
     position += count;
-}
-
-uint8_t IffReader::readU1()
-{
-    need(1);
-    return buffer[position++];
-}
-
-uint32_t IffReader::readU2()
-{
-    need(2);
-    uint32_t value = static_cast<uint32_t>(buffer[position]) << 8 | buffer[position + 1];
-    position += 2;
-    return value;
-}
-
-uint32_t IffReader::readU4()
-{
-    need(4);
-    const uint8_t* b = buffer.data() + position;
-    uint32_t value = static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
-                     static_cast<uint32_t>(b[2]) << 8 | b[3];
-    position += 4;
-    return value;
-}
-
-float IffReader::readF4()
-{
-    uint32_t bits = readU4();
-    float value;
-    std::memcpy(&value, &bits, sizeof(value));
-    return value;
-}
-
-uint32_t IffReader::readVX()
-{
-    uint32_t value = readU2();
-    if ((value >> 8) == 0xff)
-        value = (value & 0xff) << 16 | readU2();
-    return value;
 }
 
 std::string IffReader::readS0()
@@ -140,6 +101,7 @@ bool IffReader::pushChunk(bool shortHeader)
     chunk->end = static_cast<uint32_t>(start + chunk->size);
     position = chunk->start;
     chunks.push_back(std::move(chunk));
+    updateBound();
     return true;
 }
 
@@ -151,11 +113,13 @@ bool IffReader::popChunk()
         position = chunks.back()->end;
         // The pad byte of an odd chunk, unless it would leave the parent.
         chunks.pop_back();
+        updateBound();
         if ((position & 1) && position < limit())
             ++position;
         return true;
     }
     chunks.pop_back();
+    updateBound();
     return true;
 }
 
@@ -166,17 +130,13 @@ bool IffReader::nextChunk(bool shortHeader)
     if (pushChunk(shortHeader))
         return true;
     chunks.push_back(nullptr);
+    updateBound();
     return false;
 }
 
 const IffReader::Chunk* IffReader::topChunk() const
 {
     return chunks.empty() ? nullptr : chunks.back().get();
-}
-
-bool IffReader::insideChunk() const
-{
-    return position < limit();
 }
 
 } // namespace Mesh

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,11 +32,38 @@ public:
     uint32_t tell() const { return position; }
     uint32_t getSize() const { return size; }
 
-    uint32_t readU4();
-    uint32_t readU2();
-    uint8_t readU1();
-    float readF4();
-    uint32_t readVX();
+    uint32_t readU4()
+    {
+        need(4);
+        const uint8_t* b = buffer.data() + position;
+        position += 4;
+        return static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
+               static_cast<uint32_t>(b[2]) << 8 | b[3];
+    }
+    uint32_t readU2()
+    {
+        need(2);
+        const uint8_t* b = buffer.data() + position;
+        position += 2;
+        return static_cast<uint32_t>(b[0]) << 8 | b[1];
+    }
+    uint8_t readU1()
+    {
+        need(1);
+        return buffer[position++];
+    }
+    float readF4()
+    {
+        const uint32_t bits = readU4();
+        float value;
+        std::memcpy(&value, &bits, sizeof(value));
+        return value;
+    }
+    uint32_t readVX()
+    {
+        const uint32_t value = readU2();
+        return (value >> 8) == 0xff ? (value & 0xff) << 16 | readU2() : value;
+    }
     std::string readS0();
     // True when the four bytes at the position are id (and inside the chunk).
     bool isId(const char* id) const;
@@ -46,16 +74,23 @@ public:
     // The innermost chunk, null when there is none or the last nextChunk failed.
     const Chunk* topChunk() const;
     // True while the position is before the innermost chunk's end.
-    bool insideChunk() const;
+    bool insideChunk() const { return position < bound; }
 
 private:
     // The end of the innermost chunk entered, or the file size.
-    uint32_t limit() const;
-    void need(uint32_t bytes) const;
+    uint32_t limit() const { return bound; }
+    void updateBound();
+    void need(uint32_t bytes) const
+    {
+        if (static_cast<uint64_t>(position) + bytes > bound)
+            truncated();
+    }
+    [[noreturn]] void truncated() const;
 
     std::vector<uint8_t> buffer;
     uint32_t position = 0;
     uint32_t size = 0;
+    uint32_t bound = 0; // what limit() gives, kept as the chunk stack changes
     std::vector<std::unique_ptr<Chunk>> chunks; // null entry: a failed nextChunk
 };
 

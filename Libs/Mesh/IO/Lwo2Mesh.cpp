@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iostream>
+#include <utility>
 
 namespace Vostrel {
 namespace Mesh {
@@ -35,7 +36,9 @@ bool namesOnlyExisting(const LwoVertexMap& map, const char* kind, const std::vec
     return false;
 }
 
-std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
+// takePolygons: only for an object the caller gives up (the lists are reached
+// through unique_ptr, so const does not guard them).
+std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId, bool takePolygons)
 {
     const LwoLayer* layer = nullptr;
     for (const auto& candidate : object.layers)
@@ -75,7 +78,10 @@ std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
                 if (vertex >= static_cast<uint32_t>(pointCount))
                     VOSTREL_THROW("Polygon " << k << " of the " << name << " names point " << vertex << " of "
                                              << pointCount << ".");
-            polygons[k] = list->polygons[k].vertices;
+            if (takePolygons)
+                polygons[k] = std::move(list->polygons[k].vertices);
+            else
+                polygons[k] = list->polygons[k].vertices;
         }
         for (const auto& source : list->discontinuousMaps) {
             if (!holdsStreamValues(*source, "Per-polygon map", "corner") ||
@@ -105,16 +111,26 @@ std::unique_ptr<ModifiableMesh> convert(const LwoObject& object, int layerId)
     return mesh;
 }
 
-} // namespace
-
-std::unique_ptr<ModifiableMesh> ConvertLayerToMesh(const LwoObject& object, int layerId)
+std::unique_ptr<ModifiableMesh> convertReported(const LwoObject& object, int layerId, bool takePolygons)
 {
     try {
-        return convert(object, layerId);
+        return convert(object, layerId, takePolygons);
     } catch (Exception&) {
         std::cerr << "In " << "ConvertLayerToMesh(layerid=" << layerId << ")" << std::endl;
         throw;
     }
+}
+
+} // namespace
+
+std::unique_ptr<ModifiableMesh> ConvertLayerToMesh(const LwoObject& object, int layerId)
+{
+    return convertReported(object, layerId, false);
+}
+
+std::unique_ptr<ModifiableMesh> ConvertLayerToMesh(LwoObject&& object, int layerId)
+{
+    return convertReported(object, layerId, true);
 }
 
 } // namespace Mesh

@@ -14,6 +14,9 @@ namespace Mesh {
 // each per-polygon map queued for applyDiscontinuousMaps. layerId counts from
 // 1 (the file's layer 0).
 std::unique_ptr<ModifiableMesh> ConvertLayerToMesh(const LwoObject& object, int layerId);
+// The same, taking the layer's polygon vertex lists over instead of copying
+// them: the object's polygons are left empty.
+std::unique_ptr<ModifiableMesh> ConvertLayerToMesh(LwoObject&& object, int layerId);
 
 } // namespace Mesh
 } // namespace Vostrel

@@ -142,6 +142,8 @@ void LwoReader::readPolygons()
     skip(4);
     auto list = std::make_unique<LwoPolygonList>();
     list->type = type;
+    // A triangle of two-byte indices takes 8 bytes.
+    list->polygons.reserve((topChunk()->end - tell()) / 8);
     while (insideChunk()) {
         LwoPolygon polygon;
         polygon.vertices.resize(readU2() & 0x3ff);
@@ -163,6 +165,13 @@ void LwoReader::readVertexMap(bool discontinuous)
     map->type = type;
     map->dimension = static_cast<int>(readU2());
     map->name = readS0();
+    // Entries with two-byte indices.
+    const uint32_t entryBytes = (discontinuous ? 4 : 2) + 4 * static_cast<uint32_t>(map->dimension);
+    const uint32_t entries = (topChunk()->end - tell()) / entryBytes;
+    map->vertices.reserve(entries);
+    if (discontinuous)
+        map->polygons.reserve(entries);
+    map->values.reserve(static_cast<size_t>(entries) * static_cast<uint32_t>(map->dimension));
     while (insideChunk()) {
         map->vertices.push_back(readVX());
         if (discontinuous)
@@ -185,6 +194,9 @@ void LwoReader::readPolygonTags()
     LwoPolygonList& owner = requirePolygonList("PTAG");
     auto tagMap = std::make_unique<LwoPolygonTags>();
     tagMap->type = type;
+    const uint32_t entries = (topChunk()->end - tell()) / 4;
+    tagMap->polygons.reserve(entries);
+    tagMap->tags.reserve(entries);
     while (insideChunk()) {
         tagMap->polygons.push_back(readVX());
         tagMap->tags.push_back(readU2());

@@ -131,8 +131,7 @@ IncrementalGrowingPolyLineBatch::IncrementalGrowingPolyLineBatch(
     float width, float height, const std::vector<std::unique_ptr<PolyLine>>& lines, float progress, int reportedLine)
     : width(width), height(height), lines(lines), progress(progress)
 {
-    if (lines.empty())
-        throw Exception("!lines.empty() does not hold.", lineDrawSource, reportedLine);
+    VOSTREL_ASSERT_FROM(lineDrawSource, reportedLine, !lines.empty());
     lines[0]->grow(progress);
     cursor = lines[0]->firstIndex;
 }

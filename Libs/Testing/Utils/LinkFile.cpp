@@ -151,7 +151,7 @@ std::unique_ptr<Mesh::ModifiableMesh> createFlowTube(const EnvelopeVec3& path, i
             }
         }
     }
-    mesh->computeNormals(181.0f, "location", "normal", "triangles");
+    mesh->computeNormals(180.0f, "location", "normal", "triangles");
     mesh->freeze(staticUsage);
     return mesh;
 }
@@ -170,8 +170,14 @@ LinkFile::LinkFile(const std::string& fileName) : fileName(fileName)
         total += static_cast<long>(length);
         if (total > maxToolkitFileBytes)
             TOOLKIT_THROW("Link file '" << fileName << "' is larger than " << maxToolkitFileBytes << " bytes");
-        if (length == sizeof buffer - 1 && buffer[length - 1] != '\n' && !std::feof(file.get()))
-            TOOLKIT_THROW("Link file '" << fileName << "' line " << lineNumber << " is longer than 1023 characters");
+        if (length == sizeof buffer - 1 && buffer[length - 1] != '\n') {
+            // A full buffer may hold a whole line of 1023 characters: only
+            // more characters before its end make it too long.
+            const int next = std::fgetc(file.get());
+            if (next != '\n' && next != EOF)
+                TOOLKIT_THROW("Link file '" << fileName << "' line " << lineNumber
+                                            << " is longer than 1023 characters");
+        }
         if (buffer[0] == '#')
             continue;
         std::istringstream line(std::string(buffer, length));

@@ -69,20 +69,18 @@ ParticleMesh::ParticleMesh(int count, float size) : count(count), size(size)
     MeshStream* texcoord = mesh->addStream("texcoord", 2, 0);
     MeshStream* frame = mesh->addStream("frame", 1, 0);
     xs.resize(count);
+    // The streams are filled one after the other, so every location is
+    // drawn from the shared generator before the first frame.
     {
         StreamLock positions(*location, Core::LOCK_DISCARD);
-        StreamLock frames(*frame, Core::LOCK_DISCARD);
         for (int k = 0; k < count; ++k) {
             const float u1 = unitRandom();
             const float u2 = unitRandom();
             const float u3 = unitRandom();
             const Vec3 p((u2 - 0.5f) * size, (u1 - 0.5f) * size, (u3 - 0.5f) * size);
             xs[k] = p[0];
-            const float cell = std::trunc(64.0f * unitRandom());
-            for (int v = 0; v < 4; ++v) {
+            for (int v = 0; v < 4; ++v)
                 std::memcpy(positions.get() + 3 * (4 * k + v), p.data, sizeof p.data);
-                frames.get()[4 * k + v] = cell;
-            }
         }
     }
     {
@@ -90,6 +88,14 @@ ParticleMesh::ParticleMesh(int count, float size) : count(count), size(size)
         const float corners[8] = {0, 0, 1, 0, 0, 1, 1, 1};
         for (int k = 0; k < count; ++k)
             std::memcpy(uvs.get() + 8 * k, corners, sizeof corners);
+    }
+    {
+        StreamLock frames(*frame, Core::LOCK_DISCARD);
+        for (int k = 0; k < count; ++k) {
+            const float cell = std::trunc(64.0f * unitRandom());
+            for (int v = 0; v < 4; ++v)
+                frames.get()[4 * k + v] = cell;
+        }
     }
     {
         IndexLock lock(*triangles, Core::LOCK_DISCARD);

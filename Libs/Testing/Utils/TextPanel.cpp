@@ -41,12 +41,12 @@ TextScroller::TextScroller(const std::string& textFile, int width, int height, i
 TextScroller::TextScroller(const std::string& textFile, int width, int height, int visibleLines, LwScene& scene,
                            const std::string& objectName)
 {
+    init(textFile, width, height, visibleLines);
     SceneMesh* mesh = scene.findMesh(objectName);
     if (!mesh || !mesh->object)
         TOOLKIT_THROW("TextScroller: object " << objectName << " not found");
     Function<float, float>* speedFunction = mesh->object->getAttributeFunction("z");
     TOOLKIT_ASSERT(speedFunction != 0);
-    init(textFile, width, height, visibleLines);
     speed = speedFunction;
 }
 

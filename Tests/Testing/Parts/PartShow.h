@@ -178,6 +178,7 @@ protected:
         show.reset();
         releasePostprocessingObjects();
         MeshCache::instance().releaseAll();
+        releaseTextureCache();
         RenderTargetPool::releaseAll();
         Core::APICore::destroyInstance();
         Win32Host::setDisplayModesForTesting({}, {0, 0, 0});
