@@ -13,6 +13,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   glslang-tools libglm-dev libeigen3-dev libcgal-dev libgmp-dev qhull-bin
   assimp-utils libassimp-dev librsvg2-bin graphviz imagemagick
+  # the show on a real X server
+  xvfb xauth xdotool
 )
 
 missing=()

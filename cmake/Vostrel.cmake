@@ -19,11 +19,16 @@ if(VOSTREL_FUZZ)
 endif()
 
 # Adds every child folder that has a CMakeLists.txt, so parallel work in
-# different folders never edits a shared list.
+# different folders never edits a shared list; vostrel_add_child_folders(EXCEPT
+# a b) leaves out the folders added elsewhere.
 function(vostrel_add_child_folders)
+  cmake_parse_arguments(ARG "" "" "EXCEPT" ${ARGN})
   file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
   list(SORT children)
   foreach(child IN LISTS children)
+    if(child IN_LIST ARG_EXCEPT)
+      continue()
+    endif()
     if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
       add_subdirectory(${child})
     endif()

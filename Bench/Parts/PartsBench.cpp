@@ -7,6 +7,7 @@
 // the median CPU time of all the process's threads per frame, which a
 // shared machine's load disturbs less than the wall clock.
 // Run with SDL_VIDEODRIVER=offscreen where there is no display.
+#include "Bench/Support/FixedClock.h"
 #include "Libs/Core/APICore.h"
 #include "Libs/Core/DirectX/DXCore.h"
 #include "Libs/Core/RenderWindow.h"
@@ -44,19 +45,7 @@ const double budgetMs = 1000.0 / 60.0;
 int frameCount = 300;
 int warmUpCount = 30;
 
-// The show time the benchmark sets.
-class BenchClock : public Syncronizer {
-public:
-    void setSpeed(float) override {}
-    void start() override {}
-    void pause() override {}
-    void stop() override {}
-    float getTime() override { return time; }
-    void setTime(float t) override { time = t; }
-    bool isStopped() override { return false; }
-    bool isPaused() override { return false; }
-    float time = 0.0f;
-};
+using BenchClock = VostrelBench::FixedClock;
 
 // One part at a time is enabled; parts are made and initialised on first use.
 class BenchParts : public TimelineParts {

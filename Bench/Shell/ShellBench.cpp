@@ -8,6 +8,7 @@
 // - the loading screen's ping frames and its dissolve frames.
 // Prints each time over the bare frame's. Run with SDL_VIDEODRIVER=offscreen
 // where there is no display.
+#include "Bench/Support/FixedClock.h"
 #include "Bench/Support/RatioReporter.h"
 #include "Libs/Core/APICore.h"
 #include "Libs/Core/DirectX/DXCore.h"
@@ -37,18 +38,7 @@ namespace {
 
 using namespace Vostrel;
 
-class FixedClock : public Syncronizer {
-public:
-    void setSpeed(float) override {}
-    void start() override {}
-    void pause() override {}
-    void stop() override {}
-    float getTime() override { return time; }
-    void setTime(float t) override { time = t; }
-    bool isStopped() override { return false; }
-    bool isPaused() override { return false; }
-    float time = 0.0f;
-};
+using VostrelBench::FixedClock;
 
 class ClearingPart : public DemoEffect {
 public:

@@ -142,6 +142,18 @@ void setDisplayModesForTesting(const std::vector<DisplayMode>& modes, DisplayMod
     state().changedMode.reset();
 }
 
+namespace {
+
+void restoreWindowed(HWND window)
+{
+    if (window->windowed.w <= 0 || window->windowed.h <= 0)
+        return;
+    SDL_SetWindowSize(window->sdl, window->windowed.w, window->windowed.h);
+    SDL_SetWindowPosition(window->sdl, window->windowed.x, window->windowed.y);
+}
+
+} // namespace
+
 bool setFullscreen(HWND handle, bool fullscreen, DisplayMode mode)
 {
     HWND window = Win32Internal::lookup(handle);
@@ -149,13 +161,28 @@ bool setFullscreen(HWND handle, bool fullscreen, DisplayMode mode)
         return false;
     if (fullscreen) {
         state().changedMode = mode;
-        if (SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+        if (!window->fullscreen) {
+            // A bare X server has no window manager to act on the full-screen
+            // request: SDL would then take the desktop's size for the window's
+            // while the window keeps its own. Cover the desktop first.
+            SDL_GetWindowPosition(window->sdl, &window->windowed.x, &window->windowed.y);
+            SDL_GetWindowSize(window->sdl, &window->windowed.w, &window->windowed.h);
+            SDL_Rect desktop;
+            if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window->sdl)), &desktop) == 0) {
+                SDL_SetWindowPosition(window->sdl, desktop.x, desktop.y);
+                SDL_SetWindowSize(window->sdl, desktop.w, desktop.h);
+            }
+        }
+        if (SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+            restoreWindowed(window);
             return false;
+        }
         window->fullscreen = true;
         Win32Internal::placeClient(window, 0, 0, mode.width, mode.height, window->shownOnce);
     } else if (window->fullscreen) {
         SDL_SetWindowFullscreen(window->sdl, 0);
         window->fullscreen = false;
+        restoreWindowed(window);
         int width = 0;
         int height = 0;
         SDL_GetWindowSize(window->sdl, &width, &height);

@@ -31,6 +31,8 @@ struct HWND__ {
     bool visible = false;
     bool shownOnce = false;
     bool fullscreen = false;
+    // Where the SDL window was before it went full screen.
+    SDL_Rect windowed = {0, 0, 0, 0};
     bool hasPixelFormat = false;
     int pixelFormat = 0;
     bool invalid = false;
