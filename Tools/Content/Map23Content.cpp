@@ -5,6 +5,7 @@
 // the parts' "demo.props" keys.
 #include "Libs/Common/Exception.h"
 #include "Tools/Content/ContentWriter.h"
+#include "Tools/Content/Dice.h"
 #include "Tools/Content/Lwo2Writer.h"
 #include "Tools/Content/SceneBuilder.h"
 #include "Tools/Content/ToolkitContent.h"
@@ -21,21 +22,6 @@ namespace Content {
 namespace {
 
 constexpr float pi = 3.14159265358979f;
-
-// Fixed pseudo-random places, the same on every run.
-class Dice {
-public:
-    explicit Dice(uint32_t seed) : state(seed) {}
-    float unit()
-    {
-        state = state * 1664525u + 1013904223u;
-        return static_cast<float>(state >> 8) / 16777216.0f;
-    }
-    float range(float low, float high) { return low + (high - low) * unit(); }
-
-private:
-    uint32_t state;
-};
 
 Lwo2Layer texturedLayer(int number)
 {

@@ -7,6 +7,7 @@
 // drifting particle cloud, and cameras that sweep over it.
 #include "Libs/Common/Exception.h"
 #include "Tools/Content/ContentWriter.h"
+#include "Tools/Content/Dice.h"
 #include "Tools/Content/Lwo2Writer.h"
 #include "Tools/Content/SceneBuilder.h"
 #include "Tools/Content/ToolkitContent.h"
@@ -22,21 +23,6 @@ namespace Content {
 namespace {
 
 constexpr float pi = 3.14159265358979f;
-
-// The same pseudo-random places on every run.
-class Dice {
-public:
-    explicit Dice(uint32_t seed) : state(seed) {}
-    float unit()
-    {
-        state = state * 1664525u + 1013904223u;
-        return static_cast<float>(state >> 8) / 16777216.0f;
-    }
-    float range(float low, float high) { return low + (high - low) * unit(); }
-
-private:
-    uint32_t state;
-};
 
 // A flat quad on the ground (y = 0), facing up: clockwise seen from above.
 void addGroundQuad(Lwo2Layer& layer, float x0, float z0, float x1, float z1)
