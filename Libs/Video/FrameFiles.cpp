@@ -14,13 +14,13 @@ namespace {
 // Widths and precisions beyond this only make huge names.
 constexpr int kLargestFieldWidth = 255;
 
-std::string formatted(const std::string& spec, int value)
+std::string formatted(const std::string& conversion, int value)
 {
-    const int length = std::snprintf(nullptr, 0, spec.c_str(), value);
+    const int length = std::snprintf(nullptr, 0, conversion.c_str(), value);
     if (length < 0)
         return std::string();
     std::string text(size_t(length) + 1, '\0');
-    std::snprintf(&text[0], text.size(), spec.c_str(), value);
+    std::snprintf(&text[0], text.size(), conversion.c_str(), value);
     text.resize(size_t(length));
     return text;
 }

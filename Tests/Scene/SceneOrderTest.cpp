@@ -14,19 +14,19 @@ using SceneTest::failureOf;
 namespace {
 
 // Objects named by one letter each; "a:b" is a with parent b.
-std::unique_ptr<Scene> lettered(const std::vector<std::string>& specs)
+std::unique_ptr<Scene> lettered(const std::vector<std::string>& entries)
 {
     std::unique_ptr<Scene> scene(new Scene);
     std::map<char, SceneObject*> byLetter;
-    for (const std::string& spec : specs) {
+    for (const std::string& entry : entries) {
         SceneObject* object = new SceneObject;
-        object->setStringConstant("objectName", spec.substr(0, 1));
+        object->setStringConstant("objectName", entry.substr(0, 1));
         scene->addObject(object);
-        byLetter[spec[0]] = object;
+        byLetter[entry[0]] = object;
     }
-    for (size_t i = 0; i < specs.size(); ++i)
-        if (specs[i].size() == 3)
-            scene->getObjects()[i]->setParent(byLetter[specs[i][2]]);
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].size() == 3)
+            scene->getObjects()[i]->setParent(byLetter[entries[i][2]]);
     return scene;
 }
 

