@@ -14,8 +14,7 @@ MapEffect4Scene::MapEffect4Scene() : MapScene("MapEffect4")
     readLinks("mapeffect4.links");
     setDefaultMaterial();
     buildFog(10.0f, 100.0f);
-    imagePanel = std::make_unique<ImagePanel>(*scene, settings.getString("target1param"),
-                                              settings.getString("target1image"));
+    imagePanel = makeImagePanel();
     buildLinks(true);
     buildParticles();
     buildTerminals();

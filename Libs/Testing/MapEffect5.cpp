@@ -18,11 +18,8 @@ MapEffect5Scene::MapEffect5Scene(const char* sceneFile, const char* linksFile) :
     setDefaultMaterial();
     if (settings.getInt("useFog"))
         buildFog(10.0f, 100.0f);
-    imagePanel = std::make_unique<ImagePanel>(*scene, settings.getString("target1param"),
-                                              settings.getString("target1image"));
-    textPanel = std::make_unique<TextPanel>(*scene, settings.getString("textPanel1image"),
-                                            settings.getString("textPanel1text"),
-                                            settings.getString("textPanel1param"));
+    imagePanel = makeImagePanel();
+    textPanel = makeTextPanel();
     buildLinks();
     buildParticles();
     buildTerminals();

@@ -9,6 +9,8 @@
 #include "Libs/Scene/LwScene.h"
 #include "Libs/Scene/Scene.h"
 #include "Libs/Scene/SceneRenderer.h"
+#include "Libs/Testing/Utils/Panels.h"
+#include "Libs/Testing/Utils/TextPanel.h"
 #include "Libs/Testing/Properties.h"
 #include "Libs/Testing/Utils/FogLayers.h"
 #include "Libs/Testing/Utils/LinkFile.h"
@@ -70,6 +72,18 @@ void MapScene::buildLinks(bool reverseBand)
     links->buildFlows(*scene, settings.getString("sisusName"), settings.getString("sisusMesh"),
                       settings.getString("kehysMesh"), settings.getVec4("sisusColor"), settings.getVec4("kehysColor"),
                       settings.getFloat("flowSize"), settings.getInt("linkCount"), reverseBand);
+}
+
+std::unique_ptr<ImagePanel> MapScene::makeImagePanel() const
+{
+    return std::make_unique<ImagePanel>(*scene, settings.getString("target1param"),
+                                        settings.getString("target1image"));
+}
+
+std::unique_ptr<TextPanel> MapScene::makeTextPanel() const
+{
+    return std::make_unique<TextPanel>(*scene, settings.getString("textPanel1image"),
+                                       settings.getString("textPanel1text"), settings.getString("textPanel1param"));
 }
 
 void MapScene::buildParticles()

@@ -18,6 +18,7 @@ namespace Vostrel {
 
 class BasicSceneMaterial;
 class FogLayers;
+class ImagePanel;
 class LinkFile;
 class LwScene;
 class MeshLoadingCallback;
@@ -25,6 +26,7 @@ class ParticleSystem;
 class SceneRenderer;
 class ShaderContext;
 class TerminalSprites;
+class TextPanel;
 struct RenderTexture;
 
 // A part's settings: "<part>.<key>" read with the getter of the type
@@ -79,6 +81,10 @@ protected:
     void buildParticles();
     // From "terminalCount", "terminalImage", "terminalBaseName".
     void buildTerminals();
+    // From "target1param" and "target1image".
+    std::unique_ptr<ImagePanel> makeImagePanel() const;
+    // From "textPanel1image", "textPanel1text" and "textPanel1param".
+    std::unique_ptr<TextPanel> makeTextPanel() const;
     // Prepares the scene and keeps its renderer.
     void prepare();
 

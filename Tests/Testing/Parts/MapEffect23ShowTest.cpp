@@ -36,16 +36,6 @@ class Map23Show : public PartShow {
 protected:
     explicit Map23Show(const char* part) : PartShow(part, {"toolkit", "maps23"}) {}
 
-    // The random source and the particles' clock start alike in every run
-    // (the process's first draw seeds from the clock: have it done).
-    bool playSeeded(const std::vector<float>& times)
-    {
-        randomUInt32();
-        seedMT(1);
-        ParticleMesh::lastUpdateTime = 0.0f;
-        return play(times);
-    }
-
     void expectPlaying(const std::vector<float>& times)
     {
         ASSERT_EQ(frames().size(), times.size());

@@ -16,28 +16,11 @@ namespace Vostrel {
 namespace PartTests {
 namespace {
 
-// One core and one content folder for the whole program: the caches keep
-// what they load for the run.
 class MapParts : public ::testing::Test {
 public:
     static void SetUpTestSuite()
     {
-        if (content)
-            return;
-        Win32Host::setDisplayModesForTesting({{640, 480, 60}}, {640, 480, 60});
-        Core::APICore::destroyInstance();
-        Core::DXCore::install();
-        Core::WindowParameters parameters;
-        parameters.width = 64;
-        parameters.height = 64;
-        ASSERT_NE(Core::createCore(parameters), nullptr);
-        content = new VostrelTest::TempDir;
-        for (const Content::ContentWriter& writer : Content::contentWriters())
-            for (const char* name : {"demo.props", "font", "toolkit", "models/quad", "maps"})
-                if (writer.name == name)
-                    writer.write(content->path);
-        ASSERT_EQ(chdir(content->path.c_str()), 0);
-        initPostProcessing();
+        content = &sharedPartContent({"demo.props", "font", "toolkit", "models/quad", "maps"});
     }
 
 protected:
@@ -48,9 +31,7 @@ protected:
         Properties::clear();
         Properties::load("demo.props");
         Properties::load(content->write("test.props", extra + "\n"));
-        randomUInt32();
-        seedMT(1);
-        ParticleMesh::lastUpdateTime = 0.0f;
+        seedParts();
     }
 
     static std::unique_ptr<DemoEffect> makePart(const std::string& name)

@@ -26,16 +26,6 @@ class MapShow : public PartShow {
 protected:
     explicit MapShow(const char* part) : PartShow(part, {"toolkit", "maps"}) {}
 
-    // The random source and the particles' clock start alike in every run
-    // (the process's first draw seeds from the clock: have it done).
-    bool playSeeded(const std::vector<float>& times)
-    {
-        randomUInt32();
-        seedMT(1);
-        ParticleMesh::lastUpdateTime = 0.0f;
-        return play(times);
-    }
-
     // Every frame lively and showing the map's colours (links, flows,
     // particles, sprites), each unlike the one before.
     void expectPlaying(const std::vector<float>& times)

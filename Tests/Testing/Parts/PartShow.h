@@ -18,6 +18,8 @@
 #include "Libs/Scene/LwScene.h"
 #include "Libs/Testing/Demo.h"
 #include "Libs/Testing/Properties.h"
+#include "Libs/Testing/Utils/Particles.h"
+#include "Libs/Math/Random.h"
 #include "Libs/Time/Syncronizer.h"
 #include "Platform/Win32/Host.h"
 #include "Tests/Support/HeadlessCore.h"
@@ -36,6 +38,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -150,6 +153,42 @@ private:
     size_t next = 0;
 };
 
+// The random source and the particles' clock start alike in every run (the
+// process's first draw seeds from the clock: have it done first).
+inline void seedParts()
+{
+    randomUInt32();
+    seedMT(1);
+    ParticleMesh::lastUpdateTime = 0.0f;
+}
+
+// Parts made by hand share one core and one content folder (the working
+// folder) for the whole test program: the caches keep what they load for
+// the run. Made by the first call; later calls return it.
+inline VostrelTest::TempDir& sharedPartContent(std::initializer_list<const char*> writers)
+{
+    static VostrelTest::TempDir* content = nullptr;
+    if (content)
+        return *content;
+    Win32Host::setDisplayModesForTesting({{640, 480, 60}}, {640, 480, 60});
+    Core::APICore::destroyInstance();
+    Core::DXCore::install();
+    Core::WindowParameters parameters;
+    parameters.width = 64;
+    parameters.height = 64;
+    if (!Core::createCore(parameters))
+        throw std::runtime_error("no render core");
+    content = new VostrelTest::TempDir;
+    for (const Content::ContentWriter& writer : Content::contentWriters())
+        for (const char* name : writers)
+            if (writer.name == name)
+                writer.write(content->path);
+    if (chdir(content->path.c_str()) != 0)
+        throw std::runtime_error("cannot enter " + content->path);
+    initPostProcessing();
+    return *content;
+}
+
 // One part's show in a generated content folder (the working folder while
 // the fixture lives).
 class PartShow : public ::testing::Test {
@@ -186,6 +225,13 @@ protected:
         if (previous && chdir(previous) != 0)
             ADD_FAILURE() << "cannot go back to " << previous;
         std::free(previous);
+    }
+
+    // play, with the random source and the particles' clock seeded.
+    bool playSeeded(const std::vector<float>& times)
+    {
+        seedParts();
+        return play(times);
     }
 
     // Appends property lines to the generated "demo.props".
