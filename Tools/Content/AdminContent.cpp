@@ -98,7 +98,7 @@ Vec3 sunsetSky(const Vec3& direction)
     const Vec3 sunColour(1.0f, 0.72f, 0.42f);
     if (height < 0) {
         // The sea: the horizon's glow fading into the deep, the sun's path
-        // broken into glints.
+        // running down from under it.
         const float depth = -height;
         Vec3 sea = mix(Vec3(0.02f, 0.03f, 0.07f), horizon * 0.4f, std::exp(-depth / 0.05f));
         const float path = std::exp(-(1 - facing) * 300.0f) * std::exp(-depth / 0.2f);
