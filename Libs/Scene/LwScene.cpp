@@ -283,8 +283,9 @@ void LwScene::linkTransformToCamera(const std::string& name, const std::string& 
 
 void LwScene::linkTransformByChannels(const std::string& name, const std::string& targetName)
 {
-    SceneObject* target = requireMesh(targetName, "linkTransformByChannels", "target mesh")->object;
-    requireMesh(name, "linkTransformByChannels", "mesh")->object->shareChannels(target);
+    // Reported as linkTransform: to the user it is the same link, by another means.
+    SceneObject* target = requireMesh(targetName, "linkTransform", "target mesh")->object;
+    requireMesh(name, "linkTransform", "mesh")->object->shareChannels(target);
 }
 
 void LwScene::setVisible(const std::string& name, bool visible)

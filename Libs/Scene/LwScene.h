@@ -94,7 +94,7 @@ std::unique_ptr<Mesh::ModifiableMesh> freezeMesh(std::unique_ptr<Mesh::Modifiabl
 // A loaded scene made drawable: a record per mesh, light and camera object,
 // held by its renderer and edited by object name. Owns its renderer and
 // records (and its scene when made by create); materials and passes are not
-// owned.
+// owned, save what a helper hands to keep.
 class LwScene {
 public:
     // Builds the records at once; the scene must outlive this. callback may be null.
@@ -153,10 +153,17 @@ public:
     // refused.
     void prepare();
 
+    // Keeps what a helper made for the records to point at (materials,
+    // shaders, textures, matrices) until the scene itself is gone, however
+    // long the helper's caller keeps the helper.
+    void keep(std::shared_ptr<const void> owned) { kept.push_back(std::move(owned)); }
+
 private:
     void buildFromScene(Scene* source, MeshLoadingCallback* callback);
     SceneMesh* requireMesh(const std::string& name, const char* operation, const char* what) const;
 
+    // First, so it goes last: the records and objects point into it.
+    std::vector<std::shared_ptr<const void>> kept;
     std::unique_ptr<Scene> ownedScene;
     std::unique_ptr<SceneRenderer> renderer;
     Scene* scene;

@@ -174,7 +174,7 @@ void MapEffect2::setTime(float seconds, int)
 void MapEffect2::render(RenderTexture& target)
 {
     MapFrameTargets targets;
-    RenderTexture* image = targets.acquire();
+    RenderTexture* image = targets.acquireCleared();
     scene->getImagePanel().renderTexture(*image);
     RenderTexture* text = targets.acquire();
     scene->getTextPanel().renderTexture(*text);

@@ -108,15 +108,23 @@ void MusicSyncronizer::readMusicFile()
         VOSTREL_THROW_AT_LINE(191, "Unable to read audio file " << fileName << " completely.");
 }
 
+// The library's text is the whole message; which file it was about goes on a
+// context line of its own, as the readers report theirs.
 void MusicSyncronizer::openStream(float volume)
 {
-    const unsigned int mode = FSOUND_NORMAL | FSOUND_LOADMEMORY | FSOUND_MPEGACCURATE;
-    stream = VOSTREL_FMOD(fmod, FSOUND_Stream_Open)(musicData.data(), mode, 0, static_cast<int>(musicData.size()));
-    if (!stream)
-        VOSTREL_THROW_AT_LINE(202, fmodErrorString(VOSTREL_FMOD(fmod, FSOUND_GetError)()) << ": " << fileName);
-    channel = VOSTREL_FMOD(fmod, FSOUND_Stream_PlayEx)(FSOUND_FREE, stream, nullptr, true);
-    if (channel == -1)
-        VOSTREL_THROW_AT_LINE(207, fmodErrorString(VOSTREL_FMOD(fmod, FSOUND_GetError)()) << ": " << fileName);
+    try {
+        const unsigned int mode = FSOUND_NORMAL | FSOUND_LOADMEMORY | FSOUND_MPEGACCURATE;
+        stream =
+            VOSTREL_FMOD(fmod, FSOUND_Stream_Open)(musicData.data(), mode, 0, static_cast<int>(musicData.size()));
+        if (!stream)
+            VOSTREL_THROW_AT_LINE(202, fmodErrorString(VOSTREL_FMOD(fmod, FSOUND_GetError)()));
+        channel = VOSTREL_FMOD(fmod, FSOUND_Stream_PlayEx)(FSOUND_FREE, stream, nullptr, true);
+        if (channel == -1)
+            VOSTREL_THROW_AT_LINE(207, fmodErrorString(VOSTREL_FMOD(fmod, FSOUND_GetError)()));
+    } catch (Exception&) {
+        std::cerr << "In " << "MusicSyncronizer::MusicSyncronizer(" << fileName << ")" << std::endl;
+        throw;
+    }
     frequency = static_cast<float>(VOSTREL_FMOD(fmod, FSOUND_GetFrequency)(channel));
     VOSTREL_FMOD(fmod, FSOUND_SetPan)(channel, FSOUND_STEREOPAN);
     lengthMs = static_cast<float>(VOSTREL_FMOD(fmod, FSOUND_Stream_GetLengthMs)(stream));

@@ -43,12 +43,14 @@ TEST(MusicOnStandIn, UndecodableMusicNamesTheLibrarysTextAndTheFile)
     Fmod3::registerModule();
     VostrelTest::TempDir folder;
     const std::string file = folder.write("notes.txt", "these are not notes");
+    testing::internal::CaptureStderr();
     try {
         Vostrel::MusicSyncronizer clock(60.0f, 0.0f, 10.0f, file, 1.0f);
         ADD_FAILURE() << "opened";
     } catch (const Vostrel::Exception& e) {
-        EXPECT_EQ(e.report(), "Libs\\Time\\MusicSyncronizer(202): Unknown file format: " + file);
+        EXPECT_EQ(e.report(), "Libs\\Time\\MusicSyncronizer(202): Unknown file format");
     }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "In MusicSyncronizer::MusicSyncronizer(" + file + ")\n");
     EXPECT_EQ(Vostrel::fmodInstance(), nullptr);
 }
 

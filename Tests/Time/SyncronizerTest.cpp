@@ -44,13 +44,16 @@ protected:
         return clock;
     }
     // The exception a music clock's construction throws, as file(line): text.
+    // The context lines written on the way out, then the report.
     std::string failure(float bpm, const std::string& file)
     {
+        testing::internal::CaptureStderr();
         try {
             MusicSyncronizer clock(bpm, 0.0f, 10.0f, file, 1.0f);
         } catch (const Vostrel::Exception& e) {
-            return e.report();
+            return testing::internal::GetCapturedStderr() + e.report();
         }
+        testing::internal::GetCapturedStderr();
         return "no failure";
     }
 
@@ -221,8 +224,12 @@ TEST_F(Clocks, FailuresReportAtTheirLinesAndLeaveNothingLoaded)
          "Libs\\Time\\MusicSyncronizer(184): Cannot find " + folder.file("missing.ogg") + "."},
         {"", 60.0f, folder.path,
          "Libs\\Time\\MusicSyncronizer(191): Unable to read audio file " + folder.path + " completely."},
-        {"open", 60.0f, music, "Libs\\Time\\MusicSyncronizer(202): Unknown file format: " + music},
-        {"channel", 60.0f, music, "Libs\\Time\\MusicSyncronizer(207): Failed to allocate a new channel: " + music},
+        // The library's text alone; the file on a context line of its own.
+        {"open", 60.0f, music,
+         "In MusicSyncronizer::MusicSyncronizer(" + music + ")\nLibs\\Time\\MusicSyncronizer(202): Unknown file format"},
+        {"channel", 60.0f, music,
+         "In MusicSyncronizer::MusicSyncronizer(" + music +
+             ")\nLibs\\Time\\MusicSyncronizer(207): Failed to allocate a new channel"},
         {"3.72", 60.0f, music, "Libs\\Time\\MusicSyncronizer(132): fatal: FMOD version too old, get at least 3.73"},
         {"init", 60.0f, music, "Libs\\Time\\MusicSyncronizer(142): Error initializing output device."},
         {"missing", 60.0f, music, "Libs\\Time\\MusicSyncronizer(112): FMOD library 'fmod.dll' not found."},

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -30,41 +31,105 @@ void writeText(const std::string& path, const std::string& text)
         VOSTREL_THROW("Cannot write " << path);
 }
 
-// Six square faces stacked top to bottom: an evening sky over a dark sea,
-// the sun low on two of the side faces. Face order +x, -x, +y, -y, +z, -z.
+// The direction through a point (s, t) in -1..1 of a cube face, faces in
+// the order +x, -x, +y, -y, +z, -z, s along a row, t down the rows: the
+// face layout Direct3D and OpenGL share.
+Vec3 cubeDirection(int face, float s, float t)
+{
+    switch (face) {
+    case 0: return Vec3(1, -t, -s);
+    case 1: return Vec3(-1, -t, s);
+    case 2: return Vec3(s, 1, t);
+    case 3: return Vec3(s, -1, -t);
+    case 4: return Vec3(s, -t, 1);
+    default: return Vec3(-s, -t, -1);
+    }
+}
+
+float smooth(float low, float high, float x)
+{
+    const float k = std::clamp((x - low) / (high - low), 0.0f, 1.0f);
+    return k * k * (3 - 2 * k);
+}
+
+Vec3 mix(const Vec3& a, const Vec3& b, float k) { return a * (1 - k) + b * k; }
+
+// Value noise in 0..1 on an integer lattice, smoothly interpolated.
+float lattice(int x, int y)
+{
+    uint32_t h = static_cast<uint32_t>(x) * 374761393u + static_cast<uint32_t>(y) * 668265263u;
+    h = (h ^ (h >> 13)) * 1274126177u;
+    return static_cast<float>((h ^ (h >> 16)) & 0xffffu) / 65535.0f;
+}
+
+float valueNoise(float x, float y)
+{
+    const float fx = std::floor(x), fy = std::floor(y);
+    const int ix = static_cast<int>(fx), iy = static_cast<int>(fy);
+    const float u = smooth(0, 1, x - fx), v = smooth(0, 1, y - fy);
+    const float top = lattice(ix, iy) * (1 - u) + lattice(ix + 1, iy) * u;
+    const float bottom = lattice(ix, iy + 1) * (1 - u) + lattice(ix + 1, iy + 1) * u;
+    return top * (1 - v) + bottom * v;
+}
+
+float clouds(float x, float y)
+{
+    float sum = 0, weight = 0.5f;
+    for (int octave = 0; octave < 4; ++octave, x *= 2.1f, y *= 2.1f, weight *= 0.5f)
+        sum += weight * valueNoise(x, y);
+    return sum / 0.9375f;
+}
+
+// The evening sky in a direction: a dark blue zenith over a warm horizon
+// that glows most under the low sun, faint streaks of cloud lit from below,
+// and a dark sea with the sun's path on it. The sun stands low behind the
+// camera, where the columns' and beams' front faces mirror it.
+Vec3 sunsetSky(const Vec3& direction)
+{
+    const Vec3 d = normalize(direction);
+    const Vec3 sun = normalize(Vec3(-0.3f, 0.06f, -1.0f));
+    const float height = d[1];
+    const float flat = std::sqrt(d[0] * d[0] + d[2] * d[2]) + 1e-6f;
+    const float sunFlat = std::sqrt(sun[0] * sun[0] + sun[2] * sun[2]);
+    const float facing = (d[0] * sun[0] + d[2] * sun[2]) / (flat * sunFlat);
+    const float warmth = std::pow(0.5f + 0.5f * facing, 2.0f);
+    const Vec3 horizon = mix(Vec3(0.35f, 0.17f, 0.28f), Vec3(0.9f, 0.58f, 0.28f), warmth);
+    const float angle = std::acos(std::clamp(dot(d, sun), -1.0f, 1.0f));
+    const Vec3 sunColour(1.0f, 0.72f, 0.42f);
+    if (height < 0) {
+        // The sea: the horizon's glow fading into the deep, the sun's path
+        // running down from under it.
+        const float depth = -height;
+        Vec3 sea = mix(Vec3(0.02f, 0.03f, 0.07f), horizon * 0.4f, std::exp(-depth / 0.05f));
+        const float path = std::exp(-(1 - facing) * 300.0f) * std::exp(-depth / 0.2f);
+        return sea + sunColour * (0.4f * path);
+    }
+    const float band = std::exp(-height / 0.28f);
+    Vec3 sky = mix(mix(Vec3(0.07f, 0.11f, 0.3f), Vec3(0.01f, 0.025f, 0.1f), smooth(0.15f, 0.9f, height)), horizon,
+                   band);
+    // Clouds on a plane above: streaks along x, faint, gone towards the
+    // horizon and right overhead.
+    const float px = d[0] / (height + 0.1f), pz = d[2] / (height + 0.1f);
+    const float cover = smooth(0.52f, 0.8f, clouds(px * 0.9f + 7.0f, pz * 3.2f + 3.0f)) *
+                        smooth(0.02f, 0.12f, height) * (1 - smooth(0.85f, 1.0f, height));
+    const Vec3 lit = mix(Vec3(0.26f, 0.17f, 0.3f), Vec3(0.95f, 0.55f, 0.35f), warmth * (1 - smooth(0.1f, 0.6f, height)));
+    sky = mix(sky, lit, 0.5f * cover);
+    const float glow = 0.45f * std::exp(-angle * angle / 0.03f) + 0.15f * std::exp(-angle / 0.4f);
+    sky = sky + sunColour * glow;
+    const float disc = 1 - smooth(0.035f, 0.045f, angle);
+    return mix(sky, Vec3(1.0f, 0.95f, 0.82f), disc);
+}
+
+// Six square faces stacked top to bottom, each texel the sky in the
+// direction through its centre, so the faces meet without seams.
 RgbaImage sunsetStrip(int size)
 {
     RgbaImage strip(size, 6 * size);
     for (int face = 0; face < 6; ++face)
         for (int y = 0; y < size; ++y)
             for (int x = 0; x < size; ++x) {
-                const float u = (x + 0.5f) / size * 2 - 1, v = (y + 0.5f) / size * 2 - 1;
-                // Height above the horizon: v runs down on the side faces.
-                float h = -v;
-                if (face == 2)
-                    h = 1.0f - 0.3f * std::sqrt(u * u + v * v);
-                else if (face == 3)
-                    h = -1.0f;
-                float r, g, b;
-                if (h >= 0) {
-                    const float k = std::min(h * 1.4f, 1.0f);
-                    r = 1.0f - 0.7f * k;
-                    g = 0.5f - 0.3f * k;
-                    b = 0.25f + 0.25f * k;
-                } else {
-                    const float k = std::min(-h * 2.0f, 1.0f);
-                    r = 0.5f * (1 - k) + 0.08f * k;
-                    g = 0.25f * (1 - k) + 0.1f * k;
-                    b = 0.2f * (1 - k) + 0.25f * k;
-                }
-                if (face == 0 || face == 4) {
-                    const float d = std::sqrt(u * u + (v - 0.15f) * (v - 0.15f));
-                    const float sun = std::exp(-d * d * 40.0f);
-                    r = std::min(1.0f, r + sun);
-                    g = std::min(1.0f, g + 0.85f * sun);
-                    b = std::min(1.0f, b + 0.5f * sun);
-                }
-                strip.set(x, face * size + y, r, g, b);
+                const Vec3 c = sunsetSky(cubeDirection(face, (x + 0.5f) / size * 2 - 1, (y + 0.5f) / size * 2 - 1));
+                strip.set(x, face * size + y, c[0], c[1], c[2]);
             }
     return strip;
 }

@@ -2,6 +2,7 @@
 // window. Block letters with a glow on a dark blue ground; the band where
 // the progress bar runs (a fiftieth of the height around 90 % down) is kept
 // near black so the blue bar reads against it.
+#include "Tools/Content/BlockLetters.h"
 #include "Tools/Content/ContentWriter.h"
 #include "Tools/Content/PngWriter.h"
 
@@ -17,51 +18,6 @@ namespace {
 
 const int titleSize = 512;
 
-// 5 x 7 block glyphs, one string per row.
-struct Glyph {
-    char letter;
-    const char* rows[7];
-};
-
-const Glyph glyphs[] = {
-    {'V', {"X...X", "X...X", "X...X", "X...X", "X...X", ".X.X.", "..X.."}},
-    {'O', {".XXX.", "X...X", "X...X", "X...X", "X...X", "X...X", ".XXX."}},
-    {'S', {".XXXX", "X....", "X....", ".XXX.", "....X", "....X", "XXXX."}},
-    {'T', {"XXXXX", "..X..", "..X..", "..X..", "..X..", "..X..", "..X.."}},
-    {'R', {"XXXX.", "X...X", "X...X", "XXXX.", "X.X..", "X..X.", "X...X"}},
-    {'E', {"XXXXX", "X....", "X....", "XXXX.", "X....", "X....", "XXXXX"}},
-    {'L', {"X....", "X....", "X....", "X....", "X....", "X....", "XXXXX"}},
-};
-
-struct Box {
-    float x0, y0, x1, y1;
-};
-
-// The lit cells of a word, cellSize pixels each, from (left, top).
-std::vector<Box> letterCells(const char* word, float left, float top, float cellSize)
-{
-    std::vector<Box> cells;
-    for (int i = 0; word[i]; ++i) {
-        const Glyph* glyph = std::find_if(std::begin(glyphs), std::end(glyphs),
-                                          [&](const Glyph& g) { return g.letter == word[i]; });
-        for (int row = 0; row < 7; ++row)
-            for (int column = 0; column < 5; ++column)
-                if (glyph->rows[row][column] == 'X') {
-                    const float x = left + (i * 6 + column) * cellSize;
-                    const float y = top + row * cellSize;
-                    cells.push_back({x + 1.0f, y + 1.0f, x + cellSize - 1.0f, y + cellSize - 1.0f});
-                }
-    }
-    return cells;
-}
-
-float distanceToBox(float x, float y, const Box& box)
-{
-    const float dx = std::max({box.x0 - x, 0.0f, x - box.x1});
-    const float dy = std::max({box.y0 - y, 0.0f, y - box.y1});
-    return std::sqrt(dx * dx + dy * dy);
-}
-
 uint8_t toByte(float value)
 {
     return static_cast<uint8_t>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255.0f));
@@ -72,7 +28,7 @@ std::vector<uint8_t> titlePixels()
     const float cell = 10.0f;
     const char* word = "VOSTREL";
     const float wordWidth = (7 * 6 - 1) * cell;
-    const std::vector<Box> cells = letterCells(word, (titleSize - wordWidth) / 2, 165.0f, cell);
+    const std::vector<CellBox> cells = letterCells(word, (titleSize - wordWidth) / 2, 165.0f, cell);
     const float ruleY = 262.0f;
     const float ruleLeft = (titleSize - wordWidth) / 2;
     const float ruleRight = ruleLeft + wordWidth;
@@ -91,8 +47,8 @@ std::vector<uint8_t> titlePixels()
                 b += 0.06f;
             }
             float nearest = 1e9f;
-            for (const Box& box : cells)
-                nearest = std::min(nearest, distanceToBox(px, py, box));
+            for (const CellBox& box : cells)
+                nearest = std::min(nearest, distanceToCell(px, py, box));
             const float core = std::clamp(1.5f - nearest, 0.0f, 1.0f);
             const float glow = 0.55f * std::exp(-nearest / 10.0f);
             float rule = 0.0f;

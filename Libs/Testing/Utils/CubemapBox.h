@@ -8,26 +8,24 @@
 namespace Vostrel {
 
 class LwScene;
-class ShaderContext;
-class BasicSceneMaterial;
 namespace Core {
 class Texture;
 }
 
 // A large box around the camera: six copies of one square face model
 // ("BBox1" ... "BBox6"), turned to each side, sampling one cube texture.
+// The scene keeps the texture, shader, material and face matrices its
+// objects use for its whole life; the box is only a handle to them.
 class CubemapBox {
 public:
     CubemapBox(LwScene& scene, const std::string& imageFile);
     ~CubemapBox();
-    const Matrix4& getFaceTransform(int face) const { return faces[face]; }
-    Core::Texture* getTexture() const { return cube.get(); }
+    const Matrix4& getFaceTransform(int face) const;
+    Core::Texture* getTexture() const;
 
 private:
-    std::unique_ptr<Core::Texture> cube;
-    std::unique_ptr<ShaderContext> shader;
-    std::unique_ptr<BasicSceneMaterial> material;
-    Matrix4 faces[6];
+    struct Parts;
+    std::shared_ptr<const Parts> parts;
 };
 
 std::unique_ptr<CubemapBox> addCubemapBox(LwScene& scene, const std::string& imageFile);

@@ -192,11 +192,12 @@ LinkFile::LinkFile(const std::string& fileName) : fileName(fileName)
         } else if (kind == "D") {
             dirs.push_back(readNumbers<int>(line));
         } else if (kind == "T") {
-            std::vector<float> values = readNumbers<float>(line);
-            if (values.size() != 1 || !std::isfinite(values[0]))
+            // The first number is the term; anything after it is not read.
+            float term;
+            if (!(line >> term) || !std::isfinite(term))
                 TOOLKIT_THROW("Link file '" << fileName << "' line " << lineNumber
-                                            << ": a time term must be one finite number");
-            timeTerms.push_back(values[0]);
+                                            << ": a time term must be a finite number");
+            timeTerms.push_back(term);
         } else if (kind == "C") {
             std::vector<float> values = readNumbers<float>(line);
             if (values.size() < 4 || !std::isfinite(values[0]) || !std::isfinite(values[1]) ||

@@ -14,6 +14,7 @@
 #include "Libs/Scene/Scene.h"
 #include "Libs/Scene/SceneRenderer.h"
 #include "Libs/Testing/Utils/ToolkitAssert.h"
+#include "Libs/Testing/Utils/Utils.h"
 
 #include <cmath>
 #include <cstring>
@@ -24,11 +25,6 @@ namespace {
 
 constexpr Core::StreamUsage dynamicUsage = 3;
 constexpr Core::StreamUsage staticUsage = 4;
-
-float unitRandom()
-{
-    return static_cast<float>(randomUInt32() * (1.0 / 4294967296.0));
-}
 
 // The 8 x 8 atlas cell of (stream frame + animationFrame), looked up at the
 // corner's coordinates.

@@ -5,6 +5,7 @@
 #include "Libs/Mesh/MeshTopology.h"
 #include "Libs/Mesh/ModifiableMesh.h"
 #include "Libs/Testing/Utils/ToolkitAssert.h"
+#include "Libs/Testing/Utils/Utils.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,11 +19,6 @@ constexpr float pi = 3.14159265358979f;
 constexpr Core::StreamUsage staticUsage = 4;
 
 // A 32-bit word of the program-wide generator as a value in [0, 1).
-float unitRandom()
-{
-    return static_cast<float>(randomUInt32() * (1.0 / 4294967296.0));
-}
-
 int floorMod(int value, int n)
 {
     int r = value % n;

@@ -2,14 +2,29 @@
 
 #include "Libs/Image/Image.h"
 #include "Libs/Math/Envelope.h"
+#include "Libs/Math/Random.h"
 #include "Libs/Testing/Utils/ToolkitAssert.h"
 #include "Platform/Runtime/Runtime.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
 namespace Vostrel {
+
+float unitRandom(uint32_t word)
+{
+    // The top 128 words round to 1.0f; callers scale and truncate, so they
+    // must stay below it.
+    return std::min(static_cast<float>(word * (1.0 / 4294967296.0)), std::nextafter(1.0f, 0.0f));
+}
+
+float unitRandom()
+{
+    return unitRandom(randomUInt32());
+}
 
 void parseHtmlColor(Vec4& out, const std::string& htmlColorCode, float alpha)
 {

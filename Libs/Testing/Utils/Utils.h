@@ -14,6 +14,12 @@ namespace Core {
 class Texture;
 }
 
+// A 32-bit word w as a value in [0, 1): w * 2^-32 as a float, except that
+// the largest words, which that rounds up to 1.0, give the float just below.
+float unitRandom(uint32_t word);
+// The next word of the program-wide generator as a value in [0, 1).
+float unitRandom();
+
 // "#rrggbb" to (r, g, b, alpha), each channel over 255.
 void parseHtmlColor(Vec4& out, const std::string& htmlColorCode, float alpha);
 

@@ -75,6 +75,23 @@ TEST_F(Map23Parts, CopiesFadeFromTheirOwnTimeOnTheirGrid)
     }
 }
 
+// As for the other map parts: the turned image panel's corners and every
+// other pooled target the frame draws into show nothing of earlier frames.
+TEST_F(Map23Parts, FramesLeaveNoEarlierPixelsInPooledTargets)
+{
+    MapEffect2 morphing;
+    MapEffect3 walls;
+    for (DemoEffect* part : std::initializer_list<DemoEffect*>{&morphing, &walls}) {
+        part->init();
+        expectNoStalePooledPixels(
+            [&](RenderTexture& target) {
+                part->setTime(1.45f, 0);
+                part->render(target);
+            },
+            part == &morphing ? "MapEffect2" : "MapEffect3");
+    }
+}
+
 TEST_F(Map23Parts, EndomorphCallbackTakesOnlyTheSphereCube)
 {
     const struct {

@@ -150,6 +150,23 @@ TEST_F(MapParts, InitMakesTheTargetsItsFramesBorrow)
     }
 }
 
+// The image panel turns its picture, leaving the target's corners: they
+// must not show what the pool's target held before.
+TEST_F(MapParts, FramesLeaveNoEarlierPixelsInPooledTargets)
+{
+    const struct {
+        const char* name;
+        int variant;
+    } parts[] = {{"MapEffect1", 0}, {"MapEffect4", 0}, {"MapEffect5", 0}, {"MapEffect5", 1}};
+    for (const auto& p : parts) {
+        settings();
+        std::unique_ptr<DemoEffect> part = makePart(p.name);
+        part->init();
+        expectNoStalePooledPixels([&](RenderTexture& target) { render(*part, 1.45f, p.variant, target); },
+                                  std::string(p.name) + " variant " + std::to_string(p.variant));
+    }
+}
+
 // "useBloom" is read on a part's first frame and kept; a second part reads
 // it anew.
 TEST_F(MapParts, EachPartKeepsTheBloomSettingOfItsFirstFrame)

@@ -322,6 +322,49 @@ inline void expectNoTargetsMade(const std::function<void()>& frames)
     EXPECT_EQ(RenderTargetPool::getFreeCount(), free);
 }
 
+// Every free pooled 512 x 512 8-bit target filled with red, one frame drawn
+// into a held target, then those targets read back: a target the frame used
+// (no longer wholly red) must keep no red, else an earlier frame's pixels
+// show around its picture.
+inline void expectNoStalePooledPixels(const std::function<void(RenderTexture&)>& frame, const std::string& what)
+{
+    constexpr uint32_t red = 0xFFFF0000u;
+    auto isMapTarget = [](const RenderTexture* entry) {
+        return entry->width == 512 && entry->height == 512 &&
+               entry->texture->getParameters().format == Core::FORMAT_A8R8G8B8;
+    };
+    // Takes every free entry of the size (the last one taken is new).
+    auto takeFree = [] {
+        std::vector<RenderTexture*> taken;
+        for (int free = -1; free != RenderTargetPool::getFreeCount();) {
+            free = RenderTargetPool::getFreeCount();
+            taken.push_back(RenderTargetPool::acquire(512, 512, Core::FORMAT_A8R8G8B8));
+        }
+        return taken;
+    };
+    RenderTexture* output = RenderTargetPool::acquire(512, 512, Core::FORMAT_A8R8G8B8);
+    for (RenderTexture* entry : takeFree()) {
+        if (isMapTarget(entry))
+            clearTarget(entry, Vec4(1.0f, 0.0f, 0.0f, 1.0f));
+        RenderTargetPool::release(entry);
+    }
+    frame(*output);
+    int used = 0;
+    for (RenderTexture* entry : takeFree()) {
+        if (isMapTarget(entry)) {
+            const std::vector<uint32_t> pixels = TestSupport::readTargetTexture(*entry->texture);
+            const auto left = std::count(pixels.begin(), pixels.end(), red);
+            if (left != static_cast<long>(pixels.size())) {
+                ++used;
+                EXPECT_EQ(left, 0) << what << ": a pooled target keeps red pixels of an earlier frame";
+            }
+        }
+        RenderTargetPool::release(entry);
+    }
+    RenderTargetPool::release(output);
+    EXPECT_GT(used, 0) << what << " used no pooled target";
+}
+
 // A frame of a playing part: neither black nor burnt out.
 inline void expectLively(const Frame& frame, const std::string& what)
 {

@@ -242,7 +242,7 @@ TEST_F(ToolkitScene, LinkFilesAreCheckedLineByLine)
         {"# only comments\n", ""},
         {"L 3 4 5\nD 1 1 1\nT 0\nC 1 1 1 1\nL 7\nD 1\nT 0.5\nC 1 0 0 1\n", ""},
         {"L\nD\nT 0\nC 1 1 1 1\n", "line 1: a link without markers"},
-        {"L 1\nD 1\nT x\nC 1 1 1 1\n", "line 3: a time term must be one finite number"},
+        {"L 1\nD 1\nT x\nC 1 1 1 1\n", "line 3: a time term must be a finite number"},
         {"L 1\nD 1\nT inf\nC 1 1 1 1\n", "line 3"},
         {"L 1\nD 1\nT 0\nC 1 1 1\n", "line 4: a colour needs four finite numbers"},
         {"L 1\nT 0\nC 1 1 1 1\n", "dirs.size() == size does not hold."},
@@ -257,6 +257,9 @@ TEST_F(ToolkitScene, LinkFilesAreCheckedLineByLine)
         else
             EXPECT_NE(message.find(c.needle), std::string::npos) << message;
     }
+    // A time record is its first number; what follows it is not read.
+    LinkFile terms(content->write("terms.links", "L 1\nD 1\nT 0.5 0.7\nC 1 1 1 1\nL 2\nD 1\nT 0.25 x\nC 1 1 1 1\n"));
+    EXPECT_EQ(terms.timeTerms, (std::vector<float>{0.5f, 0.25f}));
     EXPECT_EQ(messageOf([&] { LinkFile file(content->file("none.links")); }),
               "Cannot load link file '" + content->file("none.links") + "'");
     // 1023 characters make a whole line, with or without its line end; 1024 do not.
@@ -498,12 +501,15 @@ TEST_F(ToolkitScene, FogValues)
 
 TEST_F(ToolkitScene, SkyBoxFacesCloseTheBoxAt500)
 {
-    std::unique_ptr<CubemapBox> box = addCubemapBox(*scene, "data/Textures/cubestrip.png");
+    // The caller may drop the box at once: the scene keeps what it drew with.
+    addCubemapBox(*scene, "data/Textures/cubestrip.png");
     // Face centres on the six axis directions, 500 units out; corners on the box's corners.
     std::set<std::pair<int, int>> directions;
     for (int i = 0; i < 6; ++i) {
-        const Vec4 centre = box->getFaceTransform(i) * Vec4(0, 0, 0, 1);
-        const Vec4 corner = box->getFaceTransform(i) * Vec4(1, 1, 0, 1);
+        const Matrix4* face = scene->findMesh("BBox" + std::to_string(i + 1))->object->getExternalTransform();
+        ASSERT_NE(face, nullptr);
+        const Vec4 centre = *face * Vec4(0, 0, 0, 1);
+        const Vec4 corner = *face * Vec4(1, 1, 0, 1);
         for (int k = 0; k < 3; ++k)
             if (std::fabs(centre[k]) > 1.0f) {
                 EXPECT_NEAR(std::fabs(centre[k]), 500.0f, 1e-2f) << "face " << i + 1;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 namespace Vostrel {
@@ -45,6 +46,22 @@ TEST(ParseHtmlColor, ReadsHexPairsAndRefusesOtherCodes)
     };
     for (const Case& c : cases)
         EXPECT_EQ(failureOf([&] { parseHtmlColor(colour, c.code, 1.0f); }), c.failure) << c.code;
+}
+
+// The largest words would round up to 1.0f, and a particle would pick frame
+// 64 of an 8 x 8 atlas.
+TEST(UnitRandom, StaysBelowOneForTheLargestWords)
+{
+    const float belowOne = std::nextafter(1.0f, 0.0f);
+    const struct {
+        uint32_t word;
+        float value;
+    } cases[] = {{0u, 0.0f}, {1u, 0x1p-32f}, {0x80000000u, 0.5f}, {0xFFFFFF7Fu, belowOne},
+                 {0xFFFFFF80u, belowOne}, {0xFFFFFFFEu, belowOne}, {0xFFFFFFFFu, belowOne}};
+    for (const auto& c : cases)
+        EXPECT_EQ(unitRandom(c.word), c.value) << std::hex << c.word;
+    for (uint32_t word = 0xFFFFFF00u; word != 0; ++word)
+        ASSERT_EQ(std::trunc(64.0f * unitRandom(word)), 63.0f) << std::hex << word;
 }
 
 TEST(EnvelopeFromDigits, PulsesRepeatOneStepPerDigit)

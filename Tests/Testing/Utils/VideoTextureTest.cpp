@@ -1,5 +1,6 @@
 #include "Libs/Core/Texture.h"
 #include "Libs/Testing/Utils/VideoTexture.h"
+#include "Tests/Support/FfmpegFrames.h"
 #include "Tests/Support/HeadlessCore.h"
 #include "Tests/Support/TempDir.h"
 #include "Tools/Content/VideoContent.h"
@@ -15,20 +16,6 @@ namespace {
 constexpr int width = 64;
 constexpr int height = 48;
 constexpr int frameCount = 10;
-
-// ffmpeg's own decode of a stream, as RGB frames.
-std::vector<std::vector<unsigned char>> ffmpegFrames(const std::string& path)
-{
-    std::string command = "ffmpeg -nostdin -loglevel error -i '" + path + "' -vsync 0 -f rawvideo -pix_fmt rgb24 -";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::vector<std::vector<unsigned char>> frames;
-    std::vector<unsigned char> frame(width * height * 3);
-    while (pipe && std::fread(frame.data(), 1, frame.size(), pipe) == frame.size())
-        frames.push_back(frame);
-    if (pipe)
-        pclose(pipe);
-    return frames;
-}
 
 class VideoTextureTest : public TestSupport::HeadlessCoreTest {
 protected:
@@ -56,7 +43,7 @@ TEST_F(VideoTextureTest, EachUpdateShowsTheNextFrameThenHoldsTheLast)
 {
     const std::string base = dir.file("clip");
     Content::writeFlatColourVideo(base + ".mpg", width, height, frameCount);
-    const auto reference = ffmpegFrames(base + ".mpg");
+    const auto reference = VostrelTest::ffmpegRgbFrames(base + ".mpg", width, height);
     ASSERT_EQ(reference.size(), static_cast<size_t>(frameCount));
 
     VideoTexture video(base, width, height);
