@@ -75,6 +75,15 @@ function(vostrel_test name)
   file(WRITE ${environment_script}
     "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT \"${VOSTREL_TEST_ENV}\")\nendif()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${environment_script})
+  # The program once more, whole in one process: ctest's process per test
+  # never shows what one test leaves behind for the next (a cache holding
+  # the objects of a core that is gone). The plain build only, for time.
+  if(NOT VOSTREL_SANITIZE)
+    set(labels whole ${ARG_LABELS})
+    add_test(NAME whole.${name} COMMAND ${name})
+    set_tests_properties(whole.${name} PROPERTIES
+      ENVIRONMENT "${VOSTREL_TEST_ENV}" WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} LABELS "${labels}")
+  endif()
 endfunction()
 
 # vostrel_fuzzer(NAME SOURCE file LIBS ... CORPUS dir [RUNS n])

@@ -3,12 +3,21 @@
 #include "Libs/Common/Exception.h"
 #include "Libs/Core/StateBlocks.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace Vostrel {
 namespace Core {
 
 namespace {
 APICore* instance = nullptr;
 APICore::Factory implementation = nullptr;
+
+std::vector<void (*)()>& releasers()
+{
+    static std::vector<void (*)()> registered;
+    return registered;
+}
 
 APICore* build(const WindowParameters* parameters, RenderWindow** mainWindow)
 {
@@ -86,6 +95,12 @@ RenderWindow* APICore::createInstance(const WindowParameters& parameters)
 
 void APICore::destroyInstance()
 {
+    if (!instance)
+        return;
+    // A copy: a cache may register another while it empties.
+    const std::vector<void (*)()> caches = releasers();
+    for (auto release = caches.rbegin(); release != caches.rend(); ++release)
+        (*release)();
     // Cleared first: what the core frees on its way down finds no record to
     // update.
     APICore* core = instance;
@@ -103,6 +118,13 @@ void APICore::installInstance(APICore* core)
     if (instance)
         VOSTREL_THROW("APICore::installInstance(): an instance exists already");
     instance = core;
+}
+
+void APICore::releaseWithInstance(void (*release)())
+{
+    std::vector<void (*)()>& caches = releasers();
+    if (std::find(caches.begin(), caches.end(), release) == caches.end())
+        caches.push_back(release);
 }
 
 void APICore::objectDestroyed(const void* object)

@@ -139,6 +139,14 @@ public:
     // cores this way). Throws when there is one already.
     static void installInstance(APICore* core);
 
+    // Process-wide caches of objects made through the instance (the shared
+    // blitter quad and shaders, pooled targets, textures and meshes by file
+    // name) register how to empty themselves; registering again changes
+    // nothing. destroyInstance calls each, the latest first, while the
+    // instance and its device still stand, so that a later core never meets
+    // an object of one that is gone. The show's one core is never destroyed.
+    static void releaseWithInstance(void (*release)());
+
     // Resources, targets and state blocks report their destruction, so that
     // no stale pointer stays in the record: an object later made at the same
     // address would otherwise compare equal and its bind would be skipped.

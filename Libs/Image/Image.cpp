@@ -14,17 +14,31 @@ namespace Vostrel {
 
 namespace {
 
-// Never destroyed: entries stay valid to the very end of the process.
+void releaseImageCaches();
+
+// Never destroyed: entries stay valid to the very end of the process. Both
+// caches empty with the render core, as the files may differ for the next
+// one (tests run many cores in one process).
 std::map<std::string, Image*>& imageCache()
 {
     static auto* cache = new std::map<std::string, Image*>;
+    [[maybe_unused]] static const bool registered = (Core::APICore::releaseWithInstance(&releaseImageCaches), true);
     return *cache;
 }
 
 std::map<std::string, Core::Texture*>& textureCache()
 {
     static auto* cache = new std::map<std::string, Core::Texture*>;
+    [[maybe_unused]] static const bool registered = (Core::APICore::releaseWithInstance(&releaseImageCaches), true);
     return *cache;
+}
+
+void releaseImageCaches()
+{
+    releaseTextureCache();
+    for (auto& entry : imageCache())
+        delete entry.second;
+    imageCache().clear();
 }
 
 Core::TextureFormat formatFor(int channels)

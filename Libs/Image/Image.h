@@ -72,15 +72,15 @@ private:
     std::unique_ptr<unsigned char[]> pixels;
 };
 
-// Global caches by file name (byte-wise, case-sensitive); entries live for
-// the whole run.
+// Global caches by file name (byte-wise, case-sensitive); entries live as
+// long as the render core, which is the whole run for the show.
 Image* loadImage(const std::string& fileName, bool keep = true);
 Core::Texture* loadTexture(const std::string& fileName, const Core::TextureParameters* parameters, bool keep = true);
 Core::Texture* loadTextureWithDefaults(const std::string& fileName, bool keep = true);
 // Straight from the file through the render core's loader; no image, no cache.
 Core::Texture* loadTextureFromFile(const std::string& fileName, const Core::TextureParameters& parameters);
-// Frees the cached textures, for shutting a render core down while the
-// process goes on (tests); the images stay.
+// Frees the cached textures; the images stay. The core's destruction frees
+// both.
 void releaseTextureCache();
 
 // The byte count of an image, refused when it does not fit in memory sizes.

@@ -1,10 +1,12 @@
 #include "Libs/Postprocessing/BlitterShared.h"
 
+#include "Libs/Core/APICore.h"
 #include "Libs/Core/PixelShader.h"
 #include "Libs/Core/RenderTarget.h"
 #include "Libs/Core/VertexShader.h"
 #include "Libs/Mesh/ModifiableMesh.h"
 #include "Libs/Postprocessing/Blitter.h"
+#include "Libs/Postprocessing/PostProcessing.h"
 
 namespace Vostrel {
 namespace BlitterShared {
@@ -18,9 +20,13 @@ struct Shared {
     std::vector<std::function<void()>> forgetters;
 };
 
+// Emptied with the core that made its objects, after the blitters that use
+// them (releasePostprocessingObjects keeps that order).
 Shared& shared()
 {
     static Shared state;
+    [[maybe_unused]] static const bool registered =
+        (Core::APICore::releaseWithInstance(&releasePostprocessingObjects), true);
     return state;
 }
 

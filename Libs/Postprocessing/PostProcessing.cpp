@@ -42,6 +42,8 @@ struct State {
 State& state()
 {
     static State shared;
+    [[maybe_unused]] static const bool registered =
+        (Core::APICore::releaseWithInstance(&releasePostprocessingObjects), true);
     return shared;
 }
 

@@ -113,7 +113,7 @@ Core::Texture* loadCachedTexture(const std::string& fileName);
 RenderTexture* getFeedbackTexture();
 
 // Frees every program-wide post-processing object (blitters, shaders, the
-// quad, pooled textures); at shutdown or between tests, while the core exists.
+// quad, pooled textures). The core's destruction calls it.
 void releasePostprocessingObjects();
 
 } // namespace Vostrel

@@ -1,6 +1,7 @@
 #include "Libs/Postprocessing/RenderTexture.h"
 
 #include "Libs/Core/APICore.h"
+#include "Libs/Postprocessing/PostProcessing.h"
 
 #include <algorithm>
 #include <list>
@@ -20,6 +21,8 @@ struct PoolState {
 PoolState& pool()
 {
     static PoolState state;
+    [[maybe_unused]] static const bool registered =
+        (Core::APICore::releaseWithInstance(&releasePostprocessingObjects), true);
     return state;
 }
 

@@ -26,7 +26,7 @@ public:
     static RenderTexture* acquire(int width, int height, Core::TextureFormat format);
     static void release(RenderTexture* entry);
     static int getFreeCount();
-    // Destroys every entry ever made; for shutdown, while the core still exists.
+    // Destroys every entry ever made; the core's destruction does it too.
     static void releaseAll();
 };
 

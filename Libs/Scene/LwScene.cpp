@@ -2,6 +2,7 @@
 
 #include "Libs/Common/Exception.h"
 #include "Libs/Common/StringUtils.h"
+#include "Libs/Core/APICore.h"
 #include "Libs/Core/Perspective.h"
 #include "Libs/Mesh/IO/Lwo2Mesh.h"
 #include "Libs/Mesh/IO/LwoReader.h"
@@ -81,6 +82,9 @@ std::string meshKey(const std::string& fileName, int layer) { return fileName + 
 MeshCache& MeshCache::instance()
 {
     static MeshCache cache;
+    // The meshes' streams belong to the core they were frozen on.
+    [[maybe_unused]] static const bool registered =
+        (Core::APICore::releaseWithInstance([] { cache.releaseAll(); }), true);
     return cache;
 }
 

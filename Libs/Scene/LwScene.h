@@ -75,8 +75,8 @@ public:
     size_t getFileCount() const { return files.size(); }
     size_t getLayerCount() const { return layers.size(); }
 
-    // Frees every file and mesh: at shutdown or between tests, while the
-    // render core still exists. Scenes holding the meshes must be gone.
+    // Frees every file and mesh; the render core's destruction calls it.
+    // Scenes holding the meshes must be gone.
     void releaseAll();
 
 private:

@@ -111,6 +111,12 @@ void setHalShaderVersions(DWORD vertexVersion, DWORD pixelVersion)
 
 void setHalDeviceFails(bool fails) { D3D9::adapterSwitches().halDeviceFails = fails; }
 
+void setGlContextVersion(int major, int minor)
+{
+    D3D9::adapterSwitches().glMajorVersion = major;
+    D3D9::adapterSwitches().glMinorVersion = minor;
+}
+
 void resetAdapter() { D3D9::adapterSwitches() = D3D9::AdapterSwitches(); }
 
 } // namespace D3D9Testing

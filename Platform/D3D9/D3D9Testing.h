@@ -41,7 +41,10 @@ std::vector<std::string> takeGlErrors();
 void setHalShaderVersions(DWORD vertexVersion, DWORD pixelVersion);
 // Makes CreateDevice on the HAL fail, as a driver that refuses would.
 void setHalDeviceFails(bool fails);
-// Back to an adapter with 2.0 shaders and a working HAL.
+// The OpenGL core version a device's context asks for (4.5); one the driver
+// cannot give fails CreateDevice as on a machine without it.
+void setGlContextVersion(int major, int minor);
+// Back to an adapter with 2.0 shaders, a working HAL and OpenGL 4.5.
 void resetAdapter();
 
 } // namespace D3D9Testing

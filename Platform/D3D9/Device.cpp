@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iostream>
 
 namespace D3D9 {
 
@@ -37,8 +38,13 @@ HRESULT Device::create(IDirect3D9* direct3D, D3DDEVTYPE type, HWND focusWindow, 
 
     std::string error;
     std::unique_ptr<GL::Context> context = GL::Context::create(error);
-    if (!context)
-        return refuse("CreateDevice", "no OpenGL context: " + error, D3DERR_NOTAVAILABLE);
+    if (!context) {
+        // The engine only reports that no device was made; this says what
+        // the machine lacks.
+        std::cerr << "Direct3D 9 CreateDevice (" << (type == D3DDEVTYPE_HAL ? "HAL" : "reference")
+                  << " device): " << error << std::endl;
+        return refuse("CreateDevice", error, D3DERR_NOTAVAILABLE);
+    }
     Device* device = new Device(direct3D, type, std::move(context));
     HRESULT created = SwapChain::create(*device, parameters, true, device->implicitChain_);
     if (FAILED(created)) {

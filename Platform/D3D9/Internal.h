@@ -31,6 +31,9 @@ struct AdapterSwitches {
     DWORD halVertexShaderVersion = 0x200;
     DWORD halPixelShaderVersion = 0x200;
     bool halDeviceFails = false;
+    // The OpenGL version a device's context asks for.
+    int glMajorVersion = 4;
+    int glMinorVersion = 5;
 };
 AdapterSwitches& adapterSwitches();
 

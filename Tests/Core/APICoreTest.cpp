@@ -41,6 +41,27 @@ TEST_F(Singleton, CreateCoreReturnsTheMainWindowOnceThenNull)
     EXPECT_EQ(static_cast<RecordingCore*>(first)->getMainWindow(), window);
 }
 
+namespace {
+Lines released;
+void releaseFirst() { released.push_back(APICore::getExistingInstance() ? "first, core up" : "first"); }
+void releaseSecond() { released.push_back(APICore::getExistingInstance() ? "second, core up" : "second"); }
+} // namespace
+
+TEST_F(Singleton, CachesEmptyWithTheCoreTheLatestFirst)
+{
+    released.clear();
+    APICore::releaseWithInstance(&releaseFirst);
+    APICore::releaseWithInstance(&releaseSecond);
+    APICore::releaseWithInstance(&releaseFirst);
+    destroyCore();
+    EXPECT_TRUE(released.empty()) << "no core, nothing to release";
+    for (int core = 0; core < 2; ++core) {
+        createDefaultCore();
+        destroyCore();
+    }
+    EXPECT_EQ(released, Lines({"second, core up", "first, core up", "second, core up", "first, core up"}));
+}
+
 TEST_F(Singleton, FirstUseWithoutACoreCreatesTheDefaultOne)
 {
     EXPECT_EQ(APICore::getExistingInstance(), nullptr);

@@ -76,6 +76,33 @@ TEST(Direct3DTest, DebugContextOnlyWhenAskedFor)
     DestroyWindow(window);
 }
 
+// A machine without the OpenGL version gets no device, and is told which
+// context was asked for and what SDL answered.
+TEST(Direct3DTest, AnOpenGLVersionTheDriverLacksFailsTheDeviceNamingTheRequest)
+{
+    IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
+    HWND window = makeWindow(0, 0, 32, 32);
+    D3DPRESENT_PARAMETERS parameters = windowedParameters(window, 1, 1);
+    IDirect3DDevice9* device = nullptr;
+    D3D9Testing::setGlContextVersion(9, 9);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(direct3D->CreateDevice(0, D3DDEVTYPE_REF, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters,
+                                     &device),
+              D3DERR_NOTAVAILABLE);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.rfind("Direct3D 9 CreateDevice (reference device): no OpenGL 9.9 core context", 0), 0u) << said;
+    EXPECT_GT(said.size(), said.find("; SDL: ") + 8) << said;
+    EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+    EXPECT_EQ(D3D9Testing::takeRefusal().rfind("CreateDevice: no OpenGL 9.9 core context", 0), 0u);
+    D3D9Testing::resetAdapter();
+    ASSERT_EQ(direct3D->CreateDevice(0, D3DDEVTYPE_REF, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters,
+                                     &device),
+              D3D_OK);
+    EXPECT_EQ(device->Release(), 0u);
+    direct3D->Release();
+    DestroyWindow(window);
+}
+
 TEST(Direct3DTest, HalFailureLeavesTheReferenceDevice)
 {
     IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);

@@ -243,6 +243,28 @@ TEST_F(ImageTextures, CachesKeepOneObjectPerName)
     EXPECT_NE(loadImage(missing, true), nullptr); // the failure left nothing cached
 }
 
+TEST_F(ImageTextures, CachesEmptyWithTheCoreThatMadeTheirTextures)
+{
+    VostrelTest::TempDir dir;
+    const std::string name = dir.write("c.pgm", std::string("P5\n2 1 255\n\x10\x20", 13));
+    EXPECT_EQ(loadImage(name)->getData()[0], 0x10);
+    loadTexture(name, nullptr, true);
+    Core::APICore::destroyInstance();
+    makeCore();
+    // The next core may find another file under the name.
+    dir.write("c.pgm", std::string("P5\n2 1 255\n\x30\x40", 13));
+    EXPECT_EQ(loadImage(name)->getData()[0], 0x30);
+    Core::Texture* texture = loadTexture(name, nullptr, true);
+    IDirect3DDevice9* owner = nullptr;
+    dynamic_cast<Core::DXTexture&>(*texture).getBaseTexture()->GetDevice(&owner);
+    EXPECT_EQ(owner, device);
+    if (owner)
+        owner->Release();
+    int pitch = 0;
+    EXPECT_EQ(static_cast<unsigned char*>(texture->lock(0, pitch, Core::LOCK_READ_ONLY))[0], 0x30);
+    texture->unlock(0);
+}
+
 TEST_F(ImageTextures, SvgRasterisedAtPowerOfTwoSize)
 {
     VostrelTest::TempDir dir;

@@ -99,6 +99,30 @@ TEST_F(BlitFunctions, FeedbackAveragesWithTheLastResult)
     EXPECT_TRUE(nearColour(read(out)[0], Vec4(0.75f, 0.75f, 0.75f, 0.75f), 1.5f / 255));
 }
 
+TEST_F(BlitFunctions, SharedObjectsServeTheNextCore)
+{
+    // Each core makes the shared quad, the blit programs, the pooled targets
+    // and the noise texture; the first goes down with nobody releasing them.
+    for (int core = 0; core < 2; ++core) {
+        if (core == 1) {
+            textures.clear();
+            Core::APICore::destroyInstance();
+            makeCore();
+            EXPECT_EQ(getFeedbackTexture(), nullptr);
+        }
+        initPostProcessing();
+        getFeedbackTexture()->texture->fill(Vec4(0.0f, 0.0f, 0.0f, 0.0f));
+        RenderTexture* red = makeTarget(8, 8, Vec4(1.0f, 0.0f, 0.0f, 1.0f));
+        RenderTexture* out = makeTarget(8, 8);
+        out->target->begin();
+        blitCopy(nullptr, red, 0, 0, 8, 8);
+        out->target->end();
+        EXPECT_TRUE(nearColour(read(out)[63], Vec4(1.0f, 0.0f, 0.0f, 1.0f), 0.0f)) << core;
+        blitFeedback(out, red);
+        EXPECT_TRUE(nearColour(read(out)[0], Vec4(0.5f, 0.0f, 0.0f, 0.5f), 1.5f / 255)) << core;
+    }
+}
+
 TEST_F(BlitFunctions, ClearsAndCopiesIntoTheCurrentTarget)
 {
     RenderTexture* out = makeTarget(8, 8);

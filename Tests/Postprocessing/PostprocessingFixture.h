@@ -2,7 +2,7 @@
 
 // Headless renders through the blitters: textures of known texels in,
 // pixels read back out. The program-wide blitter objects and pooled
-// textures are released before the core goes.
+// textures go with the core.
 
 #include "Libs/Core/RenderTarget.h"
 #include "Libs/Core/Texture.h"
@@ -42,7 +42,6 @@ protected:
     void TearDown() override
     {
         textures.clear();
-        releasePostprocessingObjects();
         HeadlessCoreTest::TearDown();
     }
 

@@ -57,6 +57,13 @@ protected:
         startGlErrorCheck();
         Win32Host::setDisplayModesForTesting({{640, 480, 60}}, {640, 480, 60});
         Core::APICore::destroyInstance();
+        makeCore();
+    }
+
+    // A fresh core, as the fixture makes (after destroyInstance when a test
+    // wants a second one).
+    void makeCore()
+    {
         Core::DXCore::install();
         Core::WindowParameters parameters;
         parameters.width = 32;

@@ -82,7 +82,6 @@ protected:
     void TearDown() override
     {
         demo.reset();
-        releasePostprocessingObjects();
         Core::APICore::destroyInstance();
         Properties::clear();
     }

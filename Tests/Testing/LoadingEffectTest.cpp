@@ -57,7 +57,6 @@ protected:
 
     static void TearDownTestSuite()
     {
-        releasePostprocessingObjects();
         Core::APICore::destroyInstance();
         Win32Host::setDisplayModesForTesting({}, {0, 0, 0});
         std::filesystem::current_path(previous);

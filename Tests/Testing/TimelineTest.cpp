@@ -467,14 +467,7 @@ public:
     WhitePart part;
 };
 
-class TimelineRender : public TestSupport::HeadlessCoreTest {
-protected:
-    void TearDown() override
-    {
-        releasePostprocessingObjects();
-        HeadlessCoreTest::TearDown();
-    }
-};
+class TimelineRender : public TestSupport::HeadlessCoreTest {};
 
 TEST_F(TimelineRender, ElevatorHalfABeatInShowsHalfThePart)
 {

@@ -32,27 +32,35 @@ void reportErrors()
 std::unique_ptr<Context> Context::create(std::string& error)
 {
     if (!Win32Host::ensureVideo()) {
-        error = SDL_GetError();
+        error = std::string("no SDL video; SDL: ") + SDL_GetError();
         return nullptr;
     }
     SDL_Window* anchor = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!anchor) {
-        error = SDL_GetError();
+        error = std::string("no hidden OpenGL window; SDL: ") + SDL_GetError();
         return nullptr;
     }
+    const int major = adapterSwitches().glMajorVersion;
+    const int minor = adapterSwitches().glMinorVersion;
     const bool debug = glDebugContextWanted();
+    const std::string asked = "OpenGL " + std::to_string(major) + "." + std::to_string(minor) + " core context" +
+                              (debug ? " with the debug flag" : "");
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, major);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, minor);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, debug ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
     SDL_GLContext context = SDL_GL_CreateContext(anchor);
     if (!context) {
-        error = SDL_GetError();
+        error = "no " + asked + "; SDL: " + SDL_GetError();
         SDL_DestroyWindow(anchor);
         return nullptr;
     }
     Win32Host::pinLoadedLibraries();
     std::unique_ptr<Context> result(new Context(anchor, context));
     result->makeCurrent();
-    if (epoxy_gl_version() < 45) {
-        error = "OpenGL 4.5 is not available";
+    if (epoxy_gl_version() < major * 10 + minor) {
+        const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+        error = "no " + asked + "; SDL gave OpenGL " + (version ? version : "of no version");
         return nullptr;
     }
     if (debug)

@@ -121,6 +121,18 @@ TEST_F(LwSceneLoading, TwoLayersOfAFileReadItOnce)
     EXPECT_EQ(second->getTopology("triangles")->getPrimitiveCount(), 2);
 }
 
+TEST_F(LwSceneLoading, TheCacheEmptiesWithTheCoreAndFillsAnewOnTheNext)
+{
+    const std::string quad = quadFile();
+    MeshCache& cache = MeshCache::instance();
+    cache.loadLayer(quad, 1, nullptr);
+    Core::APICore::destroyInstance();
+    EXPECT_EQ(cache.getFileCount(), 0u);
+    EXPECT_EQ(cache.getLayerCount(), 0u);
+    makeCore();
+    EXPECT_FALSE(callsOf("CreateVertexBuffer", [&] { cache.loadLayer(quad, 1, nullptr); }).empty());
+}
+
 TEST_F(LwSceneLoading, PatchesOnlyComeBackSubdividedWithNormals)
 {
     const std::vector<Vec3> cube = {Vec3(-1, -1, -1), Vec3(-1, 1, -1), Vec3(1, 1, -1), Vec3(1, -1, -1),

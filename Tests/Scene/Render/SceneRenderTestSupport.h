@@ -83,11 +83,6 @@ inline ShaderGraph glowGraph()
 
 class SceneRenderFixture : public TestSupport::HeadlessCoreTest {
 protected:
-    void TearDown() override
-    {
-        MeshCache::instance().releaseAll();
-        HeadlessCoreTest::TearDown();
-    }
 
     std::string writeObject(const std::string& name, const Content::Lwo2Object& object)
     {

@@ -341,7 +341,6 @@ protected:
     {
         RenderTargetPool::release(target);
         part.reset();
-        RenderTargetPool::releaseAll();
         LineClouds::TearDown();
     }
     std::vector<uint32_t> frame(float time)

@@ -215,10 +215,6 @@ protected:
     void TearDown() override
     {
         show.reset();
-        releasePostprocessingObjects();
-        MeshCache::instance().releaseAll();
-        releaseTextureCache();
-        RenderTargetPool::releaseAll();
         Core::APICore::destroyInstance();
         Win32Host::setDisplayModesForTesting({}, {0, 0, 0});
         Properties::clear();

@@ -74,9 +74,6 @@ public:
 
     static void TearDownTestSuite()
     {
-        MeshCache::instance().releaseAll();
-        releaseTextureCache();
-        RenderTargetPool::releaseAll();
         Core::APICore::destroyInstance();
         Win32Host::setDisplayModesForTesting({}, {0, 0, 0});
         if (previous && chdir(previous) != 0)
