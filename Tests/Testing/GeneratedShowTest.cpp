@@ -20,9 +20,11 @@
 #include <csignal>
 #include <filesystem>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -170,6 +172,22 @@ TEST_F(GeneratedShow, PlaysHeadlessToItsEndOrTheMusicsEnd)
     EXPECT_EQ(toTheMusicsEnd.status, 0) << toTheMusicsEnd.errors;
 }
 
+// Whether text is expected, where a "#" in expected stands for the line
+// number of a check that no fixed line is given for.
+bool matches(const std::string& text, const std::string& expected)
+{
+    std::string pattern;
+    for (char c : expected) {
+        if (c == '#')
+            pattern += "[0-9]+";
+        else if (std::strchr("\\^$.|?*+()[]{}", c))
+            pattern += std::string("\\") + c;
+        else
+            pattern += c;
+    }
+    return std::regex_match(text, std::regex(pattern));
+}
+
 // Content broken as a user could break it: each run ends with status 1, the
 // report as raised, and above it lines naming the file or the setting and
 // what the system said.
@@ -212,7 +230,7 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
          "In VideoTexture(data/Videos/mov2005-6.mpg)\n"
          "Libs\\Video\\VideoDecoder(52): Unable to recognize stream type\n"},
         {"a links file of one link", "", write("mapeffect1.links", "L 1 2\n"),
-         "In LinkFile(mapeffect1.links)\nLibs\\Testing\\Utils(215): dirs.size() == size does not hold.\n"},
+         "In LinkFile(mapeffect1.links)\nLibs\\Testing\\Utils(#): dirs.size() == size does not hold.\n"},
         {"no parameter object", "S MapEffect2.target1param \"Nothing\"\n", {},
          "In demo.props: MapEffect2.target1param \"Nothing\", MapEffect2.target1image \"data/Textures/target1.png\"\n"
          "Libs\\Testing\\Utils(109): m != 0 does not hold.\n"},
@@ -230,7 +248,7 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
     for (const Case& c : cases) {
         const ProgramRun run = play(folder.path, c.properties, c.breakContent);
         EXPECT_EQ(run.status, 1) << c.what;
-        EXPECT_EQ(run.errors, c.errors) << c.what;
+        EXPECT_TRUE(matches(run.errors, c.errors)) << c.what << ":\n" << run.errors;
     }
     // Permission bits do not hold back the superuser.
     if (geteuid() != 0) {
