@@ -1,6 +1,7 @@
 #include "Libs/Common/Exception.h"
 
 #include <cstring>
+#include <iostream>
 #include <mutex>
 #include <set>
 
@@ -11,6 +12,11 @@ std::string Exception::report() const
     std::ostringstream out;
     out << (file ? file : "") << "(" << line << "): " << message;
     return out.str();
+}
+
+void reportContext(const std::string& line)
+{
+    std::cerr << line << std::endl;
 }
 
 const char* sourceName(const char* compilerFileName)

@@ -2,6 +2,7 @@
 
 #include <sstream>
 #include <string>
+#include <type_traits>
 
 namespace Vostrel {
 
@@ -24,6 +25,28 @@ public:
     const char* file;
     int line;
 };
+
+// A line on the standard error stream ahead of a failure's report, saying
+// what the failure was about: "In " and the operation it passed through, or
+// a file and what the system said of it.
+void reportContext(const std::string& line);
+
+// Runs body; a Vostrel::Exception on its way out first writes "In " and the
+// operation as a context line. The message stays as raised. The operation is
+// a string, or a function making it for bodies that run every frame.
+template <typename Operation, typename Body>
+decltype(auto) inContext(Operation&& operation, Body&& body)
+{
+    try {
+        return body();
+    } catch (Exception&) {
+        if constexpr (std::is_invocable_v<Operation>)
+            reportContext("In " + operation());
+        else
+            reportContext("In " + std::string(operation));
+        throw;
+    }
+}
 
 // Turns a compiler file name ("Libs/Math/Envelope.cpp") into the reported
 // form ("Libs\Math\Envelope"). The result is interned and lives forever.

@@ -1,6 +1,7 @@
 #include "Libs/Image/FontRenderer.h"
 
 #include "Libs/Common/Exception.h"
+#include "Platform/Runtime/Runtime.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -49,7 +50,13 @@ public:
     int loadFace(const char* fileName) override
     {
         FT_Face face = nullptr;
-        const FT_Error error = FT_New_Face(library, fileName, 0, &face);
+        // FreeType would block on a FIFO and say little of a missing file.
+        const std::string unreadable = Runtime::unreadableReason(fileName);
+        FT_Error error = FT_Err_Cannot_Open_Resource;
+        if (unreadable.empty())
+            error = FT_New_Face(library, fileName, 0, &face);
+        else
+            reportContext(std::string(fileName) + ": " + unreadable);
         if (error)
             VOSTREL_THROW("Loading font face from file " << fileName << " failed, errorcode: " << error);
         faces.push_back(std::unique_ptr<FaceRecord>(new FaceRecord{face}));

@@ -1,5 +1,8 @@
 #include "Libs/Image/SvgParser.h"
 
+#include "Libs/Common/Exception.h"
+#include "Platform/Runtime/Runtime.h"
+
 #include <expat.h>
 
 #include <cctype>
@@ -132,9 +135,12 @@ void parser::parse_svg_file(const char* fname)
         throw exception("Couldn't allocate memory for parser");
     XML_SetUserData(p.get(), this);
     XML_SetElementHandler(p.get(), start_element, end_element);
-    std::unique_ptr<std::FILE, file_closer> fd(std::fopen(fname, "r"));
-    if (!fd)
+    std::string reason;
+    std::unique_ptr<std::FILE, file_closer> fd(Runtime::openDataFile(fname, "r", reason));
+    if (!fd) {
+        Vostrel::reportContext(std::string(fname) + ": " + reason);
         throw exception("Couldn't open file %s", fname);
+    }
     char buffer[512];
     bool done = false;
     do {

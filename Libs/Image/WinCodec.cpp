@@ -3,6 +3,7 @@
 #include "Libs/Image/Image.h"
 #include "Libs/Image/ImageCodec.h"
 
+#include "Platform/D3DX9/ImageFile.h"
 #include "Platform/D3DX9/d3dx9.h"
 
 #include <cstring>
@@ -35,14 +36,24 @@ void copyRows(unsigned char* destination, int destinationPitch, const unsigned c
                     source + static_cast<size_t>(y) * sourcePitch, rowBytes);
 }
 
+// The D3DX calls return only a code; the file and the reason go on a line of their own.
+void reportFileFailure(const char* fileName)
+{
+    const std::string reason = D3DX9::takeImageFileFailure();
+    if (!reason.empty())
+        reportContext(std::string(fileName) + ": " + reason);
+}
+
 } // namespace
 
 void WinCodec::read(const char* fileName, int* width, int* height, int* channels, unsigned char** pixels)
 {
     D3DXIMAGE_INFO info;
     HRESULT result = D3DXGetImageInfoFromFileA(fileName, &info);
-    if (result != D3D_OK)
+    if (result != D3D_OK) {
+        reportFileFailure(fileName);
         VOSTREL_THROW("D3DXGetImageInfoFromFile failed: " << fileName << ", errorcode = " << result);
+    }
     int fileChannels = 0;
     D3DFORMAT format = info.Format;
     switch (info.Format) {
@@ -61,8 +72,10 @@ void WinCodec::read(const char* fileName, int* width, int* height, int* channels
                                                                &holder.surface, nullptr) != D3D_OK)
         VOSTREL_THROW("CreateOffscreenPlainSurface failed.");
     if (D3DXLoadSurfaceFromFileA(holder.surface, nullptr, nullptr, fileName, nullptr, D3DX_FILTER_NONE, 0,
-                                 nullptr) != D3D_OK)
+                                 nullptr) != D3D_OK) {
+        reportFileFailure(fileName);
         VOSTREL_THROW("D3DXLoadSurfaceFromFile failed: " << fileName);
+    }
     const int w = static_cast<int>(info.Width);
     const int h = static_cast<int>(info.Height);
     std::unique_ptr<unsigned char[]> data(new unsigned char[imageByteCount(w, h, fileChannels)]);

@@ -90,10 +90,13 @@ MeshCache& MeshCache::instance()
 
 const Mesh::LwoObject& MeshCache::loadFile(const std::string& fileName)
 {
-    Mesh::LwoReader reader(fileName);
-    reader.read();
+    std::unique_ptr<Mesh::LwoObject> object = inContext("MeshCache::loadFile(" + fileName + ")", [&] {
+        Mesh::LwoReader reader(fileName);
+        reader.read();
+        return reader.releaseObject();
+    });
     std::unique_ptr<Mesh::LwoObject>& stored = files[fileName];
-    stored = reader.releaseObject();
+    stored = std::move(object);
     return *stored;
 }
 

@@ -2,6 +2,7 @@
 
 #include "Libs/Common/Exception.h"
 #include "Libs/Common/StringUtils.h"
+#include "Platform/Runtime/Runtime.h"
 
 #include <cstring>
 #include <iostream>
@@ -28,7 +29,10 @@ bool isSeparator(int c)
 Deserializer::Deserializer(const std::string& fileName)
     : fileName(fileName), binary(false), fileSize(0)
 {
-    in.open(fileName, std::ios::in | std::ios::binary);
+    // A folder or a FIFO is not opened at all: the open of a FIFO blocks.
+    const std::string unreadable = Runtime::unreadableReason(fileName);
+    if (unreadable.empty())
+        in.open(fileName, std::ios::in | std::ios::binary);
     std::string header;
     if (in.is_open()) {
         in.seekg(0, std::ios::end);
@@ -46,6 +50,8 @@ Deserializer::Deserializer(const std::string& fileName)
         binary = true;
     } else if (header != "VSEASCII") {
         std::cout << header << std::endl;
+        if (!unreadable.empty())
+            reportContext(fileName + ": " + unreadable);
         VOSTREL_THROW("The file " << fileName << " is not in the VSE serialization format.");
     }
 }

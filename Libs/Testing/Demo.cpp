@@ -94,11 +94,11 @@ void Demo::init()
         loading->draw(*screen);
     targets = acquireDemoTargets(screen.get());
     loadParts(*loading);
-    if (!running)
+    if (!keepsRunning())
         return;
     loading->finish(*screen);
     loading.reset();
-    if (!running)
+    if (!keepsRunning())
         return;
     composer = createBlitComposer();
     TimelineParts& lookUp = *this;
@@ -120,7 +120,7 @@ void Demo::loadParts(LoadingEffect& loading)
 {
     for (const char* name : partNames()) {
         loading.ping(*screen);
-        if (!running)
+        if (!keepsRunning())
             return;
         if (!isEffectEnabled(name))
             continue;
@@ -142,7 +142,7 @@ void Demo::loadParts(LoadingEffect& loading)
 bool Demo::pumpMessages()
 {
     window->processMessages();
-    return running;
+    return keepsRunning();
 }
 
 void Demo::renderFrame(float seconds)

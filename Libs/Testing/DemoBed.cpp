@@ -27,29 +27,16 @@ extern "C" void requestStop(int)
     stopRequested = 1;
 }
 
-// While the loop runs, an interrupt or a termination request ends it as
-// Escape does, so the normal shutdown runs; the earlier handlers come back
-// afterwards.
-class StopSignals {
-public:
-    StopSignals()
-    {
-        stopRequested = 0;
-        previousInterrupt = std::signal(SIGINT, requestStop);
-        previousTerminate = std::signal(SIGTERM, requestStop);
-    }
-    ~StopSignals()
-    {
-        std::signal(SIGINT, previousInterrupt);
-        std::signal(SIGTERM, previousTerminate);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-private:
-    void (*previousInterrupt)(int);
-    void (*previousTerminate)(int);
-};
+// From the start of a run, an interrupt or a termination request ends the
+// loading or the loop as Escape does, so the normal shutdown runs. The
+// handlers stay to the end of the process: a second request during the
+// teardown must not cut it short.
+void catchStopSignals()
+{
+    stopRequested = 0;
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+}
 
 // atoi's reading (blanks, a sign, digits up to the first other character),
 // but a number an int cannot hold counts as no number at all.
@@ -96,6 +83,11 @@ DemoBed::~DemoBed()
     // The window outlives the bed; it must not call back into it.
     if (window && Core::APICore::getExistingInstance())
         window->removeListener(this);
+}
+
+bool DemoBed::keepsRunning() const
+{
+    return running && !stopRequested;
 }
 
 void DemoBed::onKey(const Core::KeyEvent& event)
@@ -158,7 +150,7 @@ Core::WindowParameters DemoBed::windowParameters(int argc, char** argv)
 
 bool DemoBed::run(int argc, char** argv)
 {
-    StopSignals signals;
+    catchStopSignals();
     try {
         Core::WindowParameters parameters = windowParameters(argc, argv);
         window = Core::createCore(parameters);
@@ -171,7 +163,7 @@ bool DemoBed::run(int argc, char** argv)
         init();
         window->addListener(this);
         loopStartTick = static_cast<int>(Runtime::clock());
-        while (running && !stopRequested) {
+        while (keepsRunning()) {
             if (paused) {
                 Sleep(10);
                 window->processMessages();

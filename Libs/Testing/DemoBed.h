@@ -40,6 +40,10 @@ public:
     static void applyEnvironment(Core::WindowParameters& parameters, const char* width, const char* height);
 
 protected:
+    // False once Escape, a close, an interrupt or a termination request
+    // asked the run to end.
+    bool keepsRunning() const;
+
     Core::RenderWindow* window; // the core's; not owned
     Core::RenderContext context;
     bool running;

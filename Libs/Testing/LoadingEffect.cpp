@@ -9,6 +9,7 @@
 #include "Libs/Postprocessing/PostProcessing.h"
 #include "Libs/Postprocessing/RenderTexture.h"
 #include "Libs/Time/SysClockSyncronizer.h"
+#include "Platform/Runtime/Runtime.h"
 
 #include <cerrno>
 #include <cmath>
@@ -123,9 +124,12 @@ public:
 
     void loadPings() override
     {
-        File file(std::fopen(pingsFile, "r"));
-        if (!file.handle)
+        std::string reason;
+        File file(Runtime::openDataFile(pingsFile, "r", reason));
+        if (!file.handle) {
+            reportContext(std::string(pingsFile) + ": " + reason);
             VOSTREL_THROW_AT_LINE(108, "file not found: " << pingsFile);
+        }
         calibration = readPings(file.handle, pingsFile);
     }
 

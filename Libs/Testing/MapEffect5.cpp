@@ -1,5 +1,6 @@
 #include "Libs/Testing/MapEffect5.h"
 
+#include "Libs/Common/Exception.h"
 #include "Libs/Math/Envelope.h"
 #include "Libs/Postprocessing/PostProcessing.h"
 #include "Libs/Testing/DemoParts.h"
@@ -108,7 +109,9 @@ void MapEffect5::render(RenderTexture& target)
             beatStrength = settings.getFloat("hdrBeatStrength");
             keyRead = true;
         }
-        return beat->evaluate(sceneTime) * beatStrength + bloomBase;
+        const float pulse = inContext([this] { return settings.describe({"hdrBeatString"}); },
+                                      [this] { return beat->evaluate(sceneTime); });
+        return pulse * beatStrength + bloomBase;
     });
 }
 

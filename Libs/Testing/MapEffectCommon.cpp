@@ -1,5 +1,6 @@
 #include "Libs/Testing/MapEffectCommon.h"
 
+#include "Libs/Common/Exception.h"
 #include "Libs/Core/APICore.h"
 #include "Libs/EvaluationGraph/ShaderContext.h"
 #include "Libs/EvaluationGraph/ShaderGraph.h"
@@ -38,6 +39,14 @@ Vec4 PartSettings::getVec4(const char* name, const Vec4& defaultValue) const
     return Properties::getVec4(key(name), defaultValue);
 }
 
+std::string PartSettings::describe(std::initializer_list<const char*> names) const
+{
+    std::string text = "demo.props:";
+    for (const char* name : names)
+        text += std::string(text.back() == ':' ? " " : ", ") + key(name) + " \"" + getString(name) + "\"";
+    return text;
+}
+
 MapScene::MapScene(const std::string& partName) : settings(partName) {}
 
 MapScene::~MapScene() = default;
@@ -49,7 +58,7 @@ void MapScene::loadScene(const std::string& fileName, MeshLoadingCallback* callb
 
 void MapScene::readLinks(const std::string& fileName)
 {
-    links = std::make_unique<LinkFile>(fileName);
+    links = inContext("LinkFile(" + fileName + ")", [&] { return std::make_unique<LinkFile>(fileName); });
 }
 
 void MapScene::setDefaultMaterial()
@@ -76,14 +85,18 @@ void MapScene::buildLinks(bool reverseBand)
 
 std::unique_ptr<ImagePanel> MapScene::makeImagePanel() const
 {
-    return std::make_unique<ImagePanel>(*scene, settings.getString("target1param"),
-                                        settings.getString("target1image"));
+    return inContext(settings.describe({"target1param", "target1image"}), [&] {
+        return std::make_unique<ImagePanel>(*scene, settings.getString("target1param"),
+                                            settings.getString("target1image"));
+    });
 }
 
 std::unique_ptr<TextPanel> MapScene::makeTextPanel() const
 {
-    return std::make_unique<TextPanel>(*scene, settings.getString("textPanel1image"),
-                                       settings.getString("textPanel1text"), settings.getString("textPanel1param"));
+    return inContext(settings.describe({"textPanel1image", "textPanel1text", "textPanel1param"}), [&] {
+        return std::make_unique<TextPanel>(*scene, settings.getString("textPanel1image"),
+                                           settings.getString("textPanel1text"), settings.getString("textPanel1param"));
+    });
 }
 
 void MapScene::buildParticles()

@@ -10,6 +10,7 @@
 #include "Libs/Testing/Renderable.h"
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +41,9 @@ public:
     std::string getString(const char* key, const std::string& defaultValue = std::string()) const;
     Vec4 getVec4(const char* key, const Vec4& defaultValue = Vec4(0.0f, 0.0f, 0.0f, 0.0f)) const;
     std::string key(const char* name) const { return part + "." + name; }
+    // The "demo.props" string keys named and their values, for the context
+    // line of a failure in what they build.
+    std::string describe(std::initializer_list<const char*> names) const;
     const std::string& getPart() const { return part; }
 
 private:

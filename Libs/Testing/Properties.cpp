@@ -1,7 +1,10 @@
 #include "Libs/Testing/Properties.h"
 
 #include "Libs/Common/Exception.h"
+#include "Platform/Runtime/Runtime.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <locale>
@@ -155,8 +158,9 @@ void parseEntry(const std::string& fileName, int lineNumber, const std::string& 
     }
 }
 
-[[noreturn]] void cannotLoad(const std::string& fileName)
+[[noreturn]] void cannotLoad(const std::string& fileName, const std::string& reason)
 {
+    reportContext(fileName + ": " + reason);
     VOSTREL_THROW_AT_LINE(20, "Cannot load property file '" << fileName << "'");
 }
 
@@ -164,9 +168,13 @@ void parseEntry(const std::string& fileName, int lineNumber, const std::string& 
 
 void Properties::load(const std::string& fileName)
 {
+    // A folder would read as an empty file, and the open of a FIFO blocks.
+    const std::string unreadable = Runtime::unreadableReason(fileName);
+    if (!unreadable.empty())
+        cannotLoad(fileName, unreadable);
     std::ifstream in(fileName);
     if (!in.is_open())
-        cannotLoad(fileName);
+        cannotLoad(fileName, std::strerror(errno));
     LoadState state;
     std::string line;
     bool tooLong;
@@ -183,7 +191,7 @@ void Properties::load(const std::string& fileName)
     // A read error looks like the end of the file; the settings would then
     // silently be the defaults.
     if (in.bad())
-        cannotLoad(fileName);
+        cannotLoad(fileName, std::strerror(errno));
 }
 
 std::string Properties::getString(const std::string& name, const std::string& defaultValue)

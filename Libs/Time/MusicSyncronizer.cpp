@@ -1,8 +1,10 @@
 #include "Libs/Time/MusicSyncronizer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -93,9 +95,12 @@ MusicSyncronizer::~MusicSyncronizer()
 // answers with nonsense.
 void MusicSyncronizer::readMusicFile()
 {
-    std::unique_ptr<std::FILE, FileCloser> file(Runtime::openDataFile(fileName, "rb"));
-    if (!file)
+    std::string reason;
+    std::unique_ptr<std::FILE, FileCloser> file(Runtime::openDataFile(fileName, "rb", reason));
+    if (!file) {
+        reportContext(fileName + ": " + reason);
         VOSTREL_THROW_AT_LINE(184, "Cannot find " << fileName << ".");
+    }
     musicData.clear();
     char chunk[65536];
     size_t got;
@@ -104,6 +109,8 @@ void MusicSyncronizer::readMusicFile()
             break;
         musicData.insert(musicData.end(), chunk, chunk + got);
     }
+    if (std::ferror(file.get()))
+        reportContext(fileName + ": " + std::strerror(errno));
     if (std::ferror(file.get()) || !std::feof(file.get()))
         VOSTREL_THROW_AT_LINE(191, "Unable to read audio file " << fileName << " completely.");
 }

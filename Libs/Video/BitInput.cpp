@@ -1,6 +1,7 @@
 #include "Libs/Video/BitInput.h"
 
 #include "Libs/Common/Exception.h"
+#include "Platform/Runtime/Runtime.h"
 
 #include <algorithm>
 #include <cstring>
@@ -32,9 +33,12 @@ void BitInput::openFile(const std::string& name)
 
 void BitInput::openFile(const std::string& name, const std::string& notFound)
 {
-    std::FILE* opened = std::fopen(name.c_str(), "rb");
-    if (!opened)
+    std::string reason;
+    std::FILE* opened = Runtime::openDataFile(name, "rb", reason);
+    if (!opened) {
+        reportContext(name + ": " + reason);
         VOSTREL_THROW(notFound);
+    }
     file.reset(opened);
     memory.clear();
     rewind();

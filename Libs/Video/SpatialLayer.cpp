@@ -1,6 +1,7 @@
 #include "Libs/Video/SpatialLayer.h"
 
 #include "Libs/Common/Exception.h"
+#include "Platform/Runtime/Runtime.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -36,7 +37,7 @@ bool LowerLayer::readFile(const std::string& name, size_t size, std::vector<uint
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
-    std::unique_ptr<std::FILE, Closer> file(std::fopen(name.c_str(), "rb"));
+    std::unique_ptr<std::FILE, Closer> file(Runtime::openDataFile(name, "rb"));
     if (!file) {
         messages.error("ERROR: unable to open lower layer file (" + name + ")\n");
         return false;
@@ -59,7 +60,7 @@ bool LowerLayer::read(const FilePattern& pattern, int number, bool progressive)
     const std::string whole = pattern.format(number, 'f');
     bool fields = false;
     if (!progressive) {
-        std::FILE* probe = std::fopen((whole + ".Y").c_str(), "rb");
+        std::FILE* probe = Runtime::openDataFile(whole + ".Y", "rb");
         fields = probe == nullptr;
         if (probe)
             std::fclose(probe);

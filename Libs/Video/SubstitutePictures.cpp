@@ -1,6 +1,7 @@
 #include "Libs/Video/FrameFiles.h"
 
 #include "Libs/Video/Headers.h"
+#include "Platform/Runtime/Runtime.h"
 
 #include <algorithm>
 #include <memory>
@@ -54,7 +55,7 @@ bool SubstitutePictures::readConcatenated(const PictureStoreView& store, int num
         return false;
     }
     const std::string name = pattern.format(number);
-    File file(std::fopen(name.c_str(), "rb"));
+    File file(Runtime::openDataFile(name, "rb"));
     if (!file) {
         messages.error("Couldn't open " + name + "\n");
         return false;
@@ -95,7 +96,7 @@ bool SubstitutePictures::readPlaneFiles(const PictureStoreView& store, int numbe
     const std::string base = pattern.format(number);
     for (int plane = 0; plane < 3; ++plane) {
         const std::string name = base + extensions[plane];
-        File file(std::fopen(name.c_str(), "rb"));
+        File file(Runtime::openDataFile(name, "rb"));
         if (!file) {
             messages.error("ERROR: unable to open reference filename (" + name + ")\n");
             return false;

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace D3DX9 {
 
@@ -435,28 +436,28 @@ void storeTexels(const Texels& texels, UINT width, UINT height, D3DFORMAT format
     }
 }
 
+namespace {
+// What the D3DX calls cannot return: they give only a result code.
+thread_local std::string lastFailure;
+} // namespace
+
 bool readImageFile(const char* name, Image& image, bool headerOnly, std::string& reason)
 {
     if (!name) {
         reason = "no file name";
         return false;
     }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(Runtime::openDataFile(name, "rb"), std::fclose);
-    if (!file) {
-        reason = std::string("cannot open ") + name;
-        return false;
-    }
     std::vector<uint8_t> bytes;
-    uint8_t chunk[65536];
-    size_t count;
-    while ((count = std::fread(chunk, 1, sizeof(chunk), file.get())) > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + count);
-        if (bytes.size() > (size_t(1) << 30)) {
-            reason = "file too large";
-            return false;
-        }
-    }
-    return decodeImage(bytes.data(), bytes.size(), image, headerOnly, reason);
+    const bool read = Runtime::readDataFile(name, bytes, size_t(1) << 30, reason) &&
+                      decodeImage(bytes.data(), bytes.size(), image, headerOnly, reason);
+    if (!read)
+        lastFailure = reason;
+    return read;
+}
+
+std::string takeImageFileFailure()
+{
+    return std::exchange(lastFailure, std::string());
 }
 
 } // namespace D3DX9

@@ -48,4 +48,9 @@ void storeTexels(const Texels& texels, UINT width, UINT height, D3DFORMAT format
 // forgiven). False, with the reason, when it cannot be read or decoded.
 bool readImageFile(const char* name, Image& image, bool headerOnly, std::string& reason);
 
+// Why the last image file read on this thread failed ("No such file or
+// directory", "PNG: ..."), for callers that only see a D3DX result code;
+// empty when none failed since the last take.
+std::string takeImageFileFailure();
+
 } // namespace D3DX9

@@ -1,9 +1,13 @@
 #include "Platform/Runtime/Runtime.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace Runtime {
@@ -91,9 +95,94 @@ std::string resolveDataPath(const std::string& name)
     return resolved;
 }
 
+namespace {
+
+// Opens path for reading without blocking on a FIFO, then keeps only a
+// regular file. The descriptor, or -1 with the reason.
+int openRegularFile(const std::string& path, std::string& reason)
+{
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        reason = std::strerror(errno);
+        return -1;
+    }
+    struct stat info;
+    if (::fstat(descriptor, &info) != 0)
+        reason = std::strerror(errno);
+    else if (S_ISDIR(info.st_mode))
+        reason = std::strerror(EISDIR);
+    else if (!S_ISREG(info.st_mode))
+        reason = "Not a regular file";
+    else if (::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0)
+        reason = std::strerror(errno);
+    else
+        return descriptor;
+    ::close(descriptor);
+    return -1;
+}
+
+} // namespace
+
+std::FILE* openDataFile(const std::string& name, const char* mode, std::string& reason)
+{
+    const std::string path = resolveDataPath(name);
+    if (mode[0] != 'r' || std::strchr(mode, '+')) {
+        std::FILE* file = std::fopen(path.c_str(), mode);
+        if (!file)
+            reason = std::strerror(errno);
+        return file;
+    }
+    const int descriptor = openRegularFile(path, reason);
+    if (descriptor < 0)
+        return nullptr;
+    std::FILE* file = ::fdopen(descriptor, mode);
+    if (!file) {
+        reason = std::strerror(errno);
+        ::close(descriptor);
+    }
+    return file;
+}
+
 std::FILE* openDataFile(const std::string& name, const char* mode)
 {
-    return std::fopen(resolveDataPath(name).c_str(), mode);
+    std::string reason;
+    return openDataFile(name, mode, reason);
+}
+
+template <typename Byte>
+bool readDataFile(const std::string& name, std::vector<Byte>& bytes, std::size_t maxBytes, std::string& reason)
+{
+    std::FILE* file = openDataFile(name, "rb", reason);
+    if (!file)
+        return false;
+    bytes.clear();
+    Byte chunk[65536];
+    std::size_t count;
+    bool fits = true;
+    while (fits && (count = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        fits = bytes.size() + count <= maxBytes;
+        if (fits)
+            bytes.insert(bytes.end(), chunk, chunk + count);
+    }
+    const bool failed = std::ferror(file) != 0;
+    if (failed)
+        reason = std::strerror(errno);
+    else if (!fits)
+        reason = "File too large";
+    std::fclose(file);
+    return !failed && fits;
+}
+
+template bool readDataFile(const std::string&, std::vector<char>&, std::size_t, std::string&);
+template bool readDataFile(const std::string&, std::vector<unsigned char>&, std::size_t, std::string&);
+
+std::string unreadableReason(const std::string& name)
+{
+    std::string reason;
+    const int descriptor = openRegularFile(resolveDataPath(name), reason);
+    if (descriptor >= 0)
+        ::close(descriptor);
+    return reason;
 }
 
 } // namespace Runtime

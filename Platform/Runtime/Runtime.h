@@ -2,8 +2,10 @@
 
 // What the engine expects of its original C runtime where glibc differs.
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace Runtime {
 
@@ -24,6 +26,22 @@ long clock();
 // missing try a case-insensitive match component by component. Returns the
 // name unchanged (but with slashes) when nothing matches.
 std::string resolveDataPath(const std::string& name);
+
+// Opens a data file (resolved as above). For reading only a regular file
+// opens: a folder has no bytes to give and the open of a FIFO would block
+// for ever. Null on failure, with what the system said in reason ("No such
+// file or directory", "Is a directory", "Not a regular file").
+std::FILE* openDataFile(const std::string& name, const char* mode, std::string& reason);
 std::FILE* openDataFile(const std::string& name, const char* mode);
+
+// For readers that open files their own way: "" when name is a regular file
+// that opens for reading, else the reason openDataFile would give.
+std::string unreadableReason(const std::string& name);
+
+// Reads a whole data file into bytes, to its end rather than sized by
+// seeking. False, with the reason, when it cannot be opened or read or holds
+// more than maxBytes ("File too large"). For char and unsigned char.
+template <typename Byte>
+bool readDataFile(const std::string& name, std::vector<Byte>& bytes, std::size_t maxBytes, std::string& reason);
 
 } // namespace Runtime

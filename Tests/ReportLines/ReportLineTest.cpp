@@ -16,6 +16,8 @@
 
 #include <functional>
 
+#include <sys/stat.h>
+
 using namespace Vostrel;
 using namespace Vostrel::Mesh;
 using namespace LwoBytes;
@@ -60,6 +62,8 @@ TEST_F(ReportLines, FixedSourcesAndLines)
     const std::string v3dRow = "element v 1\nproperty int a\nparam p 1\ndata\n1\n";
     const std::string v3dVertices = "element vertices 1\nproperty real3 location\n";
     VostrelTest::TempDir dir;
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string noIndices =
         dir.write("a.v3d", v3dVertices + "element triangles 1\nproperty int3 corners\ndata\n0 0 0\n0 0 0\n");
     const std::string noPolygonIndices =
@@ -88,6 +92,10 @@ TEST_F(ReportLines, FixedSourcesAndLines)
         {"Libs\\Testing\\Properties(20)", [&] { Properties::load(dir.file("none.props")); }},
         {"Libs\\Postprocessing\\LuminanceFilter(99)", [] { luminancePass3(nullptr, nullptr); }},
         {"Libs\\Mesh\\IO\\IffReader(11)", [] { LwoReader("data/none.lwo"); }},
+        // Neither a folder nor a FIFO is taken for a file: one has no size, the other blocks its reader.
+        {"Libs\\Mesh\\IO\\IffReader(11)", [&] { LwoReader(dir.path); }},
+        {"Libs\\Mesh\\IO\\V3DRead(14)", [&] { readV3DMesh(dir.path); }},
+        {"Libs\\Testing\\Properties(20)", [&] { Properties::load(fifo); }},
         {at(lwo, 893), [] { readLwo({}); }},
         {at(lwo, 888), [] { readLwo(chunk("FOR1", text("LWO2"))); }},
         {at(lwo, 883), [] { readLwo(chunk("FORM", text("LWOB"))); }},

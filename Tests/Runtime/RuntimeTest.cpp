@@ -93,3 +93,37 @@ TEST_F(DataPathTree, AMissingNameComesBackWithSlashes)
     EXPECT_EQ(Runtime::openDataFile(root + "/data/nothing/quad.lwo", "rb"), nullptr);
     EXPECT_EQ(Runtime::resolveDataPath(""), "");
 }
+
+TEST_F(DataPathTree, OnlyARegularFileOpensForReadingAndAFailureSaysWhy)
+{
+    const std::string fifo = root + "/Data/pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A reader of the FIFO would wait for a writer for ever; it is refused at once.
+    const struct {
+        std::string name;
+        const char* reason;
+    } cases[] = {{root + "/Data/Models", "Is a directory"},
+                 {fifo, "Not a regular file"},
+                 {root + "/Data/missing.lwo", "No such file or directory"},
+                 {root + "/Data/Models/Quad.LWO", ""}};
+    for (const auto& c : cases) {
+        std::string reason;
+        std::FILE* file = Runtime::openDataFile(c.name, "rb", reason);
+        EXPECT_EQ(reason, c.reason) << c.name;
+        EXPECT_EQ(file != nullptr, *c.reason == 0) << c.name;
+        EXPECT_EQ(Runtime::unreadableReason(c.name), c.reason) << c.name;
+        std::vector<char> bytes;
+        std::string readReason;
+        EXPECT_EQ(Runtime::readDataFile(c.name, bytes, 100, readReason), *c.reason == 0) << c.name;
+        EXPECT_EQ(readReason, c.reason) << c.name;
+        if (file)
+            EXPECT_EQ(read(file), "quad");
+    }
+    std::vector<unsigned char> bytes;
+    std::string reason;
+    EXPECT_FALSE(Runtime::readDataFile(root + "/Data/Models/Quad.LWO", bytes, 3, reason));
+    EXPECT_EQ(reason, "File too large");
+    EXPECT_TRUE(Runtime::readDataFile(root + "/Data/Models/Quad.LWO", bytes, 4, reason));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "quad");
+    ::unlink(fifo.c_str());
+}

@@ -215,6 +215,21 @@ TEST_F(DemoBedRunTest, EscapeOrCloseEndsTheLoopAfterTheFrameInProgress)
     }
 }
 
+TEST_F(DemoBedRunTest, StopSignalsAfterTheRunLetTheTeardownFinish)
+{
+    ScriptedBed bed(ScriptedBed::Ending::interrupt);
+    char* argv[] = {program};
+    ASSERT_TRUE(bed.run(1, argv));
+    // The program tears down after the run; a second request then must not end it.
+    EXPECT_EXIT(
+        {
+            std::raise(SIGINT);
+            std::raise(SIGTERM);
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
 TEST_F(DemoBedRunTest, PaintWhilePausedRedrawsTheMomentOfPausing)
 {
     ScriptedBed bed(ScriptedBed::Ending::paused);
@@ -295,6 +310,7 @@ TEST(ProgramTest, MissingPropertyFileEndsWithTheReportAndFailure)
 {
     VostrelTest::TempDir directory;
     EXPECT_EQ(errorsOfFailingRun(directory),
+              "demo.props: No such file or directory\n"
               "Libs\\Testing\\Properties(20): Cannot load property file 'demo.props'\n");
 }
 

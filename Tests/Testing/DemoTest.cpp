@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -88,8 +89,10 @@ protected:
 
     void load(const std::string& properties) { Properties::load(folder.write("demo.props", properties)); }
 
-    // A demo whose parts are logging ones, all but the unbuilt.
-    void makeDemo(std::vector<std::string> arguments, const std::string& unbuilt = "", int escapePing = 0)
+    // A demo whose parts are logging ones, all but the unbuilt. At the
+    // escape ping, Escape is pressed, or the signal is raised when one is given.
+    void makeDemo(std::vector<std::string> arguments, const std::string& unbuilt = "", int escapePing = 0,
+                  int signal = 0)
     {
         arguments.insert(arguments.begin(), "vostrel");
         for (std::string& argument : arguments)
@@ -101,8 +104,13 @@ protected:
                 return std::unique_ptr<DemoEffect>(new LoggingPart(name));
             });
         Demo* shown = demo.get();
-        demo->setLoadingEffectFactory([shown, escapePing](MessagePump pump) {
-            auto escape = [shown] { shown->onKey(Core::KeyEvent{nullptr, true, 27}); };
+        demo->setLoadingEffectFactory([shown, escapePing, signal](MessagePump pump) {
+            auto escape = [shown, signal] {
+                if (signal != 0)
+                    std::raise(signal);
+                else
+                    shown->onKey(Core::KeyEvent{nullptr, true, 27});
+            };
             return std::unique_ptr<LoadingEffect>(new LoggingLoadingEffect(pump, escape, escapePing));
         });
     }
@@ -213,17 +221,22 @@ TEST_F(DemoStartUp, MusicSettingsChooseTheClock)
     }
 }
 
-TEST_F(DemoStartUp, EscapeWhileLoadingEndsTheRunBeforeTheShow)
+TEST_F(DemoStartUp, EscapeOrAStopSignalWhileLoadingEndsTheRunAtThatStep)
 {
-    load(std::string(allEnabled) + "R demo.endTime 100\n");
-    makeDemo({"-nosound"}, "", 3);
-    ASSERT_TRUE(run());
-    const std::string log = startUpLog();
-    EXPECT_NE(log.find("MapEffect1.init\nloading.ping\nloading.deleted\n"), std::string::npos) << log;
-    EXPECT_EQ(log.find("MapEffect2.init"), std::string::npos) << log;
-    EXPECT_EQ(log.find("loading.finish"), std::string::npos) << log;
-    ASSERT_NE(demo->getClock(), nullptr);
-    EXPECT_TRUE(demo->getClock()->isStopped()) << "the show never started";
+    for (int signal : {0, SIGINT, SIGTERM}) {
+        load(std::string(allEnabled) + "R demo.endTime 100\n");
+        makeDemo({"-nosound"}, "", 3, signal);
+        ASSERT_TRUE(run());
+        const std::string log = startUpLog();
+        EXPECT_NE(log.find("MapEffect1.init\nloading.ping\nloading.deleted\n"), std::string::npos) << signal << log;
+        EXPECT_EQ(log.find("MapEffect2.init"), std::string::npos) << signal << log;
+        EXPECT_EQ(log.find("loading.finish"), std::string::npos) << signal << log;
+        ASSERT_NE(demo->getClock(), nullptr);
+        EXPECT_TRUE(demo->getClock()->isStopped()) << "the show never started";
+        TearDown();
+        SetUp();
+        argv.clear();
+    }
 }
 
 TEST(DemoEnabled, OnlyANonZeroIntEnablesAndTheSentinelAlwaysIs)

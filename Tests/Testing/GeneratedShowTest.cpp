@@ -11,13 +11,20 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -131,11 +138,14 @@ struct ProgramRun {
     std::string errors;
 };
 
-ProgramRun play(const std::string& content, const std::string& extraProperties)
+ProgramRun play(const std::string& content, const std::string& extraProperties,
+               const std::function<void(const std::string& folder)>& breakContent = {})
 {
     VostrelTest::TempDir copy;
     std::filesystem::copy(content, copy.path, std::filesystem::copy_options::recursive);
     std::ofstream(copy.file("demo.props"), std::ios::app) << extraProperties;
+    if (breakContent)
+        breakContent(copy.path);
     const std::string command = "cd '" + copy.path + "' && timeout 60 '" VOSTREL_PROGRAM "' > out.txt 2> errors.txt";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, VostrelTest::TempDir::read(copy.file("out.txt")),
@@ -162,16 +172,144 @@ TEST_F(GeneratedShow, PlaysHeadlessToItsEndOrTheMusicsEnd)
     EXPECT_EQ(toTheMusicsEnd.status, 0) << toTheMusicsEnd.errors;
 }
 
+// Whether text is expected, where a "#" in expected stands for the line
+// number of a check that no fixed line is given for.
+bool matches(const std::string& text, const std::string& expected)
+{
+    std::string pattern;
+    for (char c : expected) {
+        if (c == '#')
+            pattern += "[0-9]+";
+        else if (std::strchr("\\^$.|?*+()[]{}", c))
+            pattern += std::string("\\") + c;
+        else
+            pattern += c;
+    }
+    return std::regex_match(text, std::regex(pattern));
+}
+
+// Content broken as a user could break it: each run ends with status 1, the
+// report as raised, and above it lines naming the file or the setting and
+// what the system said.
+TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
+{
+    namespace fs = std::filesystem;
+    generate();
+    auto replaceByFolder = [](const char* name) {
+        return [name](const std::string& folder) {
+            fs::remove(folder + "/" + name);
+            fs::create_directory(folder + "/" + name);
+        };
+    };
+    auto write = [](const char* name, const std::string& bytes) {
+        return [name, bytes](const std::string& folder) { std::ofstream(folder + "/" + name) << bytes; };
+    };
+    const char* const music = "data/Music/vostrel.ogg";
+    const char* const band = "data/Models/linkband.lwo";
+    const char* const scene = "data/Models/mapeffect1.sce";
+    const struct Case {
+        const char* what;
+        std::string properties;
+        std::function<void(const std::string&)> breakContent;
+        std::string errors;
+    } cases[] = {
+        {"a folder for an object", "", replaceByFolder(band),
+         "data/Models/linkband.lwo: Is a directory\nIn MeshCache::loadFile(data/Models/linkband.lwo)\n"
+         "Libs\\Mesh\\IO\\IffReader(11): File not found: data/Models/linkband.lwo\n"},
+        {"a FIFO for the music", "",
+         [music](const std::string& folder) {
+             fs::remove(folder + "/" + music);
+             ASSERT_EQ(mkfifo((folder + "/" + music).c_str(), 0600), 0);
+         },
+         "data/Music/vostrel.ogg: Not a regular file\n"
+         "Libs\\Time\\MusicSyncronizer(184): Cannot find data/Music/vostrel.ogg.\n"},
+        {"a garbage object", "", write(band, "garbage"),
+         "In LwoReader::read()\nIn MeshCache::loadFile(data/Models/linkband.lwo)\n"
+         "Libs\\Mesh\\IO\\LwoReader(893): This is not IFF-file.\n"},
+        {"an empty video", "", write("data/Videos/mov2005-6.mpg", ""),
+         "In VideoTexture(data/Videos/mov2005-6.mpg)\n"
+         "Libs\\Video\\VideoDecoder(52): Unable to recognize stream type\n"},
+        {"a links file of one link", "", write("mapeffect1.links", "L 1 2\n"),
+         "In LinkFile(mapeffect1.links)\nLibs\\Testing\\Utils(#): dirs.size() == size does not hold.\n"},
+        {"no parameter object", "S MapEffect2.target1param \"Nothing\"\n", {},
+         "In demo.props: MapEffect2.target1param \"Nothing\", MapEffect2.target1image \"data/Textures/target1.png\"\n"
+         "Libs\\Testing\\Utils(109): m != 0 does not hold.\n"},
+        {"an empty beat", "S MapEffect5.hdrBeatString \"\"\nR demo.startTime 149\nR demo.endTime 151\n", {},
+         "In demo.props: MapEffect5.hdrBeatString \"\"\nLibs\\Math\\Envelope(225): keys.size() > 0 does not hold.\n"},
+        {"a missing scene", "", [scene](const std::string& folder) { fs::remove(folder + "/" + scene); },
+         "data/Models/mapeffect1.sce: No such file or directory\nIn Scene::load(data/Models/mapeffect1.sce)\n"
+         "Libs\\Serializing\\Deserializer(55): The file data/Models/mapeffect1.sce is not in the VSE "
+         "serialization format.\n"},
+        {"a missing image", "", [](const std::string& folder) { fs::remove(folder + "/data/Textures/particles.png"); },
+         "data/Textures/particles.png: No such file or directory\n"
+         "Libs\\Image\\WinCodec(55): D3DXGetImageInfoFromFile failed: data/Textures/particles.png, "
+         "errorcode = -2005529767\n"},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run = play(folder.path, c.properties, c.breakContent);
+        EXPECT_EQ(run.status, 1) << c.what;
+        EXPECT_TRUE(matches(run.errors, c.errors)) << c.what << ":\n" << run.errors;
+    }
+    // Permission bits do not hold back the superuser.
+    if (geteuid() != 0) {
+        const ProgramRun run = play(folder.path, "", [scene](const std::string& folder) {
+            fs::permissions(folder + "/" + scene, fs::perms::none);
+        });
+        EXPECT_EQ(run.errors.rfind("data/Models/mapeffect1.sce: Permission denied\n", 0), 0u) << run.errors;
+    }
+}
+
+// Waits for the first event the watcher reports.
+void awaitEvent(int watcher)
+{
+    alignas(inotify_event) char buffer[4096];
+    ASSERT_GT(read(watcher, buffer, sizeof buffer), 0);
+}
+
+TEST_F(GeneratedShow, StopSignalsWhileLoadingEndTheRunAtOnceAndWell)
+{
+    generate();
+    VostrelTest::TempDir copy;
+    std::filesystem::copy(folder.path, copy.path, std::filesystem::copy_options::recursive);
+    // The calibration is read just before the parts load; the last part's scene after all others.
+    const int watcher = inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    ASSERT_GE(inotify_add_watch(watcher, copy.file("pings").c_str(), IN_OPEN), 0);
+    const int lastPart = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    ASSERT_GE(inotify_add_watch(lastPart, copy.file("data/Models/hax1.sce").c_str(), IN_OPEN), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (chdir(copy.path.c_str()) == 0 && freopen("/dev/null", "w", stdout))
+            execl(VOSTREL_PROGRAM, VOSTREL_PROGRAM, "-nosound", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    awaitEvent(watcher);
+    // The second request may come while the program shuts down.
+    kill(child, SIGINT);
+    kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
+    alignas(inotify_event) char buffer[4096];
+    EXPECT_LT(read(lastPart, buffer, sizeof buffer), 0) << "the loading went on to the last part";
+    close(watcher);
+    close(lastPart);
+}
+
 TEST_F(GeneratedShow, MissingFilesEndTheRunWithTheirReport)
 {
     generate({"demo.props", "title"});
     const ProgramRun noMusic = play(folder.path, "S demo.music.file \"data/Music/none.ogg\"\n");
     EXPECT_EQ(noMusic.status, 1);
-    EXPECT_EQ(noMusic.errors, "Libs\\Time\\MusicSyncronizer(184): Cannot find data/Music/none.ogg.\n");
+    EXPECT_EQ(noMusic.errors, "data/Music/none.ogg: No such file or directory\n"
+                              "Libs\\Time\\MusicSyncronizer(184): Cannot find data/Music/none.ogg.\n");
     // Without music the system clock runs, and the loading screen needs its calibration.
     const ProgramRun noPings = play(folder.path, "S demo.music.file \"\"\n");
     EXPECT_EQ(noPings.status, 1);
-    EXPECT_EQ(noPings.errors, "Libs\\Testing\\LoadingEffect(108): file not found: pings\n");
+    EXPECT_EQ(noPings.errors, "pings: No such file or directory\n"
+                              "Libs\\Testing\\LoadingEffect(108): file not found: pings\n");
 }
 
 } // namespace

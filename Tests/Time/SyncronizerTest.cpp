@@ -221,9 +221,11 @@ TEST_F(Clocks, FailuresReportAtTheirLinesAndLeaveNothingLoaded)
     } cases[] = {
         {"", 0.5f, music, "Libs\\Time\\MusicSyncronizer(175): BPM cannot be as low as 0.5"},
         {"", 60.0f, folder.file("missing.ogg"),
-         "Libs\\Time\\MusicSyncronizer(184): Cannot find " + folder.file("missing.ogg") + "."},
+         folder.file("missing.ogg") + ": No such file or directory\nLibs\\Time\\MusicSyncronizer(184): Cannot find " +
+             folder.file("missing.ogg") + "."},
+        // A folder is refused as the original runtime's open refuses it.
         {"", 60.0f, folder.path,
-         "Libs\\Time\\MusicSyncronizer(191): Unable to read audio file " + folder.path + " completely."},
+         folder.path + ": Is a directory\nLibs\\Time\\MusicSyncronizer(184): Cannot find " + folder.path + "."},
         // The library's text alone; the file on a context line of its own.
         {"open", 60.0f, music,
          "In MusicSyncronizer::MusicSyncronizer(" + music + ")\nLibs\\Time\\MusicSyncronizer(202): Unknown file format"},

@@ -1,34 +1,25 @@
 #include "Libs/Mesh/IO/FileBytes.h"
 
 #include "Libs/Common/Exception.h"
-
-#include <cstdio>
+#include "Platform/Runtime/Runtime.h"
 
 namespace Vostrel {
 namespace Mesh {
 
 namespace {
 
+// Far above any mesh the show holds; a larger file is refused rather than
+// allocated.
+constexpr size_t maxMeshFileBytes = size_t(1) << 30;
+
 template <typename Byte>
 bool readBytes(const std::string& fileName, std::vector<Byte>& bytes)
 {
-    FILE* file = std::fopen(fileName.c_str(), "rb");
-    if (!file)
-        return false;
-    long length = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0)
-        length = std::ftell(file);
-    bool ok = length >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
-    if (ok) {
-        // A spare byte, so that a reader adding a terminator copies nothing.
-        bytes.reserve(static_cast<size_t>(length) + 1);
-        bytes.resize(static_cast<size_t>(length));
-        ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    }
-    std::fclose(file);
-    if (!ok)
-        VOSTREL_THROW("Cannot read the file " << fileName << ".");
-    return true;
+    std::string reason;
+    if (Runtime::readDataFile(fileName, bytes, maxMeshFileBytes, reason))
+        return true;
+    reportContext(fileName + ": " + reason);
+    return false;
 }
 
 } // namespace

@@ -7,8 +7,9 @@
 namespace Vostrel {
 namespace Mesh {
 
-// Reads a whole file as raw bytes into bytes. False when the file cannot be
-// opened (the caller names the failure); throws when it opens but cannot be read.
+// Reads a whole file as raw bytes into bytes. False when it is not a regular
+// file or cannot be read, after a context line with the file and the system's
+// reason; the caller names the failure.
 bool readFileBytes(const std::string& fileName, std::vector<char>& bytes);
 bool readFileBytes(const std::string& fileName, std::vector<uint8_t>& bytes);
 

@@ -158,9 +158,12 @@ std::unique_ptr<Mesh::ModifiableMesh> createFlowTube(const EnvelopeVec3& path, i
 
 LinkFile::LinkFile(const std::string& fileName) : fileName(fileName)
 {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(Runtime::openDataFile(fileName, "rb"), &std::fclose);
-    if (!file)
+    std::string reason;
+    std::unique_ptr<FILE, int (*)(FILE*)> file(Runtime::openDataFile(fileName, "rb", reason), &std::fclose);
+    if (!file) {
+        reportContext(fileName + ": " + reason);
         TOOLKIT_THROW("Cannot load link file '" << fileName << "'");
+    }
     char buffer[1024];
     int lineNumber = 0;
     long total = 0;

@@ -61,9 +61,12 @@ std::unique_ptr<Envelope> envelopeFromDigits(const std::string& digits, float st
 
 void ReadLines(const std::string& fileName, std::vector<std::string>& lines)
 {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(Runtime::openDataFile(fileName.c_str(), "rb"), &std::fclose);
-    if (!file)
+    std::string reason;
+    std::unique_ptr<FILE, int (*)(FILE*)> file(Runtime::openDataFile(fileName, "rb", reason), &std::fclose);
+    if (!file) {
+        reportContext(fileName + ": " + reason);
         TOOLKIT_THROW("ReadLines: " << fileName << " not found");
+    }
     std::vector<std::string> read;
     long total = 0;
     char buffer[128];

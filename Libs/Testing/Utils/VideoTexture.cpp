@@ -20,7 +20,7 @@ VideoTexture::VideoTexture(const std::string& path, int width, int height)
                                           << " x " << this->height);
     });
     Set_Video_Output_Size(*decoder, width, height);
-    if (Open_Video_Stream(*decoder, fileName.c_str()) != 0)
+    if (inContext("VideoTexture(" + fileName + ")", [this] { return Open_Video_Stream(*decoder, fileName.c_str()); }) != 0)
         TOOLKIT_THROW("VideoTexture: cannot open " << fileName);
     rgb.assign(static_cast<size_t>(width) * height * 3, 0);
     rgba.assign(static_cast<size_t>(width) * height * 4, 0);
@@ -46,13 +46,8 @@ void VideoTexture::update()
 {
     if (ended)
         return;
-    int decoded = 0;
-    try {
-        decoded = Decode_Next_Frame(*decoder, rgb.data());
-    } catch (Exception& e) {
-        e.message = "VideoTexture: " + fileName + ": " + e.message;
-        throw;
-    }
+    const int decoded = inContext([this] { return "VideoTexture(" + fileName + ")"; },
+                                  [this] { return Decode_Next_Frame(*decoder, rgb.data()); });
     if (decoded == 0)
         ended = true;
     // The end call may still deliver the last frame of the display order.
