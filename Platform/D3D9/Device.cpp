@@ -346,6 +346,8 @@ HRESULT Device::SetRenderTarget(DWORD index, IDirect3DSurface9* renderTarget)
         return refuse("SetRenderTarget", "not a render target");
     if (&surface->device() != this)
         return refuse("SetRenderTarget", "another device's surface");
+    if (surface != renderTarget_)
+        submitEndedScenes();
     rebind(renderTarget_, surface);
     if (surface->chain)
         surface->chain->noteDrawnInto(surface->backBufferIndex);
@@ -447,8 +449,20 @@ HRESULT Device::EndScene()
     if (!inScene_)
         return refuse("EndScene", "not in a scene");
     inScene_ = false;
-    glFlush();
+    // Submitted when the target changes, not here: a software rasteriser
+    // then runs the scenes of one target (a clear, then the draws) as one
+    // pass over its tiles rather than one pass each.
+    endedUnsubmitted_ = true;
     return D3D_OK;
+}
+
+void Device::submitEndedScenes()
+{
+    if (!endedUnsubmitted_)
+        return;
+    endedUnsubmitted_ = false;
+    context_->makeCurrent();
+    glFlush();
 }
 
 HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil)

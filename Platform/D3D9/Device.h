@@ -112,6 +112,8 @@ public:
     uint64_t nextPresentSequence() { return ++presentSequence_; }
     // Puts the device's framebuffer and scissor back after a blit.
     void restoreDrawState();
+    // Hands the scenes ended so far to the driver.
+    void submitEndedScenes();
 
 private:
     Device(IDirect3D9* direct3D, D3DDEVTYPE type, std::unique_ptr<GL::Context> context);
@@ -166,6 +168,7 @@ private:
     std::vector<std::array<float, 4>> vertexConstants_;
     std::vector<std::array<float, 4>> pixelConstants_;
     bool inScene_ = false;
+    bool endedUnsubmitted_ = false;
     std::unique_ptr<Pipeline> pipeline_;
 };
 

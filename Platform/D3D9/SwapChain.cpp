@@ -146,6 +146,7 @@ HRESULT SwapChain::Present(const RECT* sourceRect, const RECT* destRect, HWND de
     int backWidth = static_cast<int>(back.description().Width);
     int backHeight = static_cast<int>(back.description().Height);
     Device& owner = device();
+    owner.submitEndedScenes();
     owner.context().makeCurrent();
     ensureFront(width, height);
     GL::StateShadow& shadow = owner.shadow();

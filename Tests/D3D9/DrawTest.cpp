@@ -414,6 +414,66 @@ TEST_F(StateDrawTest, BlendModesAndTheBlendFactor)
     }
 }
 
+// Scenes following each other on one target, one of them without a draw,
+// then a pass into another target that reads it, then a clear back on the
+// first: each target shows all of its own work, in order.
+TEST_F(StateDrawTest, ScenesOnOneTargetAndAPassReadingItKeepTheirOrder)
+{
+    IDirect3DSurface9* first = nullptr;
+    target->GetSurfaceLevel(0, &first);
+    clear(red);
+    device->EndScene();
+    ASSERT_EQ(device->SetRenderTarget(0, first), D3D_OK);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    color({0, 1, 0, 1});
+    // The left half: its right edge halfway between the centres of columns 7
+    // and 8, the other edges outside the target.
+    Point3 left[] = {{-2, 2, 0.5f}, {-0.0625f, 2, 0.5f}, {-2, -2, 0.5f}, {-0.0625f, -2, 0.5f}};
+    setVertices(left, sizeof(left), sizeof(Point3));
+    ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+    device->EndScene();
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    device->EndScene();
+
+    IDirect3DTexture9* copy = nullptr;
+    ASSERT_EQ(device->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &copy, nullptr),
+              D3D_OK);
+    IDirect3DSurface9* copySurface = nullptr;
+    copy->GetSurfaceLevel(0, &copySurface);
+    ASSERT_EQ(device->SetRenderTarget(0, copySurface), D3D_OK);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    setShaders(copyVertexShader, copyPixelShader);
+    setDeclaration({{D3DDECLTYPE_FLOAT2, 0}, {D3DDECLTYPE_FLOAT2, 8}});
+    device->SetTexture(0, target);
+    useLinearClamp(device, 0);
+    std::array<BlitVertex, 4> quad = blitQuad(16, 16);
+    setVertices(quad.data(), sizeof(quad), sizeof(BlitVertex));
+    ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+    device->EndScene();
+    device->SetTexture(0, nullptr);
+
+    ASSERT_EQ(device->SetRenderTarget(0, first), D3D_OK);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    D3DRECT right = {8, 0, 16, 16};
+    device->Clear(1, &right, D3DCLEAR_TARGET, blue, 1.0f, 0);
+    std::vector<uint32_t> firstPixels = readTarget();
+    std::swap(target, copy);
+    std::vector<uint32_t> copied = readTarget();
+    std::swap(target, copy);
+    int wrongFirst = 0, wrongCopy = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            wrongFirst += firstPixels[y * 16 + x] != (x < 8 ? green : blue);
+            wrongCopy += copied[y * 16 + x] != (x < 8 ? green : red);
+        }
+    EXPECT_EQ(wrongFirst, 0) << "clear, draw, then the clear of the right half";
+    EXPECT_EQ(wrongCopy, 0) << "the first target as it was before its last clear";
+    copySurface->Release();
+    copy->Release();
+    first->Release();
+}
+
 TEST_F(StateDrawTest, AClipPlaneAndTheScissorCutAFullScreenQuad)
 {
     color({1, 1, 1, 1});
