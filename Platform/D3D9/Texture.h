@@ -4,6 +4,10 @@
 // unless it is a render target, a CPU copy of every level (and face) with
 // Direct3D's pitches: a lock hands out the copy, an unlock uploads what may
 // have changed. Render-target textures live on the GPU only.
+// Automatic mipmaps of 8-bit channels are averaged here and uploaded with
+// their top level where the driver would otherwise render a pass per level
+// (a software rasteriser); dynamic textures skip an unlock's upload when the
+// locked bytes came back unchanged.
 
 #include "Platform/D3D9/Surface.h"
 #include "Platform/D3D9/TextureFormat.h"
@@ -85,10 +89,16 @@ private:
         bool locked = false;
         DWORD lockFlags = 0;
         D3DBOX lockedBox = {};
+        std::vector<uint8_t> before; // the locked box as it was, rows packed
     };
     Image* image(UINT face, UINT level);
     bool lockable() const;
+    bool skipsUnchangedUploads() const;
     void upload(UINT face, UINT level, const D3DBOX& box);
+    // Writes a box of one level from rows of the given pitches.
+    void put(UINT face, UINT level, const D3DBOX& box, const uint8_t* start, UINT rowPitch, UINT slicePitch);
+    // The lower levels of a face from its CPU copy, box-filtered.
+    void averageMips(UINT face);
 
     Shape shape_;
     TextureFormat format_;
@@ -96,8 +106,10 @@ private:
     UINT storageLevels_;
     DWORD visibleLevels_;
     DWORD priority_ = 0;
+    bool averagedMips_ = false; // automatic mipmaps made by averageMips
     GL::Texture texture_;
     std::vector<Image> images_; // face-major; empty for render targets
+    std::vector<uint8_t> mips_; // averageMips' levels below the top, packed
     std::vector<std::unique_ptr<TextureSurface>> surfaces_; // made on first request
 };
 
