@@ -154,7 +154,8 @@ HRESULT BaseTexture::check(const Shape& shape)
 BaseTexture::BaseTexture(Device& device, const Shape& shape)
     : DeviceObject(device, Ownership::Own),
       shape_(shape),
-      format_(*textureFormat(shape.format)),
+      format_((shape.usage & D3DUSAGE_RENDERTARGET) ? *textureFormat(shape.format)
+                                                     : uploadedTextureFormat(*textureFormat(shape.format))),
       faces_(faceCount(shape.type)),
       storageLevels_(storageLevels(shape))
 {

@@ -70,6 +70,8 @@ public:
     void levelSize(UINT level, UINT& width, UINT& height, UINT& depth) const;
 
     const Shape& shape() const { return shape_; }
+    // How OpenGL stores the texels.
+    const TextureFormat& format() const { return format_; }
     // The levels the application sees: one with automatic mipmaps.
     DWORD levelCount() const { return visibleLevels_; }
     UINT faces() const { return faces_; }

@@ -17,7 +17,7 @@ using TextureTest = DeviceTest;
 std::vector<uint8_t> heldByOpenGL(IDirect3DBaseTexture9* texture, int level, int firstLayer = 0, int layers = 1)
 {
     D3D9::BaseTexture* base = D3D9::asTexture(texture);
-    D3D9::TextureFormat format = *D3D9::textureFormat(base->shape().format);
+    const D3D9::TextureFormat& format = base->format();
     UINT width, height, depth;
     base->levelSize(static_cast<UINT>(level), width, height, depth);
     if (base->shape().type == D3DRTYPE_VOLUMETEXTURE && layers == 1)
