@@ -38,6 +38,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -304,10 +305,12 @@ struct ModeResult {
     double median, worst, cpu;
 };
 
+using ModeResults = std::vector<std::pair<std::string, ModeResult>>;
+
 // Plays the benchmarks in a process of this program with the mode's
 // environment; its figures by part, or nothing when it failed.
-std::vector<std::pair<std::string, ModeResult>> runMode(const Mode& mode, const std::string& root, int index,
-                                                        const std::vector<std::string>& given)
+std::optional<ModeResults> runMode(const Mode& mode, const std::string& root, int index,
+                                   const std::vector<std::string>& given)
 {
     const std::string results = root + "/results-" + std::to_string(index) + ".txt";
     std::vector<std::string> arguments = {given[0], "--single", "--content=" + root, "--results=" + results};
@@ -331,13 +334,13 @@ std::vector<std::pair<std::string, ModeResult>> runMode(const Mode& mode, const 
     std::fflush(stdout);
     pid_t child = 0;
     int status = 0;
-    std::vector<std::pair<std::string, ModeResult>> figures;
     if (posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, argumentPointers.data(),
                     environmentPointers.data()) != 0 ||
         waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "PartsBench: the run with %s failed\n", mode.label.c_str());
-        return figures;
+        return std::nullopt;
     }
+    ModeResults figures;
     std::ifstream in(results);
     std::string name;
     ModeResult result{};
@@ -356,11 +359,12 @@ int runModes(const std::vector<std::string>& given)
         {"LP_NUM_THREADS=2", "2"}};
     const std::string root = writeContent();
     std::vector<std::string> names;
-    std::vector<std::vector<std::pair<std::string, ModeResult>>> figures;
+    std::vector<ModeResults> figures;
     bool failed = false;
     for (size_t i = 0; i < modes.size(); ++i) {
-        figures.push_back(runMode(modes[i], root, static_cast<int>(i), given));
-        failed = failed || figures.back().empty();
+        std::optional<ModeResults> run = runMode(modes[i], root, static_cast<int>(i), given);
+        failed = failed || !run;
+        figures.push_back(run ? *run : ModeResults());
         for (const auto& entry : figures.back())
             if (std::find(names.begin(), names.end(), entry.first) == names.end())
                 names.push_back(entry.first);
