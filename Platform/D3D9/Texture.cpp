@@ -12,6 +12,8 @@ namespace {
 
 // Beyond this a texture is refused as out of memory rather than allocated.
 constexpr uint64_t maxTextureBytes = uint64_t(512) << 20;
+// Up to this an upload's fixed costs outweigh comparing its bytes.
+constexpr uint64_t smallUploadBytes = 16 << 10;
 
 UINT fullChain(UINT width, UINT height, UINT depth)
 {
@@ -259,7 +261,8 @@ HRESULT BaseTexture::lock(UINT face, UINT level, const D3DBOX* box, DWORD flags,
     entry->locked = true;
     entry->lockFlags = flags;
     entry->lockedBox = region;
-    if (skipsUnchangedUploads() && !(flags & D3DLOCK_READONLY)) {
+    entry->compareAtUnlock = comparesAtUnlock(region, flags);
+    if (entry->compareAtUnlock) {
         entry->before.clear();
         eachRow(entry->bytes.data(), entry->rowPitch, entry->slicePitch, region, format_.bytesPerTexel,
                 [entry](const uint8_t* row, size_t size) {
@@ -284,7 +287,7 @@ HRESULT BaseTexture::unlock(UINT face, UINT level)
     entry->locked = false;
     if (entry->lockFlags & D3DLOCK_READONLY)
         return D3D_OK;
-    if (skipsUnchangedUploads()) {
+    if (entry->compareAtUnlock) {
         // OpenGL holds what the copy held at the lock: only these textures'
         // unlocks and fills write it, and they cannot be drawn into.
         bool unchanged = true;
@@ -301,9 +304,13 @@ HRESULT BaseTexture::unlock(UINT face, UINT level)
     return D3D_OK;
 }
 
-bool BaseTexture::skipsUnchangedUploads() const
+bool BaseTexture::comparesAtUnlock(const D3DBOX& box, DWORD flags) const
 {
-    return (shape_.usage & D3DUSAGE_DYNAMIC) != 0;
+    if (!(shape_.usage & D3DUSAGE_DYNAMIC) || (flags & D3DLOCK_READONLY))
+        return false;
+    const uint64_t bytes = uint64_t(box.Right - box.Left) * (box.Bottom - box.Top) * (box.Back - box.Front) *
+                           static_cast<uint64_t>(format_.bytesPerTexel);
+    return (shape_.usage & D3DUSAGE_AUTOGENMIPMAP) || bytes <= smallUploadBytes;
 }
 
 void BaseTexture::upload(UINT face, UINT level, const D3DBOX& box)
