@@ -12,8 +12,6 @@ namespace {
 
 // Beyond this a texture is refused as out of memory rather than allocated.
 constexpr uint64_t maxTextureBytes = uint64_t(512) << 20;
-// Up to this an upload's fixed costs outweigh comparing its bytes.
-constexpr uint64_t smallUploadBytes = 16 << 10;
 
 UINT fullChain(UINT width, UINT height, UINT depth)
 {
@@ -79,18 +77,6 @@ void halveBytes(const uint8_t* source, size_t sourcePitch, UINT width, UINT heig
                     (upper[left + c] + upper[right + c] + lower[left + c] + lower[right + c] + 2) >> 2);
         }
     }
-}
-
-// Calls visit(row, bytes) for each row of a box of a level's CPU copy.
-template <typename Visit>
-void eachRow(uint8_t* bytes, UINT rowPitch, UINT slicePitch, const D3DBOX& box, size_t texelBytes, Visit visit)
-{
-    const size_t rowBytes = (box.Right - box.Left) * texelBytes;
-    for (UINT z = box.Front; z < box.Back; ++z)
-        for (UINT y = box.Top; y < box.Bottom; ++y)
-            visit(bytes + static_cast<size_t>(z) * slicePitch + static_cast<size_t>(y) * rowPitch +
-                      box.Left * texelBytes,
-                  rowBytes);
 }
 
 } // namespace
@@ -261,14 +247,6 @@ HRESULT BaseTexture::lock(UINT face, UINT level, const D3DBOX* box, DWORD flags,
     entry->locked = true;
     entry->lockFlags = flags;
     entry->lockedBox = region;
-    entry->compareAtUnlock = comparesAtUnlock(region, flags);
-    if (entry->compareAtUnlock) {
-        entry->before.clear();
-        eachRow(entry->bytes.data(), entry->rowPitch, entry->slicePitch, region, format_.bytesPerTexel,
-                [entry](const uint8_t* row, size_t size) {
-                    entry->before.insert(entry->before.end(), row, row + size);
-                });
-    }
     size_t offset = static_cast<size_t>(region.Front) * entry->slicePitch +
                     static_cast<size_t>(region.Top) * entry->rowPitch +
                     static_cast<size_t>(region.Left) * format_.bytesPerTexel;
@@ -287,30 +265,8 @@ HRESULT BaseTexture::unlock(UINT face, UINT level)
     entry->locked = false;
     if (entry->lockFlags & D3DLOCK_READONLY)
         return D3D_OK;
-    if (entry->compareAtUnlock) {
-        // OpenGL holds what the copy held at the lock: only these textures'
-        // unlocks and fills write it, and they cannot be drawn into.
-        bool unchanged = true;
-        const uint8_t* before = entry->before.data();
-        eachRow(entry->bytes.data(), entry->rowPitch, entry->slicePitch, entry->lockedBox, format_.bytesPerTexel,
-                [&](const uint8_t* row, size_t size) {
-                    unchanged = unchanged && std::memcmp(row, before, size) == 0;
-                    before += size;
-                });
-        if (unchanged)
-            return D3D_OK;
-    }
     upload(face, level, entry->lockedBox);
     return D3D_OK;
-}
-
-bool BaseTexture::comparesAtUnlock(const D3DBOX& box, DWORD flags) const
-{
-    if (!(shape_.usage & D3DUSAGE_DYNAMIC) || (flags & D3DLOCK_READONLY))
-        return false;
-    const uint64_t bytes = uint64_t(box.Right - box.Left) * (box.Bottom - box.Top) * (box.Back - box.Front) *
-                           static_cast<uint64_t>(format_.bytesPerTexel);
-    return (shape_.usage & D3DUSAGE_AUTOGENMIPMAP) || bytes <= smallUploadBytes;
 }
 
 void BaseTexture::upload(UINT face, UINT level, const D3DBOX& box)

@@ -6,8 +6,7 @@
 // have changed. Render-target textures live on the GPU only.
 // Automatic mipmaps of 8-bit channels are averaged here and uploaded with
 // their top level where the driver would otherwise render a pass per level
-// (a software rasteriser); dynamic textures skip an unlock's upload when the
-// locked bytes came back unchanged, where comparing them is the cheaper.
+// (a software rasteriser).
 
 #include "Platform/D3D9/Surface.h"
 #include "Platform/D3D9/TextureFormat.h"
@@ -91,16 +90,9 @@ private:
         bool locked = false;
         DWORD lockFlags = 0;
         D3DBOX lockedBox = {};
-        bool compareAtUnlock = false;
-        std::vector<uint8_t> before; // the locked box as it was, rows packed
     };
     Image* image(UINT face, UINT level);
     bool lockable() const;
-    // Whether an unlock compares the box with what it held at the lock and
-    // skips an unchanged upload: in dynamic textures, where comparing costs
-    // little next to uploading (a small box, or a chain of automatic mipmaps
-    // to rebuild). A large plain upload is one copy, which comparing doubles.
-    bool comparesAtUnlock(const D3DBOX& box, DWORD flags) const;
     void upload(UINT face, UINT level, const D3DBOX& box);
     // Writes a box of one level from rows of the given pitches.
     void put(UINT face, UINT level, const D3DBOX& box, const uint8_t* start, UINT rowPitch, UINT slicePitch);

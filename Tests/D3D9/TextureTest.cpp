@@ -224,50 +224,6 @@ TEST_F(TextureTest, AutomaticMipmapsOfByteChannelsAreTheBoxFilteredTopLevel)
     }
 }
 
-// Dynamic textures skip the upload of bytes that came back unchanged; what
-// changes after such an unlock, anywhere and by any route, still shows.
-TEST_F(TextureTest, ADynamicTextureShowsEveryChangeAfterAnUnchangedUnlock)
-{
-    IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(device->CreateTexture(4, 4, 0, D3DUSAGE_DYNAMIC | D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8,
-                                    D3DPOOL_DEFAULT, &texture, nullptr),
-              D3D_OK);
-    auto write = [&](const RECT* rect, uint32_t value, DWORD flags) {
-        D3DLOCKED_RECT locked;
-        ASSERT_EQ(texture->LockRect(0, &locked, rect, flags), D3D_OK);
-        const int width = rect ? rect->right - rect->left : 4, height = rect ? rect->bottom - rect->top : 4;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch)[x] = value;
-        ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
-    };
-    auto texel = [&](int level, int x, int y) {
-        std::vector<uint8_t> held = heldByOpenGL(texture, level);
-        uint32_t value;
-        std::memcpy(&value, &held[(y * std::max(1, 4 >> level) + x) * 4], 4);
-        return value;
-    };
-    write(nullptr, 0xFF102030u, D3DLOCK_DISCARD);
-    write(nullptr, 0xFF102030u, D3DLOCK_DISCARD);
-    EXPECT_EQ(texel(0, 3, 3), 0xFF102030u);
-    write(nullptr, 0xFF405060u, D3DLOCK_DISCARD);
-    EXPECT_EQ(texel(0, 0, 0), 0xFF405060u) << "a change after an unchanged unlock";
-    EXPECT_EQ(texel(2, 0, 0), 0xFF405060u) << "and its mipmaps";
-    RECT left = {0, 0, 2, 4}, right = {2, 0, 4, 4};
-    write(&left, 0xFF405060u, 0);
-    write(&right, 0xFF708090u, 0);
-    EXPECT_EQ(texel(0, 3, 0), 0xFF708090u) << "another rectangle";
-    EXPECT_EQ(texel(0, 0, 0), 0xFF405060u);
-    IDirect3DSurface9* surface = nullptr;
-    ASSERT_EQ(texture->GetSurfaceLevel(0, &surface), D3D_OK);
-    ASSERT_EQ(device->ColorFill(surface, &left, 0xFF000000u), D3D_OK);
-    surface->Release();
-    EXPECT_EQ(texel(0, 0, 0), 0xFF000000u);
-    write(&left, 0xFF405060u, 0);
-    EXPECT_EQ(texel(0, 1, 3), 0xFF405060u) << "the bytes of before the fill";
-    texture->Release();
-}
-
 TEST_F(TextureTest, VolumeSlicesAndCubeFacesLandWhereTheyBelong)
 {
     IDirect3DVolumeTexture9* volume = nullptr;
