@@ -6,6 +6,10 @@
 // and a present) measured in the same run, and to the 16.7 ms budget; also
 // the median CPU time of all the process's threads per frame, which a
 // shared machine's load disturbs less than the wall clock.
+// Each mode plays in a process of its own, as llvmpipe reads its thread
+// count when it loads: its own count (or LP_NUM_THREADS as set), then two
+// threads; a table of both closes the run. "--single" plays once in this
+// process, as the environment has it.
 // Run with SDL_VIDEODRIVER=offscreen where there is no display.
 #include "Bench/Support/FixedClock.h"
 #include "Libs/Core/APICore.h"
@@ -30,12 +34,18 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <spawn.h>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+
+extern char** environ;
 
 using namespace Vostrel;
 
@@ -44,6 +54,11 @@ namespace {
 const double budgetMs = 1000.0 / 60.0;
 int frameCount = 300;
 int warmUpCount = 30;
+bool single = false;
+// Given by the process that runs the modes: the content it wrote, and the
+// file for this mode's figures.
+std::string contentRoot;
+std::string resultsFile;
 
 using BenchClock = VostrelBench::FixedClock;
 
@@ -77,20 +92,27 @@ struct Show {
 
 Show* made = nullptr;
 
+// Everything but the music (the bench clock stands in for it), in a folder
+// of its own.
+std::string writeContent()
+{
+    const std::string root =
+        (std::filesystem::temp_directory_path() / ("vostrel-parts-bench-" + std::to_string(getpid()))).string();
+    std::filesystem::create_directories(root);
+    for (const Content::ContentWriter& writer : Content::contentWriters())
+        if (writer.name != "music")
+            writer.write(root);
+    return root;
+}
+
 Show& show()
 {
     if (made)
         return *made;
     made = new Show;
     Show& s = *made;
-    // Everything but the music: the bench clock stands in for it.
-    s.root = (std::filesystem::temp_directory_path() / ("vostrel-parts-bench-" + std::to_string(getpid()))).string();
-    const std::string& root = s.root;
-    std::filesystem::create_directories(root);
-    for (const Content::ContentWriter& writer : Content::contentWriters())
-        if (writer.name != "music")
-            writer.write(root);
-    if (chdir(root.c_str()) != 0)
+    s.root = contentRoot.empty() ? writeContent() : contentRoot;
+    if (chdir(s.root.c_str()) != 0)
         std::abort();
     Properties::load("demo.props");
 
@@ -234,6 +256,12 @@ public:
                         result.worst / budgetMs, result.cpu);
         }
         std::printf("empty timeline frame: median %.3f ms\n", empty);
+        if (resultsFile.empty())
+            return;
+        std::ofstream out(resultsFile);
+        for (const Result& result : results)
+            if (result.name != "Empty/timeline")
+                out << result.name << ' ' << result.median << ' ' << result.worst << ' ' << result.cpu << '\n';
     }
 
 private:
@@ -246,7 +274,8 @@ private:
     std::vector<Result> results;
 };
 
-// Takes "--frames=N" and "--warmup=N" off the arguments.
+// Takes "--frames=N", "--warmup=N", "--single" and the modes' own
+// "--content=" and "--results=" off the arguments.
 void readOwnArguments(int& argc, char** argv)
 {
     int kept = 1;
@@ -255,17 +284,118 @@ void readOwnArguments(int& argc, char** argv)
             frameCount = std::max(1, std::atoi(argv[i] + 9));
         else if (std::strncmp(argv[i], "--warmup=", 9) == 0)
             warmUpCount = std::max(0, std::atoi(argv[i] + 9));
+        else if (std::strcmp(argv[i], "--single") == 0)
+            single = true;
+        else if (std::strncmp(argv[i], "--content=", 10) == 0)
+            contentRoot = argv[i] + 10;
+        else if (std::strncmp(argv[i], "--results=", 10) == 0)
+            resultsFile = argv[i] + 10;
         else
             argv[kept++] = argv[i];
     }
     argc = kept;
 }
 
+struct Mode {
+    std::string label;
+    std::string threads; // LP_NUM_THREADS, or empty for the environment's
+};
+
+struct ModeResult {
+    double median, worst, cpu;
+};
+
+using ModeResults = std::vector<std::pair<std::string, ModeResult>>;
+
+// Plays the benchmarks in a process of this program with the mode's
+// environment; its figures by part, or nothing when it failed.
+std::optional<ModeResults> runMode(const Mode& mode, const std::string& root, int index,
+                                   const std::vector<std::string>& given)
+{
+    const std::string results = root + "/results-" + std::to_string(index) + ".txt";
+    std::vector<std::string> arguments = {given[0], "--single", "--content=" + root, "--results=" + results};
+    arguments.insert(arguments.end(), given.begin() + 1, given.end());
+    std::vector<char*> argumentPointers;
+    for (std::string& argument : arguments)
+        argumentPointers.push_back(argument.data());
+    argumentPointers.push_back(nullptr);
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry; ++entry)
+        if (mode.threads.empty() || std::strncmp(*entry, "LP_NUM_THREADS=", 15) != 0)
+            environment.push_back(*entry);
+    if (!mode.threads.empty())
+        environment.push_back("LP_NUM_THREADS=" + mode.threads);
+    std::vector<char*> environmentPointers;
+    for (std::string& entry : environment)
+        environmentPointers.push_back(entry.data());
+    environmentPointers.push_back(nullptr);
+
+    std::printf("--- %s ---\n", mode.label.c_str());
+    std::fflush(stdout);
+    pid_t child = 0;
+    int status = 0;
+    if (posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, argumentPointers.data(),
+                    environmentPointers.data()) != 0 ||
+        waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "PartsBench: the run with %s failed\n", mode.label.c_str());
+        return std::nullopt;
+    }
+    ModeResults figures;
+    std::ifstream in(results);
+    std::string name;
+    ModeResult result{};
+    while (in >> name >> result.median >> result.worst >> result.cpu)
+        figures.emplace_back(name, result);
+    return figures;
+}
+
+// Every mode in turn on content written once, then each part's figures
+// side by side.
+int runModes(const std::vector<std::string>& given)
+{
+    const char* set = std::getenv("LP_NUM_THREADS");
+    const std::vector<Mode> modes = {
+        {set ? "LP_NUM_THREADS=" + std::string(set) : std::string("llvmpipe's default threads"), ""},
+        {"LP_NUM_THREADS=2", "2"}};
+    const std::string root = writeContent();
+    std::vector<std::string> names;
+    std::vector<ModeResults> figures;
+    bool failed = false;
+    for (size_t i = 0; i < modes.size(); ++i) {
+        std::optional<ModeResults> run = runMode(modes[i], root, static_cast<int>(i), given);
+        failed = failed || !run;
+        figures.push_back(run ? *run : ModeResults());
+        for (const auto& entry : figures.back())
+            if (std::find(names.begin(), names.end(), entry.first) == names.end())
+                names.push_back(entry.first);
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+    std::printf("\nCPU of all threads (median) and wall time (median / worst) per frame, ms:\n");
+    for (const std::string& name : names) {
+        std::printf("%-24s", name.c_str());
+        for (size_t i = 0; i < modes.size(); ++i) {
+            auto found = std::find_if(figures[i].begin(), figures[i].end(),
+                                      [&name](const auto& entry) { return entry.first == name; });
+            if (found == figures[i].end())
+                std::printf(" | %s: -", modes[i].label.c_str());
+            else
+                std::printf(" | %s: CPU %6.2f, wall %6.2f / %6.2f", modes[i].label.c_str(), found->second.cpu,
+                            found->second.median, found->second.worst);
+        }
+        std::printf("\n");
+    }
+    return failed ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    const std::vector<std::string> given(argv, argv + argc);
     readOwnArguments(argc, argv);
+    if (!single)
+        return runModes(given);
     // The end of the show: the timeline clears the window and presents it.
     const float end = Timeline::segments().back().start + 1.0f;
     benchmark::RegisterBenchmark("Empty/timeline", [end](benchmark::State& state) {
@@ -293,9 +423,10 @@ int main(int argc, char** argv)
     FrameTimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    // The parts and the core stay: the process ends with them.
+    // The parts and the core stay: the process ends with them. Content the
+    // modes share is theirs to remove.
     std::error_code ignored;
-    if (made)
+    if (made && contentRoot.empty())
         std::filesystem::remove_all(made->root, ignored);
     return 0;
 }

@@ -78,9 +78,11 @@ Pipeline::Pipeline()
     vertexArray = GL::VertexArray(array);
 }
 
-void Pipeline::applySampler(DWORD stage)
+void Pipeline::applySampler(DWORD stage, const BaseTexture* texture)
 {
-    const SamplerStates& states = samplerStates[stage];
+    SamplerStates states = samplerStates[stage];
+    if (texture)
+        states[D3DSAMP_BORDERCOLOR] = borderColorFor(texture->format(), states[D3DSAMP_BORDERCOLOR]);
     if (samplerApplied[stage] && appliedSamplerStates[stage] == states)
         return;
     GLuint sampler = samplers[stage].get();
@@ -312,9 +314,10 @@ HRESULT Device::drawThroughPipeline(const char* call, D3DPRIMITIVETYPE type, con
             continue;
         DWORD stage = static_cast<DWORD>(sampler.index);
         BaseTexture* texture = textures_[stage] ? asTexture(textures_[stage]) : nullptr;
-        GLuint name = texture && texture->target() == textureTarget(sampler.textureType) ? texture->name() : 0;
-        glBindTextureUnit(stage, name);
-        pipeline.applySampler(stage);
+        if (texture && texture->target() != textureTarget(sampler.textureType))
+            texture = nullptr;
+        glBindTextureUnit(stage, texture ? texture->name() : 0);
+        pipeline.applySampler(stage, texture);
         glBindSampler(stage, pipeline.samplers[stage].get());
     }
 

@@ -14,6 +14,8 @@
 
 namespace D3D9 {
 
+class BaseTexture;
+
 constexpr DWORD samplerStateCount = D3DSAMP_DMAPOFFSET + 1;
 
 // Sampler states as OpenGL parameters; unknown values fall back to
@@ -57,7 +59,7 @@ struct Pipeline {
     std::map<GL::ProgramKey, Uniforms> uniforms;
 
     // Sends a stage's sampler states to its sampler object when they changed.
-    void applySampler(DWORD stage);
+    void applySampler(DWORD stage, const BaseTexture* texture);
     void forgetShader(const void* shader);
 };
 

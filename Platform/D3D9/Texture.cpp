@@ -43,6 +43,42 @@ D3DBOX boxOfRect(const RECT* rect, UINT width, UINT height)
             static_cast<UINT>(rect->bottom), 0, 1};
 }
 
+// Whether each byte of a texel is a channel of its own, so that a mean of
+// texels is the mean of each byte.
+bool byteChannels(D3DFORMAT format)
+{
+    switch (format) {
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+    case D3DFMT_A8:
+    case D3DFMT_L8:
+    case D3DFMT_A8L8: return true;
+    default: return false;
+    }
+}
+
+// The next level of byte channels, rows packed: each texel the rounded mean
+// of the 2 x 2 above it, which is what a linear filter between the levels'
+// texel centres gives. An odd side leaves its last texel out; a side of one
+// counts its texels twice.
+void halveBytes(const uint8_t* source, size_t sourcePitch, UINT width, UINT height, size_t texelBytes,
+                uint8_t* target)
+{
+    const UINT halfWidth = std::max(1u, width / 2);
+    const UINT halfHeight = std::max(1u, height / 2);
+    for (UINT y = 0; y < halfHeight; ++y) {
+        const uint8_t* upper = source + static_cast<size_t>(2 * y) * sourcePitch;
+        const uint8_t* lower = source + static_cast<size_t>(std::min(2 * y + 1, height - 1)) * sourcePitch;
+        for (UINT x = 0; x < halfWidth; ++x) {
+            const size_t left = static_cast<size_t>(2 * x) * texelBytes;
+            const size_t right = static_cast<size_t>(std::min(2 * x + 1, width - 1)) * texelBytes;
+            for (size_t c = 0; c < texelBytes; ++c)
+                *target++ = static_cast<uint8_t>(
+                    (upper[left + c] + upper[right + c] + lower[left + c] + lower[right + c] + 2) >> 2);
+        }
+    }
+}
+
 } // namespace
 
 const char* BaseTexture::creationCall(D3DRESOURCETYPE type)
@@ -106,13 +142,19 @@ HRESULT BaseTexture::check(const Shape& shape)
 BaseTexture::BaseTexture(Device& device, const Shape& shape)
     : DeviceObject(device, Ownership::Own),
       shape_(shape),
-      format_(*textureFormat(shape.format)),
+      format_((shape.usage & D3DUSAGE_RENDERTARGET) ? *textureFormat(shape.format)
+                                                     : uploadedTextureFormat(*textureFormat(shape.format))),
       faces_(faceCount(shape.type)),
       storageLevels_(storageLevels(shape))
 {
     if (shape_.type != D3DRTYPE_VOLUMETEXTURE)
         shape_.depth = 1;
     visibleLevels_ = (shape_.usage & D3DUSAGE_AUTOGENMIPMAP) ? 1 : storageLevels_;
+    // Volumes and other formats keep the driver's generation; so does a
+    // GPU, which makes mipmaps without the processor.
+    averagedMips_ = (shape_.usage & D3DUSAGE_AUTOGENMIPMAP) && storageLevels_ > 1 && !isRenderTarget() &&
+                    shape_.type != D3DRTYPE_VOLUMETEXTURE && byteChannels(shape_.format) &&
+                    device.context().software();
     device.context().makeCurrent();
     texture_ = GL::makeTexture(target());
     GLuint name = texture_.get();
@@ -230,13 +272,22 @@ HRESULT BaseTexture::unlock(UINT face, UINT level)
 void BaseTexture::upload(UINT face, UINT level, const D3DBOX& box)
 {
     const Image& entry = *image(face, level);
-    device().context().makeCurrent();
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(entry.rowPitch / format_.bytesPerTexel));
-    glPixelStorei(GL_UNPACK_IMAGE_HEIGHT, static_cast<GLint>(entry.slicePitch / entry.rowPitch));
     const uint8_t* start = entry.bytes.data() + static_cast<size_t>(box.Front) * entry.slicePitch +
                            static_cast<size_t>(box.Top) * entry.rowPitch +
                            static_cast<size_t>(box.Left) * format_.bytesPerTexel;
+    put(face, level, box, start, entry.rowPitch, entry.slicePitch);
+    if (level == 0 && averagedMips_)
+        averageMips(face);
+    else if (level == 0)
+        generateMips();
+}
+
+void BaseTexture::put(UINT face, UINT level, const D3DBOX& box, const uint8_t* start, UINT rowPitch, UINT slicePitch)
+{
+    device().context().makeCurrent();
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(rowPitch / format_.bytesPerTexel));
+    glPixelStorei(GL_UNPACK_IMAGE_HEIGHT, static_cast<GLint>(slicePitch / rowPitch));
     GLint x = static_cast<GLint>(box.Left);
     GLint y = static_cast<GLint>(box.Top);
     GLsizei width = static_cast<GLsizei>(box.Right - box.Left);
@@ -258,14 +309,44 @@ void BaseTexture::upload(UINT face, UINT level, const D3DBOX& box)
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_IMAGE_HEIGHT, 0);
-    if (level == 0 && (shape_.usage & D3DUSAGE_AUTOGENMIPMAP))
-        generateMips();
+}
+
+void BaseTexture::averageMips(UINT face)
+{
+    const Image& top = *image(face, 0);
+    const size_t texelBytes = static_cast<size_t>(format_.bytesPerTexel);
+    size_t total = 0;
+    UINT width, height, depth;
+    for (UINT level = 1; level < storageLevels_; ++level) {
+        levelSize(level, width, height, depth);
+        total += width * texelBytes * height;
+    }
+    mips_.resize(total);
+    const uint8_t* source = top.bytes.data();
+    size_t sourcePitch = top.rowPitch;
+    uint8_t* target = mips_.data();
+    for (UINT level = 1; level < storageLevels_; ++level) {
+        UINT sourceWidth, sourceHeight;
+        levelSize(level - 1, sourceWidth, sourceHeight, depth);
+        halveBytes(source, sourcePitch, sourceWidth, sourceHeight, texelBytes, target);
+        levelSize(level, width, height, depth);
+        const UINT pitch = static_cast<UINT>(width * texelBytes);
+        put(face, level, wholeLevel(width, height, 1), target, pitch, pitch * height);
+        source = target;
+        sourcePitch = pitch;
+        target += static_cast<size_t>(pitch) * height;
+    }
 }
 
 void BaseTexture::generateMips()
 {
     if (!(shape_.usage & D3DUSAGE_AUTOGENMIPMAP) || storageLevels_ < 2)
         return;
+    if (averagedMips_) {
+        for (UINT face = 0; face < faces_; ++face)
+            averageMips(face);
+        return;
+    }
     device().context().makeCurrent();
     glGenerateTextureMipmap(name());
 }

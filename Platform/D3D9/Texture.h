@@ -4,6 +4,9 @@
 // unless it is a render target, a CPU copy of every level (and face) with
 // Direct3D's pitches: a lock hands out the copy, an unlock uploads what may
 // have changed. Render-target textures live on the GPU only.
+// Automatic mipmaps of 8-bit channels are averaged here and uploaded with
+// their top level where the driver would otherwise render a pass per level
+// (a software rasteriser).
 
 #include "Platform/D3D9/Surface.h"
 #include "Platform/D3D9/TextureFormat.h"
@@ -66,6 +69,8 @@ public:
     void levelSize(UINT level, UINT& width, UINT& height, UINT& depth) const;
 
     const Shape& shape() const { return shape_; }
+    // How OpenGL stores the texels.
+    const TextureFormat& format() const { return format_; }
     // The levels the application sees: one with automatic mipmaps.
     DWORD levelCount() const { return visibleLevels_; }
     UINT faces() const { return faces_; }
@@ -89,6 +94,10 @@ private:
     Image* image(UINT face, UINT level);
     bool lockable() const;
     void upload(UINT face, UINT level, const D3DBOX& box);
+    // Writes a box of one level from rows of the given pitches.
+    void put(UINT face, UINT level, const D3DBOX& box, const uint8_t* start, UINT rowPitch, UINT slicePitch);
+    // The lower levels of a face from its CPU copy, box-filtered.
+    void averageMips(UINT face);
 
     Shape shape_;
     TextureFormat format_;
@@ -96,8 +105,10 @@ private:
     UINT storageLevels_;
     DWORD visibleLevels_;
     DWORD priority_ = 0;
+    bool averagedMips_ = false; // automatic mipmaps made by averageMips
     GL::Texture texture_;
     std::vector<Image> images_; // face-major; empty for render targets
+    std::vector<uint8_t> mips_; // averageMips' levels below the top, packed
     std::vector<std::unique_ptr<TextureSurface>> surfaces_; // made on first request
 };
 

@@ -35,6 +35,24 @@ std::optional<TextureFormat> textureFormat(D3DFORMAT format)
     }
 }
 
+TextureFormat uploadedTextureFormat(const TextureFormat& format)
+{
+    if (format.pixelFormat != GL_BGRA)
+        return format;
+    TextureFormat stored = format;
+    stored.pixelFormat = GL_RGBA;
+    for (GLint& source : stored.swizzle)
+        source = source == GL_RED ? GL_BLUE : source == GL_BLUE ? GL_RED : source;
+    return stored;
+}
+
+D3DCOLOR borderColorFor(const TextureFormat& format, D3DCOLOR color)
+{
+    if (format.swizzle[0] != GL_BLUE)
+        return color;
+    return (color & 0xFF00FF00u) | ((color >> 16) & 0xFFu) | ((color & 0xFFu) << 16);
+}
+
 int memoryPixelBytes(D3DFORMAT format)
 {
     if (format == D3DFMT_R8G8B8)

@@ -28,6 +28,18 @@ struct TextureFormat {
 // refuses 24-bit textures).
 std::optional<TextureFormat> textureFormat(D3DFORMAT format);
 
+// The format as a texture that is uploaded, not drawn into, stores it: the
+// bytes B, G, R, A go in as they lie, as OpenGL's red, green, blue and
+// alpha, and the swizzle reads them back in Direct3D's order. A driver then
+// copies an upload where it would convert every texel (llvmpipe takes
+// sixteen times as long). Drawing writes OpenGL's order, so render targets
+// keep GL_BGRA. Other formats are returned as they are.
+TextureFormat uploadedTextureFormat(const TextureFormat& format);
+
+// The border colour to give OpenGL for a texture stored in the format:
+// OpenGL swizzles the border as it does the texels.
+D3DCOLOR borderColorFor(const TextureFormat& format, D3DCOLOR color);
+
 // Bytes per pixel of a format in memory: the texture formats and R8G8B8
 // (bytes B, G, R), which image files have and textures do not; 0 for others.
 int memoryPixelBytes(D3DFORMAT format);

@@ -269,6 +269,31 @@ TEST_F(DrawTest, DrawsBeforeADiscardLockOfADynamicTextureKeepWhatTheyRead)
     texture->Release();
 }
 
+// Textures the processor fills keep their bytes in another channel order
+// than render targets do; the border colour reads as given for both.
+TEST_F(DrawTest, TheBorderColourReadsAsGivenFromUploadedAndDrawnTextures)
+{
+    setShaders(copyVertexShader, copyPixelShader);
+    setDeclaration({{D3DDECLTYPE_FLOAT2, 0}, {D3DDECLTYPE_FLOAT2, 8}});
+    makeTarget(1, 1);
+    float point[4] = {pixelCentre(0, 0)[0], pixelCentre(0, 0)[1], 1.5f, 1.5f};
+    setVertices(point, sizeof(point), sizeof(point));
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_BORDER);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_BORDER);
+    device->SetSamplerState(0, D3DSAMP_BORDERCOLOR, 0x80FF4000u);
+    for (DWORD usage : {DWORD(0), DWORD(D3DUSAGE_RENDERTARGET)}) {
+        IDirect3DTexture9* texture = nullptr;
+        ASSERT_EQ(device->CreateTexture(2, 2, 1, usage, D3DFMT_A8R8G8B8, usage ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED,
+                                        &texture, nullptr),
+                  D3D_OK);
+        device->SetTexture(0, texture);
+        ASSERT_EQ(device->DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3D_OK);
+        EXPECT_EQ(readTarget()[0], 0x80FF4000u) << "usage " << usage;
+        device->SetTexture(0, nullptr);
+        texture->Release();
+    }
+}
+
 TEST_F(DrawTest, AutomaticMipmapsFollowEachUnlockIntoTheNextDrawWithAMipFilter)
 {
     // A 4 x 4 texture sampled at its 1 x 1 level: half white, then all white.

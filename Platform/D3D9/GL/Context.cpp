@@ -6,6 +6,8 @@
 
 #include <SDL.h>
 
+#include <cstring>
+
 namespace D3D9::GL {
 
 namespace {
@@ -71,6 +73,10 @@ std::unique_ptr<Context> Context::create(std::string& error)
     glFrontFace(GL_CW);
     glEnable(GL_PROGRAM_POINT_SIZE);
     glGetIntegerv(GL_MAX_SAMPLES, &result->maxSamples_);
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    for (const char* name : {"llvmpipe", "softpipe", "swrast"})
+        if (renderer && std::strstr(renderer, name))
+            result->software_ = true;
     return result;
 }
 

@@ -29,6 +29,10 @@ public:
                          int swapInterval);
 
     int maxSamples() const { return maxSamples_; }
+    // Whether the processor rasterises (Mesa's llvmpipe, softpipe, swrast):
+    // there a pass the driver renders for us costs more than doing its work
+    // on our side.
+    bool software() const { return software_; }
 
 private:
     Context(SDL_Window* anchor, void* context);
@@ -36,6 +40,7 @@ private:
     SDL_Window* anchor_;
     void* context_;
     int maxSamples_ = 0;
+    bool software_ = false;
     std::map<SDL_Window*, int> swapIntervals_;
 };
 
