@@ -123,6 +123,10 @@ Show& show()
     parameters.height = 480;
     parameters.vSync = false;
     s.window = Core::createCore(parameters);
+    // The show's window gets its 640 x 480 back buffer from its first
+    // messages; without them the screen passes would be timed at 1 x 1.
+    s.window->setVisible(true);
+    s.window->processMessages();
     initPostProcessing();
     s.screen.width = s.window->getWidth();
     s.screen.height = s.window->getHeight();
