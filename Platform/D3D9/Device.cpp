@@ -667,6 +667,8 @@ void Device::applyRenderState(DWORD state)
         break;
     }
     case D3DRS_SCISSORTESTENABLE: shadow_.enable(GL_SCISSOR_TEST, rs[D3DRS_SCISSORTESTENABLE] != FALSE); break;
+    // OpenGL dithers by default; Direct3D 9 only when asked.
+    case D3DRS_DITHERENABLE: shadow_.enable(GL_DITHER, rs[D3DRS_DITHERENABLE] != FALSE); break;
     case D3DRS_CLIPPLANEENABLE:
         for (DWORD plane = 0; plane < maxClipPlanes; ++plane)
             shadow_.enable(GL_CLIP_DISTANCE0 + plane, (rs[D3DRS_CLIPPLANEENABLE] >> plane) & 1);

@@ -75,6 +75,9 @@ TEST_F(StateTest, TwoSidedStencilGivesBackFacesTheCounterClockwiseStates)
 
 TEST_F(StateTest, EnablesFollowTheirStates)
 {
+    EXPECT_FALSE(enabled(GL_DITHER));
+    device->SetRenderState(D3DRS_DITHERENABLE, TRUE);
+    EXPECT_TRUE(enabled(GL_DITHER));
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     EXPECT_FALSE(enabled(GL_CULL_FACE));
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
