@@ -1,5 +1,7 @@
 #include "Libs/Common/Exception.h"
 
+#include "Platform/Runtime/Runtime.h"
+
 #include <cstring>
 #include <iostream>
 #include <mutex>
@@ -17,6 +19,20 @@ std::string Exception::report() const
 void reportContext(const std::string& line)
 {
     std::cerr << line << std::endl;
+}
+
+void reportFileFailure(const std::string& fileName, const std::string& reason)
+{
+    reportContext(fileName + ": " + reason);
+}
+
+std::FILE* openDataFileOrSayWhy(const std::string& fileName, const char* mode)
+{
+    std::string reason;
+    std::FILE* file = Runtime::openDataFile(fileName, mode, reason);
+    if (!file)
+        reportFileFailure(fileName, reason);
+    return file;
 }
 
 const char* sourceName(const char* compilerFileName)

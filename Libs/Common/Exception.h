@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -30,6 +31,13 @@ public:
 // what the failure was about: "In " and the operation it passed through, or
 // a file and what the system said of it.
 void reportContext(const std::string& line);
+
+// "<file>: <reason>" as a context line: why a file could not be read.
+void reportFileFailure(const std::string& fileName, const std::string& reason);
+
+// Opens a data file as Runtime::openDataFile does; when it cannot, says why
+// on a context line and returns null, for the caller to raise its failure.
+std::FILE* openDataFileOrSayWhy(const std::string& fileName, const char* mode);
 
 // Runs body; a Vostrel::Exception on its way out first writes "In " and the
 // operation as a context line. The message stays as raised. The operation is

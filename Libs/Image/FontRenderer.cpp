@@ -56,7 +56,7 @@ public:
         if (unreadable.empty())
             error = FT_New_Face(library, fileName, 0, &face);
         else
-            reportContext(std::string(fileName) + ": " + unreadable);
+            reportFileFailure(fileName, unreadable);
         if (error)
             VOSTREL_THROW("Loading font face from file " << fileName << " failed, errorcode: " << error);
         faces.push_back(std::unique_ptr<FaceRecord>(new FaceRecord{face}));

@@ -1,7 +1,6 @@
 #include "Libs/Common/Exception.h"
 #include "Libs/Image/Image.h"
 #include "Libs/Image/ImageCodec.h"
-#include "Platform/Runtime/Runtime.h"
 
 #include <cctype>
 #include <cstdio>
@@ -42,12 +41,9 @@ int readHeaderNumber(std::FILE* file)
 
 void PPMCodec::read(const char* fileName, int* width, int* height, int* channels, unsigned char** pixels)
 {
-    std::string reason;
-    File file(Runtime::openDataFile(fileName, "rb", reason));
-    if (!file) {
-        reportContext(std::string(fileName) + ": " + reason);
+    File file(openDataFileOrSayWhy(fileName, "rb"));
+    if (!file)
         VOSTREL_THROW("Couldn't open " << fileName << " for reading. Does it exist?");
-    }
     const int p = std::fgetc(file.get());
     const int kind = std::fgetc(file.get());
     if (p != 'P' || (kind != '6' && kind != '5'))

@@ -1,7 +1,6 @@
 #include "Libs/Image/SvgParser.h"
 
 #include "Libs/Common/Exception.h"
-#include "Platform/Runtime/Runtime.h"
 
 #include <expat.h>
 
@@ -135,12 +134,9 @@ void parser::parse_svg_file(const char* fname)
         throw exception("Couldn't allocate memory for parser");
     XML_SetUserData(p.get(), this);
     XML_SetElementHandler(p.get(), start_element, end_element);
-    std::string reason;
-    std::unique_ptr<std::FILE, file_closer> fd(Runtime::openDataFile(fname, "r", reason));
-    if (!fd) {
-        Vostrel::reportContext(std::string(fname) + ": " + reason);
+    std::unique_ptr<std::FILE, file_closer> fd(Vostrel::openDataFileOrSayWhy(fname, "r"));
+    if (!fd)
         throw exception("Couldn't open file %s", fname);
-    }
     char buffer[512];
     bool done = false;
     do {

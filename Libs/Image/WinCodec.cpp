@@ -37,11 +37,11 @@ void copyRows(unsigned char* destination, int destinationPitch, const unsigned c
 }
 
 // The D3DX calls return only a code; the file and the reason go on a line of their own.
-void reportFileFailure(const char* fileName)
+void reportImageFileFailure(const char* fileName)
 {
     const std::string reason = D3DX9::takeImageFileFailure();
     if (!reason.empty())
-        reportContext(std::string(fileName) + ": " + reason);
+        reportFileFailure(fileName, reason);
 }
 
 } // namespace
@@ -51,7 +51,7 @@ void WinCodec::read(const char* fileName, int* width, int* height, int* channels
     D3DXIMAGE_INFO info;
     HRESULT result = D3DXGetImageInfoFromFileA(fileName, &info);
     if (result != D3D_OK) {
-        reportFileFailure(fileName);
+        reportImageFileFailure(fileName);
         VOSTREL_THROW("D3DXGetImageInfoFromFile failed: " << fileName << ", errorcode = " << result);
     }
     int fileChannels = 0;
@@ -73,7 +73,7 @@ void WinCodec::read(const char* fileName, int* width, int* height, int* channels
         VOSTREL_THROW("CreateOffscreenPlainSurface failed.");
     if (D3DXLoadSurfaceFromFileA(holder.surface, nullptr, nullptr, fileName, nullptr, D3DX_FILTER_NONE, 0,
                                  nullptr) != D3D_OK) {
-        reportFileFailure(fileName);
+        reportImageFileFailure(fileName);
         VOSTREL_THROW("D3DXLoadSurfaceFromFile failed: " << fileName);
     }
     const int w = static_cast<int>(info.Width);

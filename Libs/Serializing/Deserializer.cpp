@@ -51,7 +51,7 @@ Deserializer::Deserializer(const std::string& fileName)
     } else if (header != "VSEASCII") {
         std::cout << header << std::endl;
         if (!unreadable.empty())
-            reportContext(fileName + ": " + unreadable);
+            reportFileFailure(fileName, unreadable);
         VOSTREL_THROW("The file " << fileName << " is not in the VSE serialization format.");
     }
 }

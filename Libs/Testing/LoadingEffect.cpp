@@ -9,7 +9,6 @@
 #include "Libs/Postprocessing/PostProcessing.h"
 #include "Libs/Postprocessing/RenderTexture.h"
 #include "Libs/Time/SysClockSyncronizer.h"
-#include "Platform/Runtime/Runtime.h"
 
 #include <cerrno>
 #include <cmath>
@@ -124,12 +123,9 @@ public:
 
     void loadPings() override
     {
-        std::string reason;
-        File file(Runtime::openDataFile(pingsFile, "r", reason));
-        if (!file.handle) {
-            reportContext(std::string(pingsFile) + ": " + reason);
+        File file(openDataFileOrSayWhy(pingsFile, "r"));
+        if (!file.handle)
             VOSTREL_THROW_AT_LINE(108, "file not found: " << pingsFile);
-        }
         calibration = readPings(file.handle, pingsFile);
     }
 

@@ -160,7 +160,7 @@ void parseEntry(const std::string& fileName, int lineNumber, const std::string& 
 
 [[noreturn]] void cannotLoad(const std::string& fileName, const std::string& reason)
 {
-    reportContext(fileName + ": " + reason);
+    reportFileFailure(fileName, reason);
     VOSTREL_THROW_AT_LINE(20, "Cannot load property file '" << fileName << "'");
 }
 

@@ -10,7 +10,6 @@
 
 #include "Libs/Common/Exception.h"
 #include "Libs/Time/FmodInstance.h"
-#include "Platform/Runtime/Runtime.h"
 
 namespace Vostrel {
 
@@ -95,12 +94,9 @@ MusicSyncronizer::~MusicSyncronizer()
 // answers with nonsense.
 void MusicSyncronizer::readMusicFile()
 {
-    std::string reason;
-    std::unique_ptr<std::FILE, FileCloser> file(Runtime::openDataFile(fileName, "rb", reason));
-    if (!file) {
-        reportContext(fileName + ": " + reason);
+    std::unique_ptr<std::FILE, FileCloser> file(openDataFileOrSayWhy(fileName, "rb"));
+    if (!file)
         VOSTREL_THROW_AT_LINE(184, "Cannot find " << fileName << ".");
-    }
     musicData.clear();
     char chunk[65536];
     size_t got;
@@ -110,7 +106,7 @@ void MusicSyncronizer::readMusicFile()
         musicData.insert(musicData.end(), chunk, chunk + got);
     }
     if (std::ferror(file.get()))
-        reportContext(fileName + ": " + std::strerror(errno));
+        reportFileFailure(fileName, std::strerror(errno));
     if (std::ferror(file.get()) || !std::feof(file.get()))
         VOSTREL_THROW_AT_LINE(191, "Unable to read audio file " << fileName << " completely.");
 }
@@ -119,7 +115,7 @@ void MusicSyncronizer::readMusicFile()
 // context line of its own, as the readers report theirs.
 void MusicSyncronizer::openStream(float volume)
 {
-    try {
+    inContext("MusicSyncronizer::MusicSyncronizer(" + fileName + ")", [&] {
         const unsigned int mode = FSOUND_NORMAL | FSOUND_LOADMEMORY | FSOUND_MPEGACCURATE;
         stream =
             VOSTREL_FMOD(fmod, FSOUND_Stream_Open)(musicData.data(), mode, 0, static_cast<int>(musicData.size()));
@@ -128,10 +124,7 @@ void MusicSyncronizer::openStream(float volume)
         channel = VOSTREL_FMOD(fmod, FSOUND_Stream_PlayEx)(FSOUND_FREE, stream, nullptr, true);
         if (channel == -1)
             VOSTREL_THROW_AT_LINE(207, fmodErrorString(VOSTREL_FMOD(fmod, FSOUND_GetError)()));
-    } catch (Exception&) {
-        std::cerr << "In " << "MusicSyncronizer::MusicSyncronizer(" << fileName << ")" << std::endl;
-        throw;
-    }
+    });
     frequency = static_cast<float>(VOSTREL_FMOD(fmod, FSOUND_GetFrequency)(channel));
     VOSTREL_FMOD(fmod, FSOUND_SetPan)(channel, FSOUND_STEREOPAN);
     lengthMs = static_cast<float>(VOSTREL_FMOD(fmod, FSOUND_Stream_GetLengthMs)(stream));

@@ -1,7 +1,6 @@
 #include "Libs/Video/BitInput.h"
 
 #include "Libs/Common/Exception.h"
-#include "Platform/Runtime/Runtime.h"
 
 #include <algorithm>
 #include <cstring>
@@ -33,12 +32,9 @@ void BitInput::openFile(const std::string& name)
 
 void BitInput::openFile(const std::string& name, const std::string& notFound)
 {
-    std::string reason;
-    std::FILE* opened = Runtime::openDataFile(name, "rb", reason);
-    if (!opened) {
-        reportContext(name + ": " + reason);
+    std::FILE* opened = openDataFileOrSayWhy(name, "rb");
+    if (!opened)
         VOSTREL_THROW(notFound);
-    }
     file.reset(opened);
     memory.clear();
     rewind();

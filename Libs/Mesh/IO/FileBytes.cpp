@@ -18,7 +18,7 @@ bool readBytes(const std::string& fileName, std::vector<Byte>& bytes)
     std::string reason;
     if (Runtime::readDataFile(fileName, bytes, maxMeshFileBytes, reason))
         return true;
-    reportContext(fileName + ": " + reason);
+    reportFileFailure(fileName, reason);
     return false;
 }
 

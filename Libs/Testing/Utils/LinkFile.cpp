@@ -15,7 +15,6 @@
 #include "Libs/Scene/SceneRenderer.h"
 #include "Libs/Testing/Utils/ToolkitAssert.h"
 #include "Libs/Testing/Utils/Utils.h"
-#include "Platform/Runtime/Runtime.h"
 
 #include <cmath>
 #include <cstdio>
@@ -158,12 +157,9 @@ std::unique_ptr<Mesh::ModifiableMesh> createFlowTube(const EnvelopeVec3& path, i
 
 LinkFile::LinkFile(const std::string& fileName) : fileName(fileName)
 {
-    std::string reason;
-    std::unique_ptr<FILE, int (*)(FILE*)> file(Runtime::openDataFile(fileName, "rb", reason), &std::fclose);
-    if (!file) {
-        reportContext(fileName + ": " + reason);
+    std::unique_ptr<FILE, int (*)(FILE*)> file(openDataFileOrSayWhy(fileName, "rb"), &std::fclose);
+    if (!file)
         TOOLKIT_THROW("Cannot load link file '" << fileName << "'");
-    }
     char buffer[1024];
     int lineNumber = 0;
     long total = 0;

@@ -4,7 +4,6 @@
 #include "Libs/Math/Envelope.h"
 #include "Libs/Math/Random.h"
 #include "Libs/Testing/Utils/ToolkitAssert.h"
-#include "Platform/Runtime/Runtime.h"
 
 #include <algorithm>
 #include <cctype>
@@ -61,12 +60,9 @@ std::unique_ptr<Envelope> envelopeFromDigits(const std::string& digits, float st
 
 void ReadLines(const std::string& fileName, std::vector<std::string>& lines)
 {
-    std::string reason;
-    std::unique_ptr<FILE, int (*)(FILE*)> file(Runtime::openDataFile(fileName, "rb", reason), &std::fclose);
-    if (!file) {
-        reportContext(fileName + ": " + reason);
+    std::unique_ptr<FILE, int (*)(FILE*)> file(openDataFileOrSayWhy(fileName, "rb"), &std::fclose);
+    if (!file)
         TOOLKIT_THROW("ReadLines: " << fileName << " not found");
-    }
     std::vector<std::string> read;
     long total = 0;
     char buffer[128];
