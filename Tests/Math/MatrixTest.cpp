@@ -10,23 +10,16 @@ namespace {
 
 const float pi = 3.14159265358979f;
 
-Eigen::Matrix4d toEigen(const Matrix4& m)
+template <int N, typename M> Eigen::Matrix<double, N, N> toEigenOfSize(const M& m)
 {
-    Eigen::Matrix4d out;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
+    Eigen::Matrix<double, N, N> out;
+    for (int i = 0; i < N; ++i)
+        for (int j = 0; j < N; ++j)
             out(i, j) = m(i, j);
     return out;
 }
-
-Eigen::Matrix3d toEigen(const Matrix3& m)
-{
-    Eigen::Matrix3d out;
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            out(i, j) = m(i, j);
-    return out;
-}
+Eigen::Matrix4d toEigen(const Matrix4& m) { return toEigenOfSize<4>(m); }
+Eigen::Matrix3d toEigen(const Matrix3& m) { return toEigenOfSize<3>(m); }
 
 Eigen::Vector3d toEigen(const Vec3& v) { return Eigen::Vector3d(v[0], v[1], v[2]); }
 

@@ -20,6 +20,12 @@ std::string pixelText()
            "texld r0, t0, s0\ntexld r1, r0, s2\nmul r0, r0, v0\nadd r0, r0, r1\nmov oC0, r0\n";
 }
 
+void expectContains(const std::string& text, std::initializer_list<const char*> pieces)
+{
+    for (const char* piece : pieces)
+        EXPECT_NE(text.find(piece), std::string::npos) << piece;
+}
+
 } // namespace
 
 TEST(GlslTranslator, FollowsTheInterfaceConventions)
@@ -27,21 +33,16 @@ TEST(GlslTranslator, FollowsTheInterfaceConventions)
     GlslShader vertex = translateToGlsl(assemble(vertexText()));
     const std::string& v = vertex.source;
     EXPECT_EQ(v.rfind("#version 450 core\n", 0), 0u);
-    EXPECT_NE(v.find("layout(location = 3) in vec4 v3;"), std::string::npos);
-    EXPECT_NE(v.find("layout(location = 0) out vec4 oT0;"), std::string::npos);
-    EXPECT_NE(v.find("layout(location = 8) out vec4 oD0;"), std::string::npos);
-    EXPECT_NE(v.find("const vec4 def_c10 = vec4(0.5, 1.0, -2.25, 0.0);"), std::string::npos);
-    EXPECT_NE(v.find("if (i == 10) return def_c10;"), std::string::npos);
-    EXPECT_NE(v.find("gl_Position.xy += vostrel_pixelOffset * gl_Position.w;"), std::string::npos);
+    expectContains(v, {"layout(location = 3) in vec4 v3;", "layout(location = 0) out vec4 oT0;",
+                       "layout(location = 8) out vec4 oD0;", "const vec4 def_c10 = vec4(0.5, 1.0, -2.25, 0.0);",
+                       "if (i == 10) return def_c10;", "gl_Position.xy += vostrel_pixelOffset * gl_Position.w;"});
     EXPECT_EQ(vertex.constantCount, 256); // relative addressing reaches every constant
     EXPECT_EQ(v.find("gl_PointSize"), std::string::npos);
 
     GlslShader pixel = translateToGlsl(assemble(pixelText()));
     const std::string& p = pixel.source;
-    EXPECT_NE(p.find("layout(binding = 2) uniform samplerCube s2;"), std::string::npos);
-    EXPECT_NE(p.find("layout(location = 8) in vec4 v0;"), std::string::npos);
-    EXPECT_NE(p.find("layout(location = 0) in vec4 t0;"), std::string::npos);
-    EXPECT_NE(p.find("texture(s2, src0.xyz)"), std::string::npos);
+    expectContains(p, {"layout(binding = 2) uniform samplerCube s2;", "layout(location = 8) in vec4 v0;",
+                       "layout(location = 0) in vec4 t0;", "texture(s2, src0.xyz)"});
     EXPECT_EQ(pixel.constantCount, 1); // only defined constants are read
     EXPECT_EQ(p.find("discard"), std::string::npos);
 }
@@ -52,8 +53,7 @@ TEST(GlslTranslator, VariantsAddTheirHooks)
     vertexVariant.clipPlanes = 5;
     vertexVariant.pointSprites = true;
     std::string v = translateToGlsl(assemble(vertexText()), vertexVariant).source;
-    EXPECT_NE(v.find("out float gl_ClipDistance[3];"), std::string::npos);
-    EXPECT_NE(v.find("gl_ClipDistance[2] = dot(oPos, vostrel_clipPlanes[2]);"), std::string::npos);
+    expectContains(v, {"out float gl_ClipDistance[3];", "gl_ClipDistance[2] = dot(oPos, vostrel_clipPlanes[2]);"});
     EXPECT_EQ(v.find("gl_ClipDistance[1] ="), std::string::npos);
     EXPECT_NE(v.find("gl_PointSize = clamp(oPts.x,"), std::string::npos);
 
@@ -61,7 +61,7 @@ TEST(GlslTranslator, VariantsAddTheirHooks)
     pixelVariant.alphaFunction = 5; // greater
     pixelVariant.pointSprites = true;
     std::string p = translateToGlsl(assemble(pixelText()), pixelVariant).source;
-    EXPECT_NE(p.find("if (!(vostrel_alpha > vostrel_alphaRef)) discard;"), std::string::npos);
-    EXPECT_NE(p.find("vec4 t0 = vec4(gl_PointCoord, 0.0, 1.0);"), std::string::npos);
+    expectContains(p, {"if (!(vostrel_alpha > vostrel_alphaRef)) discard;",
+                       "vec4 t0 = vec4(gl_PointCoord, 0.0, 1.0);"});
     EXPECT_EQ(p.find("in vec4 t0;"), std::string::npos);
 }

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
+#include <tuple>
 
 using namespace VideoTest;
 
@@ -49,6 +50,13 @@ std::vector<uint8_t> commandOutput(const std::string& command)
 std::string text(const std::vector<uint8_t>& bytes)
 {
     return std::string(bytes.begin(), bytes.end());
+}
+
+void writeAt(const std::string& path, const void* bytes, size_t size)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes, 1, size, file);
+    std::fclose(file);
 }
 
 struct DriverRun {
@@ -124,20 +132,17 @@ TEST_P(FrameWriterTest, FilesReadBackByOutsideReadersEqualTheDecodersOutput)
     const int rows = c.interlaced ? c.height / 2 : c.height;
     const std::string size = std::to_string(c.width) + "x" + std::to_string(rows);
     for (size_t f = 0; f < decoded.rgb.size(); ++f) {
-        std::vector<uint8_t> ppm, tga, luma;
-        for (const std::string& file : frameFiles(dir + "/f", int(f), c.interlaced, ".ppm")) {
-            EXPECT_EQ(text(commandOutput("identify -format '%m %wx%h' " + file)), "PPM " + size);
-            const std::vector<uint8_t> part = commandOutput("convert " + file + " rgb:-");
-            ppm.insert(ppm.end(), part.begin(), part.end());
+        // PPM read by ImageMagick, TGA by ffmpeg.
+        for (auto [extension, format, read, tail] : {std::tuple{".ppm", "PPM", "convert ", " rgb:-"},
+                                                     {".tga", "TGA", "ffmpeg -v error -i ", " -f rawvideo -pix_fmt rgb24 -"}}) {
+            std::vector<uint8_t> rgb;
+            for (const std::string& file : frameFiles(dir + "/f", int(f), c.interlaced, extension)) {
+                EXPECT_EQ(text(commandOutput("identify -format '%m %wx%h' " + file)), format + (" " + size));
+                const std::vector<uint8_t> part = commandOutput(read + file + tail);
+                rgb.insert(rgb.end(), part.begin(), part.end());
+            }
+            EXPECT_TRUE(rgb == decoded.rgb[f]) << format << " of frame " << f;
         }
-        for (const std::string& file : frameFiles(dir + "/f", int(f), c.interlaced, ".tga")) {
-            EXPECT_EQ(text(commandOutput("identify -format '%m %wx%h' " + file)), "TGA " + size);
-            const std::vector<uint8_t> part =
-                commandOutput("ffmpeg -v error -i " + file + " -f rawvideo -pix_fmt rgb24 -");
-            tga.insert(tga.end(), part.begin(), part.end());
-        }
-        EXPECT_TRUE(ppm == decoded.rgb[f]) << "PPM of frame " << f;
-        EXPECT_TRUE(tga == decoded.rgb[f]) << "TGA of frame " << f;
 
         // Luma as ffmpeg reads it for grey pictures; chroma plane by plane.
         const YuvFrame& frame = decoded.frames[f];
@@ -336,11 +341,7 @@ TEST_P(SubstituteTest, ACutPictureIsReplacedByTheCleanDecodesFiles)
             const std::vector<uint8_t> part = readFile(dir + "/c" + std::to_string(f) + plane);
             concatenated.insert(concatenated.end(), part.begin(), part.end());
         }
-    {
-        std::FILE* file = std::fopen((dir + "/all.yuv").c_str(), "wb");
-        std::fwrite(concatenated.data(), 1, concatenated.size(), file);
-        std::fclose(file);
-    }
+    writeAt(dir + "/all.yuv", concatenated.data(), concatenated.size());
     ASSERT_EQ(runDriver({"-b", damaged, "-q", "-x", dir + "/all.yuv", "-g", "-o0", dir + "/g%d"}).status, 0);
     bool cutShows = false;
     for (int f = 0; f < 8; ++f)
@@ -366,11 +367,8 @@ TEST(SubstituteTest, FailuresAreReportedAndDecodingGoesOn)
 {
     const std::string stream = ffmpegStream("driver-first.m2v", source(96, 64, 3) + " -c:v mpeg2video");
     const std::string dir = folder("substitute-failures");
-    for (const char* name : {"/short0.Y", "/short.yuv"}) {
-        std::FILE* file = std::fopen((dir + name).c_str(), "wb");
-        std::fwrite("0123456789", 1, 10, file);
-        std::fclose(file);
-    }
+    for (const char* name : {"/short0.Y", "/short.yuv"})
+        writeAt(dir + name, "0123456789", 10);
     struct Case {
         std::vector<std::string> arguments;
         std::string message;

@@ -17,6 +17,8 @@ namespace {
 
 using Point = std::array<float, 2>;
 
+using ExactSigns::clearOfUnderflow;
+using ExactSigns::det3;
 using ExactSigns::exact;
 using ExactSigns::signOf;
 
@@ -37,8 +39,7 @@ mpq_class exactIncircleValue(const Point& a, const Point& b, const Point& c, con
         m[i][1] = exact((*rows[i])[1]) - exact(d[1]);
         m[i][2] = m[i][0] * m[i][0] + m[i][1] * m[i][1];
     }
-    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
-           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    return det3(m);
 }
 
 int exactIncircle(const Point& a, const Point& b, const Point& c, const Point& d)
@@ -46,34 +47,7 @@ int exactIncircle(const Point& a, const Point& b, const Point& c, const Point& d
     return sgn(exactIncircleValue(a, b, c, d));
 }
 
-class Generator {
-public:
-    explicit Generator(unsigned seed) : engine(seed) {}
-
-    float uniform(float low, float high) { return std::uniform_real_distribution<float>(low, high)(engine); }
-    int integer(int low, int high) { return std::uniform_int_distribution<int>(low, high)(engine); }
-    float wide()
-    {
-        float v = std::ldexp(uniform(1.0f, 2.0f), integer(-3, 1));
-        return integer(0, 1) ? v : -v;
-    }
-    // Moves one non-zero coordinate by ulps units in the last place.
-    void nudge(std::vector<Point>& points, int ulps)
-    {
-        float* chosen;
-        do
-            chosen = &points[integer(0, static_cast<int>(points.size()) - 1)][integer(0, 1)];
-        while (*chosen == 0.0f);
-        float toward = ulps > 0 ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
-        for (int i = 0; i < std::abs(ulps); ++i)
-            *chosen = std::nextafter(*chosen, toward);
-    }
-
-    std::mt19937 engine;
-};
-
-// Keeps products of four coordinates clear of float underflow.
-float clearOfUnderflow(double v) { return static_cast<float>(std::ldexp(std::round(std::ldexp(v, 28)), -28)); }
+using Generator = ExactSigns::Generator<2>;
 
 // Integer vectors of squared length 625: all on one circle.
 std::vector<Point> circleLattice()
@@ -102,16 +76,16 @@ std::vector<Point> makePoints(Generator& random, Kind kind, const std::vector<Po
     switch (kind) {
     case Kind::Uniform:
         for (Point& q : p)
-            q = {random.uniform(-1, 1), random.uniform(-1, 1)};
+            q = random.uniformPoint();
         break;
     case Kind::Wide:
         for (Point& q : p)
-            q = {random.wide(), random.wide()};
+            q = random.widePoint();
         break;
     case Kind::NearCollinear:
         // c and d rounded onto the line through a and b.
-        p[0] = {random.wide(), random.wide()};
-        p[1] = {random.wide(), random.wide()};
+        p[0] = random.widePoint();
+        p[1] = random.widePoint();
         for (int i = 2; i < 4; ++i) {
             double t = random.uniform(-2, 3);
             for (int j = 0; j < 2; ++j)
@@ -123,13 +97,14 @@ std::vector<Point> makePoints(Generator& random, Kind kind, const std::vector<Po
         double radius = random.uniform(0.25f, 1.0f);
         for (Point& q : p) {
             double angle = random.uniform(0.0f, 6.2831853f);
-            q = {clearOfUnderflow(cx + radius * std::cos(angle)), clearOfUnderflow(cy + radius * std::sin(angle))};
+            q = {clearOfUnderflow(cx + radius * std::cos(angle), 28),
+                 clearOfUnderflow(cy + radius * std::sin(angle), 28)};
         }
         break;
     }
     case Kind::CollinearNudged: {
         for (int i = 0; i < 2; ++i)
-            p[i] = {random.integer(-64, 64) / 64.0f, random.integer(-64, 64) / 64.0f};
+            p[i] = random.gridPoint(64, 1.0f / 64.0f);
         for (int i = 2; i < 4; ++i) {
             int t = random.integer(-3, 3);
             for (int j = 0; j < 2; ++j)
@@ -139,7 +114,7 @@ std::vector<Point> makePoints(Generator& random, Kind kind, const std::vector<Po
         break;
     }
     case Kind::CocircularNudged: {
-        Point centre{random.integer(-16, 16) / 16.0f, random.integer(-16, 16) / 16.0f};
+        Point centre = random.gridPoint(16, 1.0f / 16.0f);
         for (Point& q : p) {
             const Point& v = lattice[random.integer(0, static_cast<int>(lattice.size()) - 1)];
             q = {centre[0] + v[0] / 16.0f, centre[1] + v[1] / 16.0f};

@@ -18,14 +18,10 @@ namespace {
 
 using Point = std::array<float, 3>;
 
+using ExactSigns::clearOfUnderflow;
+using ExactSigns::det3;
 using ExactSigns::exact;
 using ExactSigns::signOf;
-
-mpq_class det3(const mpq_class m[3][3])
-{
-    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
-           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-}
 
 // The rows a - d, b - d, c - d in rational arithmetic.
 int exactOrient(const Point& a, const Point& b, const Point& c, const Point& d)
@@ -63,47 +59,7 @@ int exactInsphere(const Point& a, const Point& b, const Point& c, const Point& d
     return sgn(det);
 }
 
-class Generator {
-public:
-    explicit Generator(unsigned seed) : engine(seed) {}
-
-    float uniform(float low, float high) { return std::uniform_real_distribution<float>(low, high)(engine); }
-    int integer(int low, int high) { return std::uniform_int_distribution<int>(low, high)(engine); }
-
-    // Random significand, binary exponent spread over [-3, 1], either sign:
-    // differences of such values are rarely exact, which exercises the tails.
-    float wide()
-    {
-        float v = std::ldexp(uniform(1.0f, 2.0f), integer(-3, 1));
-        return integer(0, 1) ? v : -v;
-    }
-    Point widePoint() { return {wide(), wide(), wide()}; }
-    Point uniformPoint() { return {uniform(-1, 1), uniform(-1, 1), uniform(-1, 1)}; }
-    Point gridPoint(int extent, float scale)
-    {
-        return {integer(-extent, extent) * scale, integer(-extent, extent) * scale, integer(-extent, extent) * scale};
-    }
-
-    // Moves one non-zero coordinate of one of the points by ulps units in the
-    // last place (a zero would become a denormal, whose products underflow).
-    void nudge(std::vector<Point>& points, int ulps)
-    {
-        float* chosen;
-        do
-            chosen = &points[integer(0, static_cast<int>(points.size()) - 1)][integer(0, 2)];
-        while (*chosen == 0.0f);
-        float& v = *chosen;
-        float toward = ulps > 0 ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
-        for (int i = 0; i < std::abs(ulps); ++i)
-            v = std::nextafter(v, toward);
-    }
-
-    std::mt19937 engine;
-};
-
-// Keeps the products of five coordinates clear of float underflow, which the
-// single-precision exact stage cannot represent.
-float clearOfUnderflow(double v) { return static_cast<float>(std::ldexp(std::round(std::ldexp(v, 30)), -30)); }
+using Generator = ExactSigns::Generator<3>;
 
 // Integer vectors of squared length 225: all lie on one sphere.
 std::vector<Point> sphereLattice()
@@ -161,7 +117,7 @@ std::vector<Point> makePoints(Generator& random, Kind kind, const std::vector<Po
             }
             length = std::sqrt(length);
             for (int j = 0; j < 3; ++j)
-                q[j] = clearOfUnderflow(centre[j] * 0.5 + radius * dir[j] / length);
+                q[j] = clearOfUnderflow(centre[j] * 0.5 + radius * dir[j] / length, 30);
         }
         break;
     }

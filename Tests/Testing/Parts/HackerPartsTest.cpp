@@ -64,10 +64,10 @@ TEST_F(HaxorShow, PlaysItsSegmentAndTakesNoNewTargets)
     expectGolden(frames()[2], "haxor1-mid");
 
     // Every target a frame takes was made at init and is back afterwards.
-    const int free = RenderTargetPool::getFreeCount();
-    haxor().setTime(3.0f, 0);
-    haxor().render(*show->getTargets().c);
-    EXPECT_EQ(RenderTargetPool::getFreeCount(), free);
+    PartTests::expectNoTargetsMade([this] {
+        haxor().setTime(3.0f, 0);
+        haxor().render(*show->getTargets().c);
+    });
 }
 
 TEST_F(HaxorShow, LightFollowsItsParentAndTilesFlashOncePerFrame)
@@ -258,10 +258,10 @@ TEST_F(AttackShow, PlaysThroughTheExplosionTheBlackTrianglesAndTheGlow)
     ASSERT_EQ(frames().size(), times.size());
     expectDistinct(frames(), times);
     expectGolden(frames()[1], "attack-mid");
-    const int free = RenderTargetPool::getFreeCount();
-    attack().setTime(30.0f, 0);
-    attack().render(*show->getTargets().a);
-    EXPECT_EQ(RenderTargetPool::getFreeCount(), free);
+    PartTests::expectNoTargetsMade([this] {
+        attack().setTime(30.0f, 0);
+        attack().render(*show->getTargets().a);
+    });
 }
 
 TEST_F(AttackShow, StructureBurstsAtBeatTwentyAndGlowRisesAfterFortyFour)
