@@ -2,6 +2,7 @@
 // ImageMagick, its options and messages, and substitute pictures.
 
 #include "Libs/Video/VideoDriver.h"
+#include "Tests/Support/TempDir.h"
 #include "Tests/Video/StreamWriter.h"
 #include "Tests/Video/VideoTestSupport.h"
 
@@ -23,10 +24,12 @@ std::string source(int width, int height, int frames, const std::string& filters
            filters + " -frames:v " + std::to_string(frames);
 }
 
-// A fresh folder for one test's files.
+// A fresh folder for one test's files, in a folder of this process's own:
+// ctest may run a test while the whole program runs the same test beside it.
 std::string folder(const std::string& name)
 {
-    const std::string path = generatedDirectory() + "/driver-" + name;
+    static const VostrelTest::TempDir processFolder;
+    const std::string path = processFolder.file("driver-" + name);
     std::filesystem::remove_all(path);
     std::filesystem::create_directories(path);
     return path;
