@@ -533,17 +533,18 @@ TEST_F(StateDrawTest, IndicesOfBothWidthsAndEveryPrimitiveType)
         SCOPED_TRACE(format);
         IDirect3DIndexBuffer9* indices = nullptr;
         ASSERT_EQ(device->CreateIndexBuffer(64, 0, format, D3DPOOL_MANAGED, &indices, nullptr), D3D_OK);
-        void* data = nullptr;
-        indices->Lock(0, 0, &data, 0);
-        // Points 5 and 10, reached through a base vertex of 2 from 3 and 8.
-        for (int i = 0; i < 2; ++i) {
-            uint32_t index = i == 0 ? 3 : 8;
-            if (format == D3DFMT_INDEX16)
-                static_cast<uint16_t*>(data)[4 + i] = static_cast<uint16_t>(index);
-            else
-                static_cast<uint32_t*>(data)[4 + i] = index;
-        }
-        indices->Unlock();
+        auto write = [&](int at, std::initializer_list<uint32_t> values) {
+            void* data = nullptr;
+            indices->Lock(0, 0, &data, 0);
+            for (uint32_t index : values) {
+                if (format == D3DFMT_INDEX16)
+                    static_cast<uint16_t*>(data)[at++] = static_cast<uint16_t>(index);
+                else
+                    static_cast<uint32_t*>(data)[at++] = index;
+            }
+            indices->Unlock();
+        };
+        write(4, {3, 8}); // points 5 and 10 through a base vertex of 2
         device->SetIndices(indices);
         clear(black);
         ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 2, 3, 6, 4, 2), D3D_OK);
@@ -559,12 +560,7 @@ TEST_F(StateDrawTest, IndicesOfBothWidthsAndEveryPrimitiveType)
         EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 14, 3, 6, 4, 2), D3DERR_INVALIDCALL);
         EXPECT_EQ(D3D9Testing::takeRefusal(), "DrawIndexedPrimitive: vertices past the end of stream 0");
         // A rewritten index counts at the next draw of the same range.
-        indices->Lock(0, 0, &data, 0);
-        if (format == D3DFMT_INDEX16)
-            static_cast<uint16_t*>(data)[4] = 14;
-        else
-            static_cast<uint32_t*>(data)[4] = 14;
-        indices->Unlock();
+        write(4, {14});
         EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 2, 3, 6, 4, 2), D3DERR_INVALIDCALL);
         EXPECT_EQ(D3D9Testing::takeRefusal(), "DrawIndexedPrimitive: vertices past the end of stream 0");
         device->SetIndices(nullptr);
