@@ -4,6 +4,7 @@
 #include "Libs/Core/StateBlocks.h"
 #include "Platform/D3D9/D3D9Testing.h"
 #include "Platform/Win32/Host.h"
+#include "Tests/Core/WindowTestSupport.h"
 #include "Tests/Support/GlErrorCheck.h"
 
 #include <gtest/gtest.h>
@@ -41,13 +42,7 @@ protected:
 
     static WindowParameters windowed(int width = 64, int height = 48)
     {
-        WindowParameters parameters;
-        parameters.title = "core";
-        parameters.x = 100;
-        parameters.y = 100;
-        parameters.width = width;
-        parameters.height = height;
-        return parameters;
+        return WindowTestSupport::placed("core", 100, 100, width, height);
     }
 
     // A shown window of the given size, ready to be drawn into.

@@ -28,7 +28,28 @@ using namespace Vostrel;
 using namespace Vostrel::Core;
 using D3D9Testing::Call;
 
-class DXResourcesTest : public TestSupport::HeadlessCoreTest {};
+class DXResourcesTest : public TestSupport::HeadlessCoreTest {
+protected:
+    // Every device call an action makes.
+    static std::vector<Call> logOf(const std::function<void()>& action)
+    {
+        D3D9Testing::startLog();
+        action();
+        D3D9Testing::stopLog();
+        return D3D9Testing::takeLog();
+    }
+
+    static TextureParameters pointFiltered(int width, int height, bool renderTarget)
+    {
+        TextureParameters parameters;
+        parameters.renderTarget = renderTarget;
+        parameters.width = width;
+        parameters.height = height;
+        parameters.minFilter = MIN_POINT;
+        parameters.magFilter = MAG_POINT;
+        return parameters;
+    }
+};
 
 TEST_F(DXResourcesTest, TextureRecordsBecomeTheirDirect3DTextures)
 {
@@ -91,11 +112,10 @@ TEST_F(DXResourcesTest, AFailedRenderTargetTextureLeavesNothingBehindAndSaysWhy)
     TextureParameters parameters;
     parameters.renderTarget = true;
     parameters.width = 9000;
-    D3D9Testing::startLog();
-    EXPECT_EQ(messageOf([&] { delete createTexture(parameters); }),
-              "DXCore internal error, CreateTexture failed (invalid call).");
-    D3D9Testing::stopLog();
-    EXPECT_TRUE(D3D9Testing::callsNamed(D3D9Testing::takeLog(), "CreateDepthStencilSurface").empty())
+    EXPECT_TRUE(callsOf("CreateDepthStencilSurface", [&] {
+                    EXPECT_EQ(messageOf([&] { delete createTexture(parameters); }),
+                              "DXCore internal error, CreateTexture failed (invalid call).");
+                }).empty())
         << "no target for a texture that was not made";
     // Every reference came back: the core's teardown reports any that did not.
     testing::internal::CaptureStderr();
@@ -219,25 +239,17 @@ TEST_F(DXResourcesTest, UpdatesRespectThePitchAndLandInTheirFaceOrRectangle)
 
 TEST_F(DXResourcesTest, ARenderTargetTextureIsDrawnIntoThroughItsTarget)
 {
-    TextureParameters parameters;
-    parameters.renderTarget = true;
-    parameters.width = 8;
-    parameters.height = 4;
-    parameters.minFilter = MIN_POINT;
-    parameters.magFilter = MAG_POINT;
-    std::unique_ptr<Texture> texture(createTexture(parameters));
+    std::unique_ptr<Texture> texture(createTexture(pointFiltered(8, 4, true)));
     RenderTarget* target = texture->getRenderTarget();
     ASSERT_NE(target, nullptr);
     EXPECT_EQ(target->getWidth(), 8);
-    std::vector<Call> log;
-    D3D9Testing::startLog();
-    target->begin();
-    clear(1, Vec4(0.0f, 1.0f, 0.0f, 1.0f), 1.0f, 0);
-    target->setViewport(0.5f, 0.0f, 0.5f, 1.0f);
-    APICore::getInstance()->clearViewport(1, Vec4(0.0f, 0.0f, 1.0f, 1.0f), 1.0f, 0);
-    target->end();
-    D3D9Testing::stopLog();
-    log = D3D9Testing::takeLog();
+    std::vector<Call> log = logOf([&] {
+        target->begin();
+        clear(1, Vec4(0.0f, 1.0f, 0.0f, 1.0f), 1.0f, 0);
+        target->setViewport(0.5f, 0.0f, 0.5f, 1.0f);
+        APICore::getInstance()->clearViewport(1, Vec4(0.0f, 0.0f, 1.0f, 1.0f), 1.0f, 0);
+        target->end();
+    });
     EXPECT_EQ(D3D9Testing::callsNamed(log, "SetRenderTarget").size(), 1u);
     EXPECT_EQ(D3D9Testing::callsNamed(log, "SetDepthStencilSurface").size(), 1u);
     EXPECT_EQ(D3D9Testing::callsNamed(log, "BeginScene").size(), 1u);
@@ -252,11 +264,10 @@ TEST_F(DXResourcesTest, ARenderTargetTextureIsDrawnIntoThroughItsTarget)
     // a scene and resets the viewport.
     target->begin();
     target->setViewport(0.5f, 0.5f, 0.5f, 0.5f);
-    D3D9Testing::startLog();
-    target->endScene();
-    target->beginScene();
-    D3D9Testing::stopLog();
-    log = D3D9Testing::takeLog();
+    log = logOf([&] {
+        target->endScene();
+        target->beginScene();
+    });
     EXPECT_TRUE(D3D9Testing::callsNamed(log, "SetRenderTarget").empty());
     EXPECT_EQ(D3D9Testing::callsNamed(log, "BeginScene").size(), 1u);
     std::vector<Call> viewports = D3D9Testing::callsNamed(log, "SetViewport");
@@ -493,17 +504,8 @@ TEST_F(DXResourcesTest, ShaderProgramsBecomeDeviceShadersThroughTheCore)
 TEST_F(DXResourcesTest, ResourcesDrawThroughTheCore)
 {
     // A textured quad through the core's own slots into a texture target.
-    TextureParameters parameters;
-    parameters.renderTarget = true;
-    parameters.width = parameters.height = 4;
-    parameters.minFilter = MIN_POINT;
-    parameters.magFilter = MAG_POINT;
-    std::unique_ptr<Texture> target(createTexture(parameters));
-    TextureParameters sourceParameters;
-    sourceParameters.width = sourceParameters.height = 4;
-    sourceParameters.minFilter = MIN_POINT;
-    sourceParameters.magFilter = MAG_POINT;
-    std::unique_ptr<Texture> source(createTexture(sourceParameters));
+    std::unique_ptr<Texture> target(createTexture(pointFiltered(4, 4, true)));
+    std::unique_ptr<Texture> source(createTexture(pointFiltered(4, 4, false)));
     std::vector<uint32_t> texels(16);
     for (int i = 0; i < 16; ++i)
         texels[i] = 0xFF000000u | (i * 0x0F0F0F);
@@ -569,10 +571,7 @@ TEST_F(DXResourcesTest, AStreamMovedToAnotherUsageIsBoundAgainByTheNextApply)
     for (int usage : {4, 1}) {
         stream->setUsage(usage);
         indices->setUsage(usage);
-        D3D9Testing::startLog();
-        context.apply();
-        D3D9Testing::stopLog();
-        std::vector<Call> log = D3D9Testing::takeLog();
+        std::vector<Call> log = logOf([&] { context.apply(); });
         EXPECT_EQ(D3D9Testing::callsNamed(log, "SetStreamSource").size(), 1u) << "usage " << usage;
         EXPECT_EQ(D3D9Testing::callsNamed(log, "SetIndices").size(), 1u) << "usage " << usage;
     }

@@ -27,16 +27,7 @@ public:
     int resizes = 0;
 };
 
-WindowParameters sized(int width, int height)
-{
-    WindowParameters parameters;
-    parameters.title = "test";
-    parameters.x = 20;
-    parameters.y = 30;
-    parameters.width = width;
-    parameters.height = height;
-    return parameters;
-}
+WindowParameters sized(int width, int height) { return WindowTestSupport::placed("test", 20, 30, width, height); }
 
 TEST(RenderWindowWin32Test, KeyTableMapsVirtualKeysToEngineCodes)
 {

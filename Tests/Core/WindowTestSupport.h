@@ -8,6 +8,18 @@
 
 namespace WindowTestSupport {
 
+// A window of the given title, place and size, the rest as defaulted.
+inline Vostrel::Core::WindowParameters placed(const char* title, int x, int y, int width, int height)
+{
+    Vostrel::Core::WindowParameters parameters;
+    parameters.title = title;
+    parameters.x = x;
+    parameters.y = y;
+    parameters.width = width;
+    parameters.height = height;
+    return parameters;
+}
+
 // What reached a listener, one line per event.
 class RecordingListener : public Vostrel::Core::WindowEventListener {
 public:

@@ -7,6 +7,27 @@
 
 namespace {
 
+// A Direct3D object and a small window to make devices on.
+class DeviceCreationTest : public testing::Test {
+protected:
+    ~DeviceCreationTest() override
+    {
+        direct3D->Release();
+        DestroyWindow(window);
+    }
+    HRESULT create(D3DDEVTYPE type, IDirect3DDevice9** device)
+    {
+        const DWORD processing =
+            type == D3DDEVTYPE_HAL ? D3DCREATE_HARDWARE_VERTEXPROCESSING : D3DCREATE_SOFTWARE_VERTEXPROCESSING;
+        return direct3D->CreateDevice(0, type, window, processing, &parameters, device);
+    }
+
+    IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
+    HWND window = makeWindow(0, 0, 32, 32);
+    D3DPRESENT_PARAMETERS parameters = windowedParameters(window, 1, 1);
+    IDirect3DDevice9* device = nullptr;
+};
+
 TEST(Direct3DTest, OnlyTheKnownSdkVersionsAreAccepted)
 {
     EXPECT_EQ(Direct3DCreate9(30), nullptr);
@@ -50,20 +71,14 @@ TEST(Direct3DTest, AdapterModesAreTheDisplaysModesInOrder)
 }
 
 // The show runs on a plain context; tests ask for a debug one.
-TEST(Direct3DTest, DebugContextOnlyWhenAskedFor)
+TEST_F(DeviceCreationTest, DebugContextOnlyWhenAskedFor)
 {
     const char* variable = std::getenv("VOSTREL_GL_DEBUG");
     const std::string kept = variable ? variable : "";
     unsetenv("VOSTREL_GL_DEBUG");
-    IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-    HWND window = makeWindow(0, 0, 32, 32);
-    D3DPRESENT_PARAMETERS parameters = windowedParameters(window, 1, 1);
     for (bool asked : {false, true}) {
         D3D9Testing::setGlDebugContext(asked);
-        IDirect3DDevice9* device = nullptr;
-        ASSERT_EQ(direct3D->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
-                                         &device),
-                  D3D_OK);
+        ASSERT_EQ(create(D3DDEVTYPE_HAL, &device), D3D_OK);
         GLint flags = 0;
         glGetIntegerv(GL_CONTEXT_FLAGS, &flags);
         EXPECT_EQ((flags & GL_CONTEXT_FLAG_DEBUG_BIT) != 0, asked);
@@ -72,57 +87,35 @@ TEST(Direct3DTest, DebugContextOnlyWhenAskedFor)
     }
     if (variable)
         setenv("VOSTREL_GL_DEBUG", kept.c_str(), 1);
-    direct3D->Release();
-    DestroyWindow(window);
 }
 
 // A machine without the OpenGL version gets no device, and is told which
 // context was asked for and what SDL answered.
-TEST(Direct3DTest, AnOpenGLVersionTheDriverLacksFailsTheDeviceNamingTheRequest)
+TEST_F(DeviceCreationTest, AnOpenGLVersionTheDriverLacksFailsTheDeviceNamingTheRequest)
 {
-    IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-    HWND window = makeWindow(0, 0, 32, 32);
-    D3DPRESENT_PARAMETERS parameters = windowedParameters(window, 1, 1);
-    IDirect3DDevice9* device = nullptr;
     D3D9Testing::setGlContextVersion(9, 9);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(direct3D->CreateDevice(0, D3DDEVTYPE_REF, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters,
-                                     &device),
-              D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(create(D3DDEVTYPE_REF, &device), D3DERR_NOTAVAILABLE);
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(said.rfind("Direct3D 9 CreateDevice (reference device): no OpenGL 9.9 core context", 0), 0u) << said;
     EXPECT_GT(said.size(), said.find("; SDL: ") + 8) << said;
     EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
     EXPECT_EQ(D3D9Testing::takeRefusal().rfind("CreateDevice: no OpenGL 9.9 core context", 0), 0u);
     D3D9Testing::resetAdapter();
-    ASSERT_EQ(direct3D->CreateDevice(0, D3DDEVTYPE_REF, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters,
-                                     &device),
-              D3D_OK);
+    ASSERT_EQ(create(D3DDEVTYPE_REF, &device), D3D_OK);
     EXPECT_EQ(device->Release(), 0u);
-    direct3D->Release();
-    DestroyWindow(window);
 }
 
-TEST(Direct3DTest, HalFailureLeavesTheReferenceDevice)
+TEST_F(DeviceCreationTest, HalFailureLeavesTheReferenceDevice)
 {
-    IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-    HWND window = makeWindow(0, 0, 32, 32);
-    D3DPRESENT_PARAMETERS parameters = windowedParameters(window, 1, 1);
-    IDirect3DDevice9* device = nullptr;
     D3D9Testing::setHalDeviceFails(true);
-    EXPECT_EQ(direct3D->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
-                                     &device),
-              D3DERR_NOTAVAILABLE);
-    ASSERT_EQ(direct3D->CreateDevice(0, D3DDEVTYPE_REF, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters,
-                                     &device),
-              D3D_OK);
+    EXPECT_EQ(create(D3DDEVTYPE_HAL, &device), D3DERR_NOTAVAILABLE);
+    ASSERT_EQ(create(D3DDEVTYPE_REF, &device), D3D_OK);
     D3DCAPS9 caps;
     device->GetDeviceCaps(&caps);
     EXPECT_EQ(caps.DeviceType, D3DDEVTYPE_REF);
     EXPECT_EQ(device->Release(), 0u);
     D3D9Testing::resetAdapter();
-    direct3D->Release();
-    DestroyWindow(window);
 }
 
 TEST_F(DeviceTest, ObjectsHoldTheDeviceWhileTheyAreReferenced)

@@ -14,6 +14,19 @@
 
 using Float4 = std::array<float, 4>;
 
+// The copy shaders of the blitters: position and texture coordinate in, one
+// texture read out.
+inline const char* copyVertexShader = "vs_2_0\n"
+                                      "dcl_texcoord0 v0\n"
+                                      "dcl_texcoord1 v1\n"
+                                      "mov oPos, v0\n"
+                                      "mov oT0, v1\n";
+inline const char* copyPixelShader = "ps_2_0\n"
+                                     "dcl t0.xy\n"
+                                     "dcl_2d s0\n"
+                                     "texld r0, t0, s0\n"
+                                     "mov oC0, r0\n";
+
 class DrawTest : public DeviceTest {
 protected:
     void TearDown() override
@@ -91,6 +104,31 @@ protected:
         device->SetStreamSource(0, vertices, 0, stride);
     }
 
+    // The copy shaders over vertices of a position and a texture coordinate.
+    void useCopyShaders()
+    {
+        setShaders(copyVertexShader, copyPixelShader);
+        setDeclaration({{D3DDECLTYPE_FLOAT2, 0}, {D3DDECLTYPE_FLOAT2, 8}});
+    }
+
+    // A full-target quad as the engine's blitters place it: corners moved by
+    // (-1/W, +1/H) for a target of W x H, texture (0, 0) top left to (1, 1).
+    void setBlitQuad(UINT width, UINT height)
+    {
+        const float dx = -1.0f / width;
+        const float dy = 1.0f / height;
+        const float quad[] = {-1 + dx, 1 + dy, 0, 0, 1 + dx, 1 + dy, 1, 0, -1 + dx, -1 + dy, 0, 1, 1 + dx, -1 + dy, 1, 1};
+        setVertices(quad, sizeof(quad), 4 * sizeof(float));
+    }
+
+    // One point on the centre of pixel (x, y) with texture coordinate (u, v).
+    void setPoint(int x, int y, float u, float v)
+    {
+        const Float4 centre = pixelCentre(x, y);
+        const float point[4] = {centre[0], centre[1], u, v};
+        setVertices(point, sizeof(point), sizeof(point));
+    }
+
     // A render-target texture of the size and format with a depth/stencil
     // surface, current and begun.
     void makeTarget(UINT width, UINT height, D3DFORMAT format = D3DFMT_A8R8G8B8)
@@ -162,15 +200,3 @@ protected:
     UINT targetHeight = 0;
 };
 
-// The copy shaders of the blitters: position and texture coordinate in, one
-// texture read out.
-inline const char* copyVertexShader = "vs_2_0\n"
-                                      "dcl_texcoord0 v0\n"
-                                      "dcl_texcoord1 v1\n"
-                                      "mov oPos, v0\n"
-                                      "mov oT0, v1\n";
-inline const char* copyPixelShader = "ps_2_0\n"
-                                     "dcl t0.xy\n"
-                                     "dcl_2d s0\n"
-                                     "texld r0, t0, s0\n"
-                                     "mov oC0, r0\n";

@@ -4,20 +4,6 @@
 
 namespace {
 
-struct BlitVertex {
-    float x, y;
-    float u, v;
-};
-
-// A full-target quad as the engine's blitters place it: corners moved by
-// (-1/W, +1/H) for a target of W x H, texture (0, 0) top left to (1, 1).
-std::array<BlitVertex, 4> blitQuad(UINT width, UINT height)
-{
-    float dx = -1.0f / width;
-    float dy = 1.0f / height;
-    return {{{-1 + dx, 1 + dy, 0, 0}, {1 + dx, 1 + dy, 1, 0}, {-1 + dx, -1 + dy, 0, 1}, {1 + dx, -1 + dy, 1, 1}}};
-}
-
 IDirect3DTexture9* randomTexture(IDirect3DDevice9* device, UINT size, std::vector<uint32_t>& texels)
 {
     IDirect3DTexture9* texture = nullptr;
@@ -46,14 +32,12 @@ TEST_F(DrawTest, ABlitterQuadCopiesATextureExactlyAndHalvesItBilinearly)
 {
     std::vector<uint32_t> source;
     IDirect3DTexture9* texture = randomTexture(device, 64, source);
-    setShaders(copyVertexShader, copyPixelShader);
-    setDeclaration({{D3DDECLTYPE_FLOAT2, 0}, {D3DDECLTYPE_FLOAT2, 8}});
+    useCopyShaders();
     device->SetTexture(0, texture);
     useLinearClamp(device, 0);
 
     makeTarget(64, 64);
-    std::array<BlitVertex, 4> quad = blitQuad(64, 64);
-    setVertices(quad.data(), sizeof(quad), sizeof(BlitVertex));
+    setBlitQuad(64, 64);
     ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
     std::vector<uint32_t> copy = readTarget();
     int differing = 0;
@@ -62,8 +46,7 @@ TEST_F(DrawTest, ABlitterQuadCopiesATextureExactlyAndHalvesItBilinearly)
     EXPECT_EQ(differing, 0) << "pixel for pixel";
 
     makeTarget(32, 32);
-    quad = blitQuad(32, 32);
-    setVertices(quad.data(), sizeof(quad), sizeof(BlitVertex));
+    setBlitQuad(32, 32);
     ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
     std::vector<uint32_t> half = readTarget();
     int worst = 0;
@@ -90,11 +73,9 @@ TEST_F(DrawTest, EveryFormatSamplesWithDirect3DsChannelDefaults)
     const D3DFORMAT formats[] = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_L8, D3DFMT_A8L8, D3DFMT_L16,
                                  D3DFMT_G16R16, D3DFMT_R16F, D3DFMT_R32F, D3DFMT_A16B16G16R16F,
                                  D3DFMT_A32B32G32R32F, D3DFMT_R5G6B5, D3DFMT_A8};
-    setShaders(copyVertexShader, copyPixelShader);
-    setDeclaration({{D3DDECLTYPE_FLOAT2, 0}, {D3DDECLTYPE_FLOAT2, 8}});
+    useCopyShaders();
     makeTarget(2, 2, D3DFMT_A32B32G32R32F);
-    std::array<BlitVertex, 4> quad = blitQuad(2, 2);
-    setVertices(quad.data(), sizeof(quad), sizeof(BlitVertex));
+    setBlitQuad(2, 2);
     const Float4 color = {0.25f, 0.5f, 0.75f, 0.125f};
     for (D3DFORMAT format : formats) {
         SCOPED_TRACE(format);
@@ -248,8 +229,7 @@ TEST_F(DrawTest, DrawsBeforeADiscardLockOfADynamicTextureKeepWhatTheyRead)
     IDirect3DTexture9* texture = nullptr;
     ASSERT_EQ(device->CreateTexture(1, 1, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr),
               D3D_OK);
-    setShaders(copyVertexShader, copyPixelShader);
-    setDeclaration({{D3DDECLTYPE_FLOAT2, 0}, {D3DDECLTYPE_FLOAT2, 8}});
+    useCopyShaders();
     device->SetTexture(0, texture);
     makeTarget(3, 1);
     const uint32_t colours[] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu};
@@ -258,9 +238,7 @@ TEST_F(DrawTest, DrawsBeforeADiscardLockOfADynamicTextureKeepWhatTheyRead)
         ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_DISCARD), D3D_OK);
         *static_cast<uint32_t*>(locked.pBits) = colours[i];
         texture->UnlockRect(0);
-        Float4 centre = pixelCentre(i, 0);
-        float point[4] = {centre[0], centre[1], 0.5f, 0.5f};
-        setVertices(point, sizeof(point), sizeof(point));
+        setPoint(i, 0, 0.5f, 0.5f);
         ASSERT_EQ(device->DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3D_OK);
     }
     std::vector<uint32_t> pixels = readTarget();
@@ -273,11 +251,9 @@ TEST_F(DrawTest, DrawsBeforeADiscardLockOfADynamicTextureKeepWhatTheyRead)
 // than render targets do; the border colour reads as given for both.
 TEST_F(DrawTest, TheBorderColourReadsAsGivenFromUploadedAndDrawnTextures)
 {
-    setShaders(copyVertexShader, copyPixelShader);
-    setDeclaration({{D3DDECLTYPE_FLOAT2, 0}, {D3DDECLTYPE_FLOAT2, 8}});
+    useCopyShaders();
     makeTarget(1, 1);
-    float point[4] = {pixelCentre(0, 0)[0], pixelCentre(0, 0)[1], 1.5f, 1.5f};
-    setVertices(point, sizeof(point), sizeof(point));
+    setPoint(0, 0, 1.5f, 1.5f);
     device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_BORDER);
     device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_BORDER);
     device->SetSamplerState(0, D3DSAMP_BORDERCOLOR, 0x80FF4000u);
@@ -301,14 +277,12 @@ TEST_F(DrawTest, AutomaticMipmapsFollowEachUnlockIntoTheNextDrawWithAMipFilter)
     ASSERT_EQ(device->CreateTexture(4, 4, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
                                     nullptr),
               D3D_OK);
-    setShaders(copyVertexShader, copyPixelShader);
-    setDeclaration({{D3DDECLTYPE_FLOAT2, 0}, {D3DDECLTYPE_FLOAT2, 8}});
+    useCopyShaders();
     device->SetTexture(0, texture);
     device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
     device->SetSamplerState(0, D3DSAMP_MAXMIPLEVEL, 2);
     makeTarget(1, 1);
-    float point[4] = {pixelCentre(0, 0)[0], pixelCentre(0, 0)[1], 0.5f, 0.5f};
-    setVertices(point, sizeof(point), sizeof(point));
+    setPoint(0, 0, 0.5f, 0.5f);
     for (uint32_t right : {0xFF000000u, 0xFFFFFFFFu}) {
         D3DLOCKED_RECT locked;
         ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
@@ -468,12 +442,10 @@ TEST_F(StateDrawTest, ScenesOnOneTargetAndAPassReadingItKeepTheirOrder)
     ASSERT_EQ(device->SetRenderTarget(0, copySurface), D3D_OK);
     ASSERT_EQ(device->BeginScene(), D3D_OK);
     device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
-    setShaders(copyVertexShader, copyPixelShader);
-    setDeclaration({{D3DDECLTYPE_FLOAT2, 0}, {D3DDECLTYPE_FLOAT2, 8}});
+    useCopyShaders();
     device->SetTexture(0, target);
     useLinearClamp(device, 0);
-    std::array<BlitVertex, 4> quad = blitQuad(16, 16);
-    setVertices(quad.data(), sizeof(quad), sizeof(BlitVertex));
+    setBlitQuad(16, 16);
     ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
     device->EndScene();
     device->SetTexture(0, nullptr);
@@ -561,17 +533,18 @@ TEST_F(StateDrawTest, IndicesOfBothWidthsAndEveryPrimitiveType)
         SCOPED_TRACE(format);
         IDirect3DIndexBuffer9* indices = nullptr;
         ASSERT_EQ(device->CreateIndexBuffer(64, 0, format, D3DPOOL_MANAGED, &indices, nullptr), D3D_OK);
-        void* data = nullptr;
-        indices->Lock(0, 0, &data, 0);
-        // Points 5 and 10, reached through a base vertex of 2 from 3 and 8.
-        for (int i = 0; i < 2; ++i) {
-            uint32_t index = i == 0 ? 3 : 8;
-            if (format == D3DFMT_INDEX16)
-                static_cast<uint16_t*>(data)[4 + i] = static_cast<uint16_t>(index);
-            else
-                static_cast<uint32_t*>(data)[4 + i] = index;
-        }
-        indices->Unlock();
+        auto write = [&](int at, std::initializer_list<uint32_t> values) {
+            void* data = nullptr;
+            indices->Lock(0, 0, &data, 0);
+            for (uint32_t index : values) {
+                if (format == D3DFMT_INDEX16)
+                    static_cast<uint16_t*>(data)[at++] = static_cast<uint16_t>(index);
+                else
+                    static_cast<uint32_t*>(data)[at++] = index;
+            }
+            indices->Unlock();
+        };
+        write(4, {3, 8}); // points 5 and 10 through a base vertex of 2
         device->SetIndices(indices);
         clear(black);
         ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 2, 3, 6, 4, 2), D3D_OK);
@@ -587,12 +560,7 @@ TEST_F(StateDrawTest, IndicesOfBothWidthsAndEveryPrimitiveType)
         EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 14, 3, 6, 4, 2), D3DERR_INVALIDCALL);
         EXPECT_EQ(D3D9Testing::takeRefusal(), "DrawIndexedPrimitive: vertices past the end of stream 0");
         // A rewritten index counts at the next draw of the same range.
-        indices->Lock(0, 0, &data, 0);
-        if (format == D3DFMT_INDEX16)
-            static_cast<uint16_t*>(data)[4] = 14;
-        else
-            static_cast<uint32_t*>(data)[4] = 14;
-        indices->Unlock();
+        write(4, {14});
         EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_POINTLIST, 2, 3, 6, 4, 2), D3DERR_INVALIDCALL);
         EXPECT_EQ(D3D9Testing::takeRefusal(), "DrawIndexedPrimitive: vertices past the end of stream 0");
         device->SetIndices(nullptr);

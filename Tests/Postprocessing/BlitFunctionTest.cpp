@@ -62,15 +62,7 @@ TEST_F(BlitFunctions, DownsampleHalvesUntilTheTargetSize)
     RenderTexture* out = makeTarget(16, 32);
     downsample(out->target, source);
     // 4:1 across in two halvings, 2:1 down in one: the 4 x 2 box average.
-    const std::vector<Vec4> pixels = read(out);
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 16; ++x) {
-            Vec4 sum(0.0f, 0.0f, 0.0f, 0.0f);
-            for (int j = 0; j < 2; ++j)
-                for (int i = 0; i < 4; ++i)
-                    sum = sum + unpack(texels[(2 * y + j) * 64 + 4 * x + i]) * 0.125f;
-            ASSERT_TRUE(nearColour(pixels[y * 16 + x], sum, 1.5f / 255)) << x << ", " << y;
-        }
+    ASSERT_TRUE(boxAverages(read(out), texels, 64, 16, 32, 4, 2));
     EXPECT_EQ(RenderTargetPool::getFreeCount(), 1) << "one 32 x 32 scratch, returned";
 
     RenderTexture* third = makeTarget(21, 32);

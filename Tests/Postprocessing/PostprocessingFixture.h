@@ -92,4 +92,23 @@ inline ::testing::AssertionResult nearColour(const Vec4& actual, const Vec4& exp
     return ::testing::AssertionSuccess();
 }
 
+// Each of the width x height pixels the average of its box of boxWidth x
+// boxHeight texels of a source sourceWidth texels wide.
+inline ::testing::AssertionResult boxAverages(const std::vector<Vec4>& pixels, const std::vector<uint32_t>& texels,
+                                              int sourceWidth, int width, int height, int boxWidth, int boxHeight)
+{
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            Vec4 sum(0.0f, 0.0f, 0.0f, 0.0f);
+            for (int j = 0; j < boxHeight; ++j)
+                for (int i = 0; i < boxWidth; ++i)
+                    sum = sum + unpack(texels[(boxHeight * y + j) * sourceWidth + boxWidth * x + i]) *
+                                    (1.0f / (boxWidth * boxHeight));
+            ::testing::AssertionResult near = nearColour(pixels[y * width + x], sum, 1.5f / 255);
+            if (!near)
+                return near << " at " << x << ", " << y;
+        }
+    return ::testing::AssertionSuccess();
+}
+
 } // namespace PostprocessingTest
