@@ -688,7 +688,7 @@ void Device::applyStencil()
     auto function = [](DWORD value) { return compareFunction(value).value_or(GL_ALWAYS); };
     GLint reference = static_cast<GLint>(rs[D3DRS_STENCILREF] & 0xFF);
     GLuint readMask = rs[D3DRS_STENCILMASK] & 0xFF;
-    // Direct3D's front faces are clockwise, as glFrontFace(GL_CW) makes them.
+    // Direct3D's front faces are clockwise, as the context's front face makes them.
     shadow_.stencilFunc(GL_FRONT, function(rs[D3DRS_STENCILFUNC]), reference, readMask);
     shadow_.stencilOp(GL_FRONT, operation(rs[D3DRS_STENCILFAIL]), operation(rs[D3DRS_STENCILZFAIL]),
                       operation(rs[D3DRS_STENCILPASS]));

@@ -327,13 +327,14 @@ HRESULT Device::drawThroughPipeline(const char* call, D3DPRIMITIVETYPE type, con
         uniforms.vertexConstants = glGetUniformLocation(program, Shader::VERTEX_CONSTANTS_UNIFORM);
         uniforms.pixelConstants = glGetUniformLocation(program, Shader::PIXEL_CONSTANTS_UNIFORM);
         uniforms.pixelOffset = glGetUniformLocation(program, Shader::PIXEL_OFFSET_UNIFORM);
+        uniforms.clipYSign = glGetUniformLocation(program, Shader::CLIP_Y_SIGN_UNIFORM);
         uniforms.clipPlanes = glGetUniformLocation(program, Shader::CLIP_PLANES_UNIFORM);
         uniforms.pointSize = glGetUniformLocation(program, Shader::POINT_SIZE_UNIFORM);
         uniforms.pointSizeRange = glGetUniformLocation(program, Shader::POINT_SIZE_RANGE_UNIFORM);
         uniforms.alphaReference = glGetUniformLocation(program, Shader::ALPHA_REFERENCE_UNIFORM);
         uniforms.vertexConstantCount = vertexGlsl->constantCount;
         uniforms.pixelConstantCount = pixelGlsl->constantCount;
-        uniforms.sent.assign(static_cast<size_t>(uniforms.vertexConstantCount + uniforms.pixelConstantCount) * 4 + 2 +
+        uniforms.sent.assign(static_cast<size_t>(uniforms.vertexConstantCount + uniforms.pixelConstantCount) * 4 + 2 + 1 +
                                  maxClipPlanes * 4 + 1 + 2 + 1,
                              std::numeric_limits<float>::quiet_NaN());
     }
@@ -358,6 +359,8 @@ HRESULT Device::drawThroughPipeline(const char* call, D3DPRIMITIVETYPE type, con
     float offset[2] = {1.0f / static_cast<float>(std::max<DWORD>(1, viewport_.Width)),
                        -1.0f / static_cast<float>(std::max<DWORD>(1, viewport_.Height))};
     send(uniforms.pixelOffset, offset, 2, [&] { glProgramUniform2fv(program, uniforms.pixelOffset, 1, offset); });
+    const float ySign = context_->clipYSign();
+    send(uniforms.clipYSign, &ySign, 1, [&] { glProgramUniform1f(program, uniforms.clipYSign, ySign); });
     send(uniforms.clipPlanes, &clipPlanes_[0][0], maxClipPlanes * 4, [&] {
         glProgramUniform4fv(program, uniforms.clipPlanes, maxClipPlanes, &clipPlanes_[0][0]);
     });

@@ -40,8 +40,8 @@ struct Culling {
     bool enabled;
     GLenum face;
 };
-// With glFrontFace(GL_CW) under the upper-left clip control, Direct3D's
-// CULL_CCW removes GL's back faces and CULL_CW its front faces.
+// The context makes Direct3D's clockwise faces GL's front faces, so
+// Direct3D's CULL_CCW removes GL's back faces and CULL_CW its front faces.
 Culling culling(DWORD cullMode);
 
 struct ColorMask {

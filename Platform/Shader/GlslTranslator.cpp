@@ -146,7 +146,7 @@ private:
         for (const Declaration& declaration : program.declarations)
             if (declaration.file == RegisterFile::Input)
                 out << "layout(location = " << declaration.index << ") in vec4 v" << declaration.index << ";\n";
-        out << "uniform vec2 " << PIXEL_OFFSET_UNIFORM << ";\n";
+        out << "uniform vec2 " << PIXEL_OFFSET_UNIFORM << ";\nuniform float " << CLIP_Y_SIGN_UNIFORM << ";\n";
         for (int i = 0; i < TEXCOORD_OUTPUTS; ++i)
             out << "layout(location = " << i << ") out vec4 oT" << i << ";\n";
         for (int i = 0; i < COLOR_OUTPUTS; ++i)
@@ -231,6 +231,7 @@ private:
             // Direct3D 9 samples at integer pixel centres; move the geometry
             // half a pixel so OpenGL samples at the same place.
             out << "    gl_Position.xy += " << PIXEL_OFFSET_UNIFORM << " * gl_Position.w;\n";
+            out << "    gl_Position.y *= " << CLIP_Y_SIGN_UNIFORM << ";\n";
             if (variant.pointSprites)
                 out << "    gl_PointSize = clamp(" << (writesPointSize ? "oPts.x" : POINT_SIZE_UNIFORM) << ", "
                     << POINT_SIZE_RANGE_UNIFORM << ".x, " << POINT_SIZE_RANGE_UNIFORM << ".y);\n";

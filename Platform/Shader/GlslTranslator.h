@@ -10,7 +10,8 @@
 //   PIXEL_CONSTANTS_UNIFORM of GlslShader::constantCount vec4 (def values are
 //   baked into the text and win over the array, also for relative reads);
 // - samplers s# are `layout(binding = #)`;
-// - PIXEL_OFFSET_UNIFORM holds (+1/W, -1/H) for the current viewport.
+// - PIXEL_OFFSET_UNIFORM holds (+1/W, -1/H) for the current viewport, and
+//   CLIP_Y_SIGN_UNIFORM the sign of y for the context's clip origin.
 // State that Direct3D keeps outside the shader becomes a variant.
 
 #include "Platform/Shader/ShaderIR.h"
@@ -23,6 +24,8 @@ constexpr const char* VERTEX_CONSTANTS_UNIFORM = "vs_c";
 constexpr const char* PIXEL_CONSTANTS_UNIFORM = "ps_c";
 // vec2: (+1/W, -1/H), moves the geometry to Direct3D 9's pixel centres.
 constexpr const char* PIXEL_OFFSET_UNIFORM = "vostrel_pixelOffset";
+// float: +1 under the upper-left clip origin, -1 under the lower-left one.
+constexpr const char* CLIP_Y_SIGN_UNIFORM = "vostrel_clipYSign";
 // vec4[6]: clip-space planes of the clip-plane variant.
 constexpr const char* CLIP_PLANES_UNIFORM = "vostrel_clipPlanes";
 // float: the point size render state, used when the shader writes no oPts.

@@ -35,7 +35,8 @@ TEST(GlslTranslator, FollowsTheInterfaceConventions)
     EXPECT_EQ(v.rfind("#version 450 core\n", 0), 0u);
     expectContains(v, {"layout(location = 3) in vec4 v3;", "layout(location = 0) out vec4 oT0;",
                        "layout(location = 8) out vec4 oD0;", "const vec4 def_c10 = vec4(0.5, 1.0, -2.25, 0.0);",
-                       "if (i == 10) return def_c10;", "gl_Position.xy += vostrel_pixelOffset * gl_Position.w;"});
+                       "if (i == 10) return def_c10;", "gl_Position.xy += vostrel_pixelOffset * gl_Position.w;",
+                       "gl_Position.y *= vostrel_clipYSign;"});
     EXPECT_EQ(vertex.constantCount, 256); // relative addressing reaches every constant
     EXPECT_EQ(v.find("gl_PointSize"), std::string::npos);
 

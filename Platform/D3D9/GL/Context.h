@@ -33,6 +33,10 @@ public:
     // there a pass the driver renders for us costs more than doing its work
     // on our side.
     bool software() const { return software_; }
+    // The sign the translated vertex shaders give y: -1 where the context
+    // draws under the lower-left clip origin, whose driver then fills pixel
+    // centres on top edges as Direct3D 9 does.
+    float clipYSign() const { return lowerLeftOrigin_ ? -1.0f : 1.0f; }
 
 private:
     Context(SDL_Window* anchor, void* context);
@@ -41,6 +45,7 @@ private:
     void* context_;
     int maxSamples_ = 0;
     bool software_ = false;
+    bool lowerLeftOrigin_ = false;
     std::map<SDL_Window*, int> swapIntervals_;
 };
 
