@@ -326,6 +326,11 @@ void LwScene::setExternalTransform(const std::string& name, const Matrix4* matri
     requireMesh(name, "setExternalTransform", "mesh")->object->setExternalTransform(matrix);
 }
 
+void LwScene::setExternalTransform(const std::string& name, std::shared_ptr<const Matrix4> matrix)
+{
+    requireMesh(name, "setExternalTransform", "mesh")->object->setExternalTransform(std::move(matrix));
+}
+
 void LwScene::setExternalZ(const std::string& name, float z)
 {
     SceneMesh* mesh = requireMesh(name, "setExternalZ", "mesh");

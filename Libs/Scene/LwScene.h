@@ -132,7 +132,10 @@ public:
     void setAttribute(const std::string& name, const std::string& attribute, const float& value);
     void setUniform(const std::string& name, const std::string& uniform, const Vec4& value);
     void setIntConstant(const std::string& name, const std::string& constant, const int& value);
+    // Owned by the caller, who keeps it while the object uses it.
     void setExternalTransform(const std::string& name, const Matrix4* matrix);
+    // Kept by the object, which may live on in a caller's scene after this.
+    void setExternalTransform(const std::string& name, std::shared_ptr<const Matrix4> matrix);
     void setExternalZ(const std::string& name, float z);
     // A record of a new object with constant channels, under a mesh parent
     // when parentName is not empty. The mesh is not owned.
@@ -154,8 +157,10 @@ public:
     void prepare();
 
     // Keeps what a helper made for the records to point at (materials,
-    // shaders, textures, matrices) until the scene itself is gone, however
-    // long the helper's caller keeps the helper.
+    // shaders, textures) while the records live, however long the helper's
+    // caller keeps the helper. What the objects point at they hold
+    // themselves (a held external transform): a caller's Scene, and the
+    // objects in it, may outlive this.
     void keep(std::shared_ptr<const void> owned) { kept.push_back(std::move(owned)); }
 
 private:

@@ -67,7 +67,18 @@ public:
 
     // A matrix owned elsewhere that getTransform returns instead of
     // evaluating; null to evaluate again.
-    void setExternalTransform(const Matrix4* matrix) { externalTransform = matrix; }
+    void setExternalTransform(const Matrix4* matrix)
+    {
+        externalTransform = matrix;
+        heldExternalTransform.reset();
+    }
+    // The same, the object keeping the matrix alive while it uses it, for a
+    // matrix whose maker may be gone before the object.
+    void setExternalTransform(std::shared_ptr<const Matrix4> matrix)
+    {
+        externalTransform = matrix.get();
+        heldExternalTransform = std::move(matrix);
+    }
     const Matrix4* getExternalTransform() const { return externalTransform; }
 
     // Seconds added to every time at which the object's functions run.
@@ -142,6 +153,8 @@ private:
     Matrix4 cachedTransform;
     std::unique_ptr<Function<float, Matrix4>> transform;
     const Matrix4* externalTransform;
+    // Set only when the object keeps the external matrix itself.
+    std::shared_ptr<const Matrix4> heldExternalTransform;
     AttributeMap attributes;
     StringConstantMap stringConstants;
     IntConstantMap intConstants;

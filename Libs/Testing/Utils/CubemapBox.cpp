@@ -14,7 +14,8 @@ struct CubemapBox::Parts {
     std::unique_ptr<Core::Texture> cube;
     std::unique_ptr<ShaderContext> shader;
     std::unique_ptr<BasicSceneMaterial> material;
-    Matrix4 faces[6];
+    // Shared with the face objects, which may outlive the LwScene.
+    std::shared_ptr<const Matrix4> faces[6];
 };
 
 CubemapBox::CubemapBox(LwScene& scene, const std::string& imageFile)
@@ -44,12 +45,12 @@ CubemapBox::CubemapBox(LwScene& scene, const std::string& imageFile)
         // The face model moves one unit out, is scaled by 500, then turned:
         // every face closes the box at 500 units.
         const Matrix3 rotation = Matrix3::rotation(turns[i].axis, turns[i].angle);
-        made->faces[i] =
-            affineTransform(rotation * Matrix3::scaling(Vec3(500, 500, 500)), rotation * Vec3(0, 0, 500));
+        made->faces[i] = std::make_shared<const Matrix4>(
+            affineTransform(rotation * Matrix3::scaling(Vec3(500, 500, 500)), rotation * Vec3(0, 0, 500)));
         const std::string name = "BBox" + StringUtils::intToString(i + 1);
         scene.addMeshFromFile(name, "data/Models/CubemapBox.lwo@1", "");
         scene.setMaterial(name, made->material.get());
-        scene.setExternalTransform(name, &made->faces[i]);
+        scene.setExternalTransform(name, made->faces[i]);
     }
     parts = std::move(made);
 }
@@ -58,7 +59,7 @@ CubemapBox::~CubemapBox() = default;
 
 const Matrix4& CubemapBox::getFaceTransform(int face) const
 {
-    return parts->faces[face];
+    return *parts->faces[face];
 }
 
 Core::Texture* CubemapBox::getTexture() const

@@ -14,8 +14,9 @@ class Texture;
 
 // A large box around the camera: six copies of one square face model
 // ("BBox1" ... "BBox6"), turned to each side, sampling one cube texture.
-// The scene keeps the texture, shader, material and face matrices its
-// objects use for its whole life; the box is only a handle to them.
+// The LwScene keeps the texture, shader and material its records use, and
+// each face object its matrix, even in a caller's Scene that outlives the
+// LwScene; the box is only a handle to them.
 class CubemapBox {
 public:
     CubemapBox(LwScene& scene, const std::string& imageFile);

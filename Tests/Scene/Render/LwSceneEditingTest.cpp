@@ -83,6 +83,8 @@ TEST_F(LwSceneEditing, EveryOperationNamesWhatItDidNotFind)
         {[&] { s.setUniform("x", "k", Vec4(0.0f)); }, "LwScene::setUniform: mesh 'x' not found"},
         {[&] { s.setIntConstant("x", "k", 1); }, "LwScene::setIntConstant: mesh 'x' not found"},
         {[&] { s.setExternalTransform("x", &identity); }, "LwScene::setExternalTransform: mesh 'x' not found"},
+        {[&] { s.setExternalTransform("x", std::make_shared<const Matrix4>(identity)); },
+         "LwScene::setExternalTransform: mesh 'x' not found"},
         {[&] { s.setExternalZ("x", 1.0f); }, "LwScene::setExternalZ: mesh 'x' not found"},
         {[&] { s.addMesh("n", nullptr, "y"); }, "LwScene::addMesh: parent mesh 'y' not found"},
         {[&] { s.addMeshFromFile("n", quad + "@1", "y"); }, "LwScene::addMesh: parent mesh 'y' not found"},
@@ -129,6 +131,44 @@ TEST_F(LwSceneEditing, OperationsReachTheirRecords)
     s.setExternalZ("a", 7.0f);
     ASSERT_NE(s.findMesh("a")->externalZSource, nullptr);
     EXPECT_EQ(*s.findMesh("a")->externalZSource, 7.0f);
+}
+
+TEST_F(LwSceneEditing, AHeldExternalTransformLastsAsLongAsTheObjectsThatUseIt)
+{
+    lwScene->addMesh("added", nullptr, "");
+    std::weak_ptr<const Matrix4> watch;
+    {
+        auto matrix = std::make_shared<const Matrix4>(2.0f);
+        watch = matrix;
+        lwScene->setExternalTransform("a", matrix);
+        lwScene->setExternalTransform("added", matrix);
+    }
+    // The objects are the caller's scene's, and so are the matrices they hold.
+    lwScene.reset();
+    ASSERT_FALSE(watch.expired());
+    for (const char* name : {"a", "added"}) {
+        EXPECT_EQ(scene.findObject(name)->getTransform(1.0f), watch.lock().get()) << name;
+        EXPECT_EQ(*scene.findObject(name)->getTransform(1.0f), Matrix4(2.0f)) << name;
+    }
+
+    // Another matrix, held or not, or none, lets go of the held one.
+    Matrix4 callers(3.0f);
+    scene.findObject("a")->setExternalTransform(&callers);
+    EXPECT_EQ(scene.findObject("a")->getTransform(2.0f), &callers);
+    EXPECT_FALSE(watch.expired());
+    scene.findObject("added")->setExternalTransform(nullptr);
+    EXPECT_TRUE(watch.expired());
+    EXPECT_EQ(*scene.findObject("added")->getTransform(2.0f), Matrix4(1.0f));
+
+    // A scene takes its objects' matrices along when it goes.
+    {
+        Scene own;
+        auto matrix = std::make_shared<const Matrix4>(4.0f);
+        watch = matrix;
+        addObject(own, "m", 1)->setExternalTransform(std::move(matrix));
+        EXPECT_EQ(*own.findObject("m")->getTransform(0.0f), Matrix4(4.0f));
+    }
+    EXPECT_TRUE(watch.expired());
 }
 
 TEST_F(LwSceneEditing, TextOperationsMatchSubstringsInRecordOrder)

@@ -531,6 +531,43 @@ TEST_F(ToolkitScene, SkyBoxFacesCloseTheBoxAt500)
     EXPECT_GT(middle.r + middle.g + middle.b, 200);
 }
 
+// Hands freed blocks of the small sizes back out filled with 0xFF (a NaN in
+// every float), so a matrix read after its owner is gone shows in the plain
+// build too; the sanitized build reports such a read by itself.
+std::vector<std::vector<unsigned char>> reuseFreedMemory()
+{
+    std::vector<std::vector<unsigned char>> blocks;
+    for (size_t size = 16; size <= 4096; size += 16)
+        for (int i = 0; i < 16; ++i)
+            blocks.emplace_back(size, 0xFF);
+    return blocks;
+}
+
+TEST_F(ToolkitScene, SkyBoxFacesStayWithACallersSceneThatOutlivesItsLwScene)
+{
+    // The box's objects join the caller's scene; neither the box handle nor
+    // the LwScene built over that scene is kept.
+    Scene callers;
+    std::vector<Matrix4> faces;
+    {
+        LwScene over(&callers, nullptr);
+        addCubemapBox(over, "data/Textures/cubestrip.png");
+        for (int i = 1; i <= 6; ++i)
+            faces.push_back(*over.findMesh("BBox" + std::to_string(i))->object->getTransform(0.0f));
+    }
+    const std::vector<std::vector<unsigned char>> reused = reuseFreedMemory();
+    ASSERT_EQ(callers.size(), 6u);
+    for (int i = 0; i < 6; ++i) {
+        SceneObject* face = callers.findObject("BBox" + std::to_string(i + 1));
+        ASSERT_NE(face, nullptr);
+        ASSERT_NE(face->getExternalTransform(), nullptr);
+        EXPECT_EQ(*face->getTransform(1.0f), faces[i]) << "face " << i + 1;
+        const Vec4 centre = (*face->getTransform(2.0f))[3];
+        EXPECT_NEAR(length(Vec3(centre[0], centre[1], centre[2])), 500.0f, 1e-2f) << "face " << i + 1;
+    }
+    EXPECT_EQ(reused.back().back(), 0xFF);
+}
+
 TEST_F(ToolkitScene, MissingObjectsAndChannelsAreNamed)
 {
     const struct {
