@@ -285,7 +285,8 @@ TEST_F(DemoBedRunTest, AWindowThatCannotBeMadeNamesTheSettingsThatAskedForIt)
             setenv("VOSTREL_WINDOW_HEIGHT", "64", 1);
         } else {
             Properties::clear();
-            Properties::load(directory.write("demo.props", "I demo.window.width 100000\nS demo.window.title \"Big\"\n"));
+            Properties::load(
+                directory.write("demo.props", "I demo.window.width 100000\nS demo.window.title \"Big\"\n"));
         }
         ScriptedBed bed(ScriptedBed::Ending::escapePressed);
         char* argv[] = {program};
