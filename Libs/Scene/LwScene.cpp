@@ -108,10 +108,15 @@ Mesh::ModifiableMesh* MeshCache::loadLayer(const std::string& fileName, int laye
         return found->second.get();
     auto file = files.find(fileName);
     const Mesh::LwoObject& object = file != files.end() ? *file->second : loadFile(fileName);
-    std::unique_ptr<Mesh::ModifiableMesh> mesh = Mesh::ConvertLayerToMesh(object, layer);
-    mesh->setName(key);
+    // The conversion and the callback's preparation fail on what the file
+    // holds: name it, whichever scene asked for it.
+    std::unique_ptr<Mesh::ModifiableMesh> frozen =
+        inContext("MeshCache::loadLayer(" + fileName + ", layer " + std::to_string(layer) + ")", [&] {
+            std::unique_ptr<Mesh::ModifiableMesh> mesh = Mesh::ConvertLayerToMesh(object, layer);
+            mesh->setName(key);
+            return freezeMesh(std::move(mesh), callback, fileName, layer);
+        });
     // Entered only once made, so a failed layer fails again when asked again.
-    std::unique_ptr<Mesh::ModifiableMesh> frozen = freezeMesh(std::move(mesh), callback, fileName, layer);
     Mesh::ModifiableMesh* result = frozen.get();
     layers[key] = std::move(frozen);
     return result;

@@ -393,6 +393,7 @@ std::unique_ptr<Scene> Scene::load(const std::string& fileName)
         }
         scene->linkObjects();
         scene->orderByHierarchy();
+        scene->fileName = fileName;
     } catch (Exception&) {
         std::cerr << "In " << "Scene::load(" << fileName << ")" << std::endl;
         throw;
@@ -474,20 +475,30 @@ void Scene::orderByHierarchy()
     }
 }
 
-Function<float, float>* Scene::getAnimatedAttribute(const std::string& objectName, const std::string& name)
+std::string Scene::inThisScene(const std::string& operation) const
 {
-    SceneObject* obj = findObject(objectName);
-    VOSTREL_ASSERT_AT_LINE(462, obj != 0);
-    VOSTREL_ASSERT_AT_LINE(463, obj->hasAttribute(name));
-    Function<float, float>* ret = obj->getAttributeFunction(name);
-    VOSTREL_ASSERT_AT_LINE(465, ! ret->isConstant());
-    return ret;
+    return fileName.empty() ? operation : operation + " of " + fileName;
 }
 
-std::unique_ptr<EnvelopeVec3> Scene::getEnvelopeVec3(const std::string& objectName, const std::string& channel1,
-                                                     const std::string& channel2, const std::string& channel3)
+Function<float, float>* Scene::getAnimatedAttribute(const std::string& objectName, const std::string& name)
 {
-    SceneObject* obj = findObject(objectName);
+    return inContext([&] { return inThisScene("Scene::getAnimatedAttribute(" + objectName + ", " + name + ")"); },
+                     [&] {
+                         SceneObject* obj = findObject(objectName);
+                         VOSTREL_ASSERT_AT_LINE(462, obj != 0);
+                         VOSTREL_ASSERT_AT_LINE(463, obj->hasAttribute(name));
+                         Function<float, float>* ret = obj->getAttributeFunction(name);
+                         VOSTREL_ASSERT_AT_LINE(465, ! ret->isConstant());
+                         return ret;
+                     });
+}
+
+namespace {
+
+std::unique_ptr<EnvelopeVec3> envelopeVec3Of(SceneObject* obj, const std::string& objectName,
+                                             const std::string& channel1, const std::string& channel2,
+                                             const std::string& channel3)
+{
     VOSTREL_ASSERT_AT_LINE(520, obj != 0);
     VOSTREL_ASSERT_AT_LINE(521, obj->hasAttribute(channel1));
     VOSTREL_ASSERT_AT_LINE(522, obj->hasAttribute(channel2));
@@ -509,6 +520,19 @@ std::unique_ptr<EnvelopeVec3> Scene::getEnvelopeVec3(const std::string& objectNa
                                                                 << "' is not an envelope");
     }
     return std::unique_ptr<EnvelopeVec3>(new EnvelopeVec3(envelopes[0], envelopes[1], envelopes[2]));
+}
+
+} // namespace
+
+std::unique_ptr<EnvelopeVec3> Scene::getEnvelopeVec3(const std::string& objectName, const std::string& channel1,
+                                                     const std::string& channel2, const std::string& channel3)
+{
+    return inContext(
+        [&] {
+            return inThisScene("Scene::getEnvelopeVec3(" + objectName + ", " + channel1 + ", " + channel2 + ", " +
+                               channel3 + ")");
+        },
+        [&] { return envelopeVec3Of(findObject(objectName), objectName, channel1, channel2, channel3); });
 }
 
 std::unique_ptr<EnvelopeVec3> Scene::getPositionEnvelope(const std::string& objectName)

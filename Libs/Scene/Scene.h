@@ -175,6 +175,8 @@ public:
 
     // Reads a VSE scene file (text or binary), then links and orders it.
     static std::unique_ptr<Scene> load(const std::string& fileName);
+    // The file the scene was loaded from; empty for one built in memory.
+    const std::string& getFileName() const { return fileName; }
     // The object count, then every object's record in list order.
     void serialize(Serializer& out) const;
 
@@ -207,8 +209,11 @@ public:
 
 private:
     void read(Deserializer& in);
+    // The context line of a failed look-up: the operation and the file.
+    std::string inThisScene(const std::string& operation) const;
 
     std::vector<SceneObject*> objects;
+    std::string fileName;
 };
 
 } // namespace Vostrel

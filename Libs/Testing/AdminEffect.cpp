@@ -66,9 +66,11 @@ AdminEffectScene::AdminEffectScene(Core::Texture* videoTexture)
         if (!scene.findMesh(name))
             VOSTREL_THROW("AdminEffectScene: " << sceneFile << " has no mesh object '" << name << "'");
 
-    textPanel = std::make_unique<TextPanel>(scene, Properties::getString("AdminEffect.textPanel1image", ""),
-                                            Properties::getString("AdminEffect.textPanel1text", ""),
-                                            Properties::getString("AdminEffect.textPanel1param", ""));
+    // Read one by one, so a failure lists them in a fixed order.
+    const std::string panelImage = Properties::getString("AdminEffect.textPanel1image", "");
+    const std::string panelText = Properties::getString("AdminEffect.textPanel1text", "");
+    const std::string panelParam = Properties::getString("AdminEffect.textPanel1param", "");
+    textPanel = std::make_unique<TextPanel>(scene, panelImage, panelText, panelParam);
 
     auto addMaterial = [&](const ShaderGraph& graph) {
         shaders.push_back(std::make_unique<ShaderContext>(graph));

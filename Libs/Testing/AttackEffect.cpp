@@ -164,12 +164,6 @@ void AlphaGlow::render(Renderable& scene, float time, RenderTexture& target, flo
 
 // ---- Scene ------------------------------------------------------------------------
 
-void nameSceneFile(Exception& failure, const char* sceneFile)
-{
-    if (failure.message.find(sceneFile) == std::string::npos)
-        failure.message = std::string(sceneFile) + ": " + failure.message;
-}
-
 AttackScene::AttackScene()
 try {
     {
@@ -228,8 +222,8 @@ try {
     // Checked now rather than at the first frame.
     if (!lwScene->findCamera("Camera"))
         VOSTREL_THROW("AttackScene: no camera \"Camera\"");
-} catch (Exception& failure) {
-    nameSceneFile(failure, "data/Models/con2.sce");
+} catch (Exception&) {
+    reportContext("In AttackScene(data/Models/con2.sce)");
 }
 
 // The scene goes before the materials its renderer points at.

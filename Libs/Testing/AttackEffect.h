@@ -11,7 +11,6 @@
 namespace Vostrel {
 
 class BiasMaterial;
-class Exception;
 class GenericFullscreenBlitter;
 class MultipassMaterial;
 class ShaderGraph;
@@ -20,10 +19,6 @@ struct RenderTexture;
 
 // A scene graph whose position is "fullTransform" x "location".
 ShaderGraph placedGraph();
-
-// Prefixes a failure met while building a scene with the scene's file
-// (unless it names it already), so bad content reports file and object.
-void nameSceneFile(Exception& failure, const char* sceneFile);
 
 // Clears colour and depth of the current target to transparent black.
 void clearColourAndDepth();

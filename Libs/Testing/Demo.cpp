@@ -129,12 +129,14 @@ void Demo::loadParts(LoadingEffect& loading)
             std::cout << "WARNING: " << name << " is enabled but not in this build" << std::endl;
             continue;
         }
+        // A part that fails to build names the settings it read.
+        Properties::ReadRecord settings;
         std::unique_ptr<DemoEffect> part = factory->second();
         if (!part)
             VOSTREL_THROW("Demo::init: the factory of " << name << " made no part");
         DemoEffect& made = *part;
         parts[name] = std::move(part);
-        made.init();
+        inContext([&] { return settingsContext(std::string(name) + ".init()", settings); }, [&] { made.init(); });
     }
     loading.ping(*screen);
 }

@@ -51,7 +51,25 @@ bool parseSize(const char* text, int& value)
     return true;
 }
 
+// The window's settings; the environment's size replaces those of the
+// property file when both its variables are given.
+std::string windowContext(const Properties::ReadRecord& settings)
+{
+    std::string context = settingsContext("Core::createCore()", settings);
+    const char* width = std::getenv("VOSTREL_WINDOW_WIDTH");
+    const char* height = std::getenv("VOSTREL_WINDOW_HEIGHT");
+    if (width && height)
+        context += std::string(" and the environment: VOSTREL_WINDOW_WIDTH ") + width + ", VOSTREL_WINDOW_HEIGHT " +
+                   height;
+    return context;
+}
+
 } // namespace
+
+std::string settingsContext(const std::string& operation, const Properties::ReadRecord& settings)
+{
+    return settings.empty() ? operation : operation + " with demo.props: " + settings.describe();
+}
 
 void reportException(const Exception& exception)
 {
@@ -152,8 +170,12 @@ bool DemoBed::run(int argc, char** argv)
 {
     catchStopSignals();
     try {
-        Core::WindowParameters parameters = windowParameters(argc, argv);
-        window = Core::createCore(parameters);
+        {
+            // A window that cannot be made names the settings that asked for it.
+            Properties::ReadRecord settings;
+            window = inContext([&] { return windowContext(settings); },
+                               [&] { return Core::createCore(windowParameters(argc, argv)); });
+        }
         if (!window)
             VOSTREL_THROW("DemoBed::run(): a render core exists already, there is no window to run in");
         window->setVisible(true);

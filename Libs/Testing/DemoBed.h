@@ -4,6 +4,7 @@
 #include "Libs/Core/RenderContext.h"
 #include "Libs/Core/RenderWindow.h"
 #include "Libs/Core/WindowParameters.h"
+#include "Libs/Testing/Properties.h"
 
 #include <functional>
 
@@ -53,6 +54,11 @@ protected:
     int pauseTick;
     Vec4 clearColor;
 };
+
+// What a failure's context line says of something built from the settings
+// a record noted: "<operation> with demo.props: <the reads>", or the
+// operation alone when it read none.
+std::string settingsContext(const std::string& operation, const Properties::ReadRecord& settings);
 
 // "file(line): message" and a newline on the standard error stream.
 void reportException(const Exception& exception);

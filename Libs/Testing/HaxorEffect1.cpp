@@ -226,8 +226,8 @@ try {
         VOSTREL_THROW("Haxor1Scene: no camera \"Camera\"");
     camera = sceneCamera->object;
     lastBeat = -1;
-} catch (Exception& failure) {
-    nameSceneFile(failure, "data/Models/hax1.sce");
+} catch (Exception&) {
+    reportContext("In Haxor1Scene(data/Models/hax1.sce)");
 }
 
 // The scene goes before the materials and meshes its renderer points at.

@@ -159,7 +159,8 @@ MapEffect3Scene::MapEffect3Scene() : MapScene("MapEffect3")
         MarchTarget a, b;
     }
     brainPanel = std::make_unique<SvgScreenPanel>(*scene, "data/Textures/mainUIFrame.svg", "brainPanel");
-    buildFog(settings.getFloat("fogStart"), settings.getFloat("fogEnd"));
+    const float fogStart = settings.getFloat("fogStart");
+    buildFog(fogStart, settings.getFloat("fogEnd"));
     buildLinks();
     buildParticles();
     buildTerminals();

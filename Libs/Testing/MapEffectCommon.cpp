@@ -41,10 +41,10 @@ Vec4 PartSettings::getVec4(const char* name, const Vec4& defaultValue) const
 
 std::string PartSettings::describe(std::initializer_list<const char*> names) const
 {
-    std::string text = "demo.props:";
+    Properties::ReadRecord read;
     for (const char* name : names)
-        text += std::string(text.back() == ':' ? " " : ", ") + key(name) + " \"" + getString(name) + "\"";
-    return text;
+        getString(name);
+    return "demo.props: " + read.describe();
 }
 
 MapScene::MapScene(const std::string& partName) : settings(partName) {}
@@ -76,42 +76,53 @@ void MapScene::buildFog(float start, float end)
     fog = std::make_unique<FogLayers>(*scene, start, end);
 }
 
+// The settings are read one by one, so a failure lists them in a fixed order.
 void MapScene::buildLinks(bool reverseBand)
 {
-    links->buildFlows(*scene, settings.getString("sisusName"), settings.getString("sisusMesh"),
-                      settings.getString("kehysMesh"), settings.getVec4("sisusColor"), settings.getVec4("kehysColor"),
-                      settings.getFloat("flowSize"), settings.getInt("linkCount"), reverseBand);
+    const std::string sisusName = settings.getString("sisusName");
+    const std::string sisusMesh = settings.getString("sisusMesh");
+    const std::string kehysMesh = settings.getString("kehysMesh");
+    const Vec4 sisusColor = settings.getVec4("sisusColor");
+    const Vec4 kehysColor = settings.getVec4("kehysColor");
+    const float flowSize = settings.getFloat("flowSize");
+    const int linkCount = settings.getInt("linkCount");
+    links->buildFlows(*scene, sisusName, sisusMesh, kehysMesh, sisusColor, kehysColor, flowSize, linkCount,
+                      reverseBand);
 }
 
 std::unique_ptr<ImagePanel> MapScene::makeImagePanel() const
 {
-    return inContext(settings.describe({"target1param", "target1image"}), [&] {
-        return std::make_unique<ImagePanel>(*scene, settings.getString("target1param"),
-                                            settings.getString("target1image"));
-    });
+    const std::string param = settings.getString("target1param");
+    const std::string image = settings.getString("target1image");
+    return std::make_unique<ImagePanel>(*scene, param, image);
 }
 
 std::unique_ptr<TextPanel> MapScene::makeTextPanel() const
 {
-    return inContext(settings.describe({"textPanel1image", "textPanel1text", "textPanel1param"}), [&] {
-        return std::make_unique<TextPanel>(*scene, settings.getString("textPanel1image"),
-                                           settings.getString("textPanel1text"), settings.getString("textPanel1param"));
-    });
+    const std::string image = settings.getString("textPanel1image");
+    const std::string text = settings.getString("textPanel1text");
+    const std::string param = settings.getString("textPanel1param");
+    return std::make_unique<TextPanel>(*scene, image, text, param);
 }
 
 void MapScene::buildParticles()
 {
-    particles = std::make_unique<ParticleSystem>(
-        *scene, settings.getInt("particleCount"), settings.getFloat("particleSystemSize"),
-        settings.getFloat("particleSize"), settings.getFloat("particleSpeed"),
-        settings.getFloat("particleRotationSpeed"), settings.getString("particleImage"),
-        settings.getString("particleTarget"));
+    const int count = settings.getInt("particleCount");
+    const float systemSize = settings.getFloat("particleSystemSize");
+    const float size = settings.getFloat("particleSize");
+    const float speed = settings.getFloat("particleSpeed");
+    const float rotationSpeed = settings.getFloat("particleRotationSpeed");
+    const std::string image = settings.getString("particleImage");
+    const std::string target = settings.getString("particleTarget");
+    particles = std::make_unique<ParticleSystem>(*scene, count, systemSize, size, speed, rotationSpeed, image, target);
 }
 
 void MapScene::buildTerminals()
 {
-    terminals = std::make_unique<TerminalSprites>(*scene, settings.getString("terminalBaseName"),
-                                                  settings.getString("terminalImage"), settings.getInt("terminalCount"));
+    const std::string baseName = settings.getString("terminalBaseName");
+    const std::string image = settings.getString("terminalImage");
+    const int count = settings.getInt("terminalCount");
+    terminals = std::make_unique<TerminalSprites>(*scene, baseName, image, count);
 }
 
 void MapScene::prepare()

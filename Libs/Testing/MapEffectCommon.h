@@ -42,7 +42,8 @@ public:
     Vec4 getVec4(const char* key, const Vec4& defaultValue = Vec4(0.0f, 0.0f, 0.0f, 0.0f)) const;
     std::string key(const char* name) const { return part + "." + name; }
     // The "demo.props" string keys named and their values, for the context
-    // line of a failure in what they build.
+    // line of a failure in what they drive during the frames (the shell
+    // names every key a part read when building it fails).
     std::string describe(std::initializer_list<const char*> names) const;
     const std::string& getPart() const { return part; }
 

@@ -25,12 +25,6 @@ std::map<std::string, Vec<float, 4>> vec4s;
 // The longest line the format allows; longer ones are skipped.
 const std::size_t maxLineLength = 1023;
 
-template <typename T>
-T lookUp(const std::map<std::string, T>& map, const std::string& name, const T& defaultValue)
-{
-    auto found = map.find(name);
-    return found == map.end() ? defaultValue : found->second;
-}
 
 // Reads one line without its newline, keeping at most enough characters to
 // tell an over-long line, whatever the file holds. False at the end of file.
@@ -109,6 +103,15 @@ template <typename T> std::string listed(const T* values, int count)
     return out.str();
 }
 
+// A value as an entry of the file gives it.
+std::string written(const std::string& value) { return "\"" + value + "\""; }
+std::string written(int value) { return listed(&value, 1); }
+std::string written(float value) { return listed(&value, 1); }
+template <int N> std::string written(const Vec<float, N>& value) { return listed(value.ptr(), N); }
+
+// The record the getters of this thread note their reads in; null when none.
+thread_local Properties::ReadRecord* innermostRecord = nullptr;
+
 // The variables a load keeps from entry to entry, so that a malformed
 // number stores what the previous entry of the same type gave.
 struct LoadState {
@@ -158,6 +161,44 @@ void parseEntry(const std::string& fileName, int lineNumber, const std::string& 
     }
 }
 
+template <typename T>
+T lookUp(const char* type, const std::map<std::string, T>& map, const std::string& name, const T& defaultValue)
+{
+    auto found = map.find(name);
+    const bool set = found != map.end();
+    const T& value = set ? found->second : defaultValue;
+    if (innermostRecord)
+        innermostRecord->note(type, name, written(value), set);
+    return value;
+}
+
+} // namespace
+
+Properties::ReadRecord::ReadRecord() : outer(innermostRecord) { innermostRecord = this; }
+
+Properties::ReadRecord::~ReadRecord() { innermostRecord = outer; }
+
+void Properties::ReadRecord::note(const char* type, const std::string& name, const std::string& value, bool set)
+{
+    bool known = false;
+    for (const Read& read : reads)
+        known = known || (read.name == name && read.type == type);
+    if (!known)
+        reads.push_back({type, name, value, set});
+    if (outer)
+        outer->note(type, name, value, set);
+}
+
+std::string Properties::ReadRecord::describe() const
+{
+    std::string text;
+    for (const Read& read : reads)
+        text += (text.empty() ? "" : ", ") + read.name + " " + read.value + (read.set ? "" : " (not set)");
+    return text;
+}
+
+namespace {
+
 [[noreturn]] void cannotLoad(const std::string& fileName, const std::string& reason)
 {
     reportFileFailure(fileName, reason);
@@ -196,32 +237,32 @@ void Properties::load(const std::string& fileName)
 
 std::string Properties::getString(const std::string& name, const std::string& defaultValue)
 {
-    return lookUp(strings, name, defaultValue);
+    return lookUp("S", strings, name, defaultValue);
 }
 
 int Properties::getInt(const std::string& name, int defaultValue)
 {
-    return lookUp(ints, name, defaultValue);
+    return lookUp("I", ints, name, defaultValue);
 }
 
 float Properties::getFloat(const std::string& name, float defaultValue)
 {
-    return lookUp(floats, name, defaultValue);
+    return lookUp("R", floats, name, defaultValue);
 }
 
 Vec<float, 2> Properties::getVec2(const std::string& name, const Vec<float, 2>& defaultValue)
 {
-    return lookUp(vec2s, name, defaultValue);
+    return lookUp("V2", vec2s, name, defaultValue);
 }
 
 Vec<float, 3> Properties::getVec3(const std::string& name, const Vec<float, 3>& defaultValue)
 {
-    return lookUp(vec3s, name, defaultValue);
+    return lookUp("V3", vec3s, name, defaultValue);
 }
 
 Vec<float, 4> Properties::getVec4(const std::string& name, const Vec<float, 4>& defaultValue)
 {
-    return lookUp(vec4s, name, defaultValue);
+    return lookUp("V4", vec4s, name, defaultValue);
 }
 
 void Properties::clear()

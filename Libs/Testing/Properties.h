@@ -3,6 +3,7 @@
 #include "Libs/Math/Vec.h"
 
 #include <string>
+#include <vector>
 
 namespace Vostrel {
 
@@ -24,6 +25,39 @@ public:
 
     // Empties all six maps (the maps otherwise live for the whole process).
     static void clear();
+
+    // While one lives, the getters called on its thread note each name they
+    // are asked for and the value they give, default or not: what a part or
+    // the window was built from, for the report when building fails.
+    // Records nest; a read is noted in every record alive on the thread.
+    class ReadRecord {
+    public:
+        ReadRecord();
+        ~ReadRecord();
+        ReadRecord(const ReadRecord&) = delete;
+        ReadRecord& operator=(const ReadRecord&) = delete;
+
+        bool empty() const { return reads.empty(); }
+        // The names in the order first read, each with its value as the
+        // property file writes it, a name the file does not give marked
+        // "(not set)": MapEffect1.linkCount 5, MapEffect1.useFog 0 (not set).
+        std::string describe() const;
+
+        // A getter's read (its type code, the name, the value as the file
+        // writes it, whether the file gives it), noted here and in the
+        // records around this one; the getters call it.
+        void note(const char* type, const std::string& name, const std::string& value, bool set);
+
+    private:
+        struct Read {
+            std::string type;
+            std::string name;
+            std::string value;
+            bool set;
+        };
+        std::vector<Read> reads;
+        ReadRecord* outer;
+    };
 };
 
 } // namespace Vostrel

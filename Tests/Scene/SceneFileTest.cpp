@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 
 using namespace Vostrel;
 using SceneTest::failureOf;
@@ -132,6 +133,46 @@ TEST_F(SceneFiles, AHandWrittenSceneLoadsToTheListedObjects)
     EXPECT_EQ(y->getKeys()[1].time, 1.0f);
     EXPECT_EQ(y->getKeys()[1].value, 10.0f);
     EXPECT_EQ(y->getKeys()[1].tension, 0.5f);
+}
+
+// A failed look-up keeps its report and says on a line of its own which
+// object it looked for, and in which file.
+TEST_F(SceneFiles, FailedLookUpsNameTheObjectAndTheFile)
+{
+    std::unique_ptr<Scene> scene = Scene::load(textPath);
+    EXPECT_EQ(scene->getFileName(), textPath);
+    const struct Case {
+        std::function<void()> lookUp;
+        const char* message;
+        int line;
+        std::string context;
+    } cases[] = {
+        {[&] { scene->getPositionEnvelope("Flow"); }, "obj != 0 does not hold.", 520,
+         "In Scene::getEnvelopeVec3(Flow, x, y, z) of " + textPath + "\n"},
+        {[&] { scene->getPositionEnvelope("box:Layer1 (1)"); },
+         "! obj->getAttribute(channel3)->isConstant() does not hold.", 526,
+         "In Scene::getEnvelopeVec3(box:Layer1 (1), x, y, z) of " + textPath + "\n"},
+        {[&] { scene->getAnimatedAttribute("HDRBeat", "x"); }, "obj != 0 does not hold.", 462,
+         "In Scene::getAnimatedAttribute(HDRBeat, x) of " + textPath + "\n"},
+    };
+    for (const Case& c : cases) {
+        testing::internal::CaptureStderr();
+        const SceneTest::Failure failure = failureOf(c.lookUp);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.context);
+        EXPECT_EQ(failure.message, c.message);
+        EXPECT_EQ(failure.file, "Libs\\Scene\\Scene");
+        EXPECT_EQ(failure.line, c.line);
+    }
+    testing::internal::CaptureStderr();
+    EXPECT_NE(scene->getAnimatedAttribute("box:Layer1 (1)", "x"), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "a look-up that finds says nothing";
+
+    // Built in memory, a scene has no file to name.
+    Scene built;
+    EXPECT_EQ(built.getFileName(), "");
+    testing::internal::CaptureStderr();
+    failureOf([&] { built.getAnimatedAttribute("HDRBeat", "x"); });
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "In Scene::getAnimatedAttribute(HDRBeat, x)\n");
 }
 
 TEST_F(SceneFiles, ACountBelowOneIsAnEmptyScene)

@@ -264,6 +264,44 @@ TEST_F(DemoBedRunTest, SecondRunFindsTheCoreTakenAndReportsIt)
     EXPECT_NE(testing::internal::GetCapturedStderr().find("a render core exists already"), std::string::npos);
 }
 
+// A window that cannot be made names the settings that asked for it, the
+// environment's size too when it replaces the file's; the report follows.
+TEST_F(DemoBedRunTest, AWindowThatCannotBeMadeNamesTheSettingsThatAskedForIt)
+{
+    const std::string fromTheFile = "In Core::createCore() with demo.props: demo.multisample -1 (not set), "
+                                    "demo.window.width 100000, demo.window.height 480 (not set), "
+                                    "demo.window.fullscreen 0 (not set), demo.window.showCursor 1 (not set), "
+                                    "demo.window.vSync 1 (not set), demo.window.title \"Big\"\n";
+    const std::string fromTheEnvironment = "In Core::createCore() with demo.props: demo.multisample -1 (not set), "
+                                           "demo.window.width 96, demo.window.height 64, demo.window.fullscreen 0 "
+                                           "(not set), demo.window.showCursor 1 (not set), demo.window.vSync 0, "
+                                           "demo.window.title \"Bed\" and the environment: VOSTREL_WINDOW_WIDTH "
+                                           "100000, VOSTREL_WINDOW_HEIGHT 64\n";
+    for (const bool environment : {true, false}) {
+        Core::APICore::destroyInstance();
+        VostrelTest::TempDir directory;
+        if (environment) {
+            setenv("VOSTREL_WINDOW_WIDTH", "100000", 1);
+            setenv("VOSTREL_WINDOW_HEIGHT", "64", 1);
+        } else {
+            Properties::clear();
+            Properties::load(
+                directory.write("demo.props", "I demo.window.width 100000\nS demo.window.title \"Big\"\n"));
+        }
+        ScriptedBed bed(ScriptedBed::Ending::escapePressed);
+        char* argv[] = {program};
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(bed.run(1, argv));
+        const std::string report = testing::internal::GetCapturedStderr();
+        unsetenv("VOSTREL_WINDOW_WIDTH");
+        unsetenv("VOSTREL_WINDOW_HEIGHT");
+        EXPECT_FALSE(bed.initialised);
+        const std::string& context = environment ? fromTheEnvironment : fromTheFile;
+        EXPECT_EQ(report.substr(0, context.size()), context);
+        EXPECT_EQ(report.find('\n', context.size()), report.size() - 1) << "one report line follows:\n" << report;
+    }
+}
+
 TEST(ReportTest, EveryFailureIsReportedAndEndsWithStatusOne)
 {
     struct Case {
@@ -331,6 +369,12 @@ TEST(ProgramTest, WithoutOpenGL45TheDeviceRequestsNameWhatFailed)
         ASSERT_NE(said, std::string::npos) << line;
         EXPECT_GT(line.size(), said + 7) << "SDL's own words follow";
     }
+    // The settings the device was asked with, none of them given here.
+    std::getline(lines, line);
+    EXPECT_EQ(line, "In Core::createCore() with demo.props: demo.multisample -1 (not set), demo.window.width 640 "
+                    "(not set), demo.window.height 480 (not set), demo.window.fullscreen 0 (not set), "
+                    "demo.window.showCursor 1 (not set), demo.window.vSync 1 (not set), demo.window.title \"Demo\" "
+                    "(not set)");
     std::getline(lines, line);
     EXPECT_EQ(line, "Libs\\Core\\DirectX\\DXCore(216): DXCore: Failed to create D3D9 Device.");
     EXPECT_FALSE(std::getline(lines, line)) << line;

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
@@ -42,6 +43,26 @@ public:
 
 private:
     std::string name;
+};
+
+// A part whose init reads int settings, then fails when told to.
+class ReadingPart : public DemoEffect {
+public:
+    ReadingPart(std::vector<std::string> keys, bool fails) : keys(std::move(keys)), fails(fails) {}
+    void init() override
+    {
+        for (const std::string& key : keys)
+            Properties::getInt(key, 0);
+        if (fails)
+            VOSTREL_THROW("the part failed");
+    }
+    void release() override {}
+    void setTime(float, int) override {}
+    void render(RenderTexture&) override {}
+
+private:
+    std::vector<std::string> keys;
+    bool fails;
 };
 
 // A loading screen that notes its calls; at a chosen ping it does what
@@ -233,6 +254,39 @@ TEST_F(DemoStartUp, EscapeOrAStopSignalWhileLoadingEndsTheRunAtThatStep)
         EXPECT_EQ(log.find("loading.finish"), std::string::npos) << signal << log;
         ASSERT_NE(demo->getClock(), nullptr);
         EXPECT_TRUE(demo->getClock()->isStopped()) << "the show never started";
+        TearDown();
+        SetUp();
+        argv.clear();
+    }
+}
+
+// A part that fails while it is built names itself and the settings it
+// read, not those of the parts before it; one that read none, itself alone.
+TEST_F(DemoStartUp, APartThatFailsToBuildNamesTheSettingsItRead)
+{
+    const struct Case {
+        std::vector<std::string> keys;
+        std::string context;
+    } cases[] = {
+        {{"MapEffect1.count", "MapEffect1.fog", "MapEffect1.count"},
+         "In MapEffect1.init() with demo.props: MapEffect1.count -1, MapEffect1.fog 0 (not set)\n"},
+        {{}, "In MapEffect1.init()\n"},
+    };
+    for (const Case& c : cases) {
+        load(std::string(allEnabled) + "I TransitionEffect.size 3\nI MapEffect1.count -1\nR demo.endTime -1\n");
+        makeDemo({"-nosound"});
+        demo->setPartFactory("TransitionEffect", [] {
+            return std::unique_ptr<DemoEffect>(new ReadingPart({"TransitionEffect.size"}, false));
+        });
+        const std::vector<std::string> keys = c.keys;
+        demo->setPartFactory("MapEffect1", [keys] { return std::unique_ptr<DemoEffect>(new ReadingPart(keys, true)); });
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(run());
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(errors.substr(0, c.context.size()), c.context) << errors;
+        const std::string report = errors.substr(std::min(errors.size(), c.context.size()));
+        EXPECT_EQ(report.rfind("Tests\\Testing\\DemoTest(", 0), 0u) << errors;
+        EXPECT_EQ(report.find("): the part failed\n"), report.size() - 19) << errors;
         TearDown();
         SetUp();
         argv.clear();

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using Vostrel::Properties;
 using VostrelTest::TempDir;
 
@@ -198,6 +200,52 @@ TEST_F(PropertiesTest, AFileThatCannotBeReadThrowsInsteadOfLoadingNothing)
         EXPECT_EQ(e.message, "Cannot load property file '" + dir.path + "'");
         EXPECT_STREQ(e.file, "Libs\\Testing\\Properties");
     }
+}
+
+// What a part was built from: every read while a record lives, in the
+// order first read, once each, with the value the getter gave.
+TEST_F(PropertiesTest, ARecordNotesEveryReadWithItsValue)
+{
+    load("I Part.count -1\nR Part.size 0.25\nS Part.image \"a b.png\"\nV2 Part.v2 1 2\nV3 Part.v3 1 2 3\n"
+         "V4 Part.colour 0.5 1 0 1\nS Part.empty \"\"\n");
+    Properties::getInt("Before", 1);
+    Properties::ReadRecord record;
+    EXPECT_TRUE(record.empty());
+    EXPECT_EQ(record.describe(), "");
+    Properties::getInt("Part.count", 0);
+    Properties::getFloat("Part.size", 0);
+    Properties::getString("Part.image", "");
+    Properties::getVec2("Part.v2", Vec2(0, 0));
+    Properties::getVec3("Part.v3", Vec3(0, 0, 0));
+    Properties::getVec4("Part.colour", Vec4(0, 0, 0, 0));
+    Properties::getString("Part.empty", "default");
+    Properties::getInt("Part.count", 0);
+    Properties::getFloat("Part.fog", 1.5f);
+    Properties::getString("Part.text", "test2.txt");
+    // A name asked for with another type is another setting.
+    Properties::getString("Part.count", "x");
+    EXPECT_FALSE(record.empty());
+    EXPECT_EQ(record.describe(), "Part.count -1, Part.size 0.25, Part.image \"a b.png\", Part.v2 1 2, Part.v3 1 2 3, "
+                                 "Part.colour 0.5 1 0 1, Part.empty \"\", Part.fog 1.5 (not set), "
+                                 "Part.text \"test2.txt\" (not set), Part.count \"x\" (not set)");
+}
+
+TEST_F(PropertiesTest, RecordsNestAndEndWithTheirScope)
+{
+    load("I a 1\nI b 2\n");
+    Properties::ReadRecord outer;
+    Properties::getInt("a", 0);
+    {
+        Properties::ReadRecord inner;
+        Properties::getInt("b", 0);
+        Properties::getInt("a", 0);
+        EXPECT_EQ(inner.describe(), "b 2, a 1");
+    }
+    Properties::getInt("c", 3);
+    EXPECT_EQ(outer.describe(), "a 1, b 2, c 3 (not set)");
+    // Another thread's reads are its own.
+    std::thread([] { Properties::getInt("d", 4); }).join();
+    EXPECT_EQ(outer.describe(), "a 1, b 2, c 3 (not set)");
 }
 
 } // namespace

@@ -192,6 +192,46 @@ TEST_F(LwSceneLoading, ACallbackThatTakesTheMeshAndGivesNoneIsRefused)
               "MeshCache: the mesh loading callback took " + quad + "@1 and gave no mesh");
 }
 
+// Whatever fails on what an object file holds, its conversion or a
+// callback's preparation, names the file on a line of its own, whichever
+// scene asked for it; a file that cannot be read is named once, by its own line.
+TEST_F(LwSceneLoading, FailuresOnALayerNameTheObjectFile)
+{
+    const std::string file = writeObject(
+        "triangle.lwo", objectOf({layerOf(0, {Vec3(0, 0, 0), Vec3(0, 1, 0), Vec3(1, 0, 0)},
+                                          Content::Lwo2PolygonKind::FACE, {{0, 1, 2}})}));
+    MeshCache& cache = MeshCache::instance();
+    RecordingCallback callback;
+    callback.respond = [](std::unique_ptr<Mesh::ModifiableMesh>& loaded) {
+        loaded->getStream("Closed");
+        return std::unique_ptr<Mesh::ModifiableMesh>();
+    };
+    Scene scene;
+    addMeshObject(scene, "tri", file, 1);
+    const std::string missing = dir.file("missing.lwo");
+    const struct Case {
+        std::function<void()> load;
+        std::string message;
+        std::string context;
+    } cases[] = {
+        {[&] { cache.loadLayer(file, 4, nullptr); }, "Lwo does not contain the layer.",
+         "In ConvertLayerToMesh(layerid=4)\nIn MeshCache::loadLayer(" + file + ", layer 4)\n"},
+        {[&] { LwScene built(&scene, &callback); }, "Mesh does not contain a stream named Closed.",
+         "In MeshCache::loadLayer(" + file + ", layer 1)\n"},
+        {[&] { cache.loadLayer(missing, 1, nullptr); }, "File not found: " + missing,
+         missing + ": No such file or directory\nIn MeshCache::loadFile(" + missing + ")\n"},
+    };
+    for (const Case& c : cases) {
+        testing::internal::CaptureStderr();
+        const Failure failure = failureOf(c.load);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.context);
+        EXPECT_EQ(failure.message, c.message);
+    }
+    testing::internal::CaptureStderr();
+    EXPECT_NE(cache.loadLayer(file, 1, nullptr), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
 TEST_F(LwSceneLoading, APerPolygonMapSeamReachesTheDrawnTriangles)
 {
     Content::Lwo2Layer layer = layerOf(0,

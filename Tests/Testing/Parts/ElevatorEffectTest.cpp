@@ -140,7 +140,9 @@ TEST_F(ElevatorShow, WithoutTheAnnulusRootTheStartUpFailsNamingTheCheck)
     text.replace(at, 11, "AnnulusRoof");
     folder.write("data/Models/Cubevator.sce", text);
     EXPECT_FALSE(play({atBeat(3)}));
-    EXPECT_EQ(errors, "Libs\\Testing\\ElevatorEffect(570): sceneMesh != 0 does not hold.\n");
+    EXPECT_EQ(errors, "In ElevatorEffect.init() with demo.props: ElevatorEffect.color.outer \"#8DA8BA\", "
+                      "ElevatorEffect.color.inner \"#BAB88D\"\n"
+                      "Libs\\Testing\\ElevatorEffect(570): sceneMesh != 0 does not hold.\n");
 }
 
 // The plasma on the processor, against its worked values.

@@ -127,6 +127,11 @@ TEST_P(BadContent, InitFailsNamingTheFileAndTheObject)
     EXPECT_FALSE(play({GetParam().part == std::string("AttackEffect") ? attackBeat(2.0) : haxorStart + 1.0f}));
     EXPECT_NE(errors.find(GetParam().file), std::string::npos) << errors;
     EXPECT_NE(errors.find(GetParam().object), std::string::npos) << errors;
+    // The scene on a context line of its own; the report as raised.
+    const std::string scene = GetParam().part == std::string("AttackEffect") ? "AttackScene" : "Haxor1Scene";
+    EXPECT_NE(errors.find("In " + scene + "(" + GetParam().file + ")\n"), std::string::npos) << errors;
+    const std::string report = errors.substr(errors.rfind('\n', errors.size() - 2) + 1);
+    EXPECT_EQ(report.find(GetParam().file), std::string::npos) << report;
 }
 
 INSTANTIATE_TEST_SUITE_P(Hacker, BadContent,
