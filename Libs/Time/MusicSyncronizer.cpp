@@ -1,10 +1,8 @@
 #include "Libs/Time/MusicSyncronizer.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -105,9 +103,7 @@ void MusicSyncronizer::readMusicFile()
             break;
         musicData.insert(musicData.end(), chunk, chunk + got);
     }
-    if (std::ferror(file.get()))
-        reportFileFailure(fileName, std::strerror(errno));
-    if (std::ferror(file.get()) || !std::feof(file.get()))
+    if (sayWhyReadFailed(file.get(), fileName) || !std::feof(file.get()))
         VOSTREL_THROW_AT_LINE(191, "Unable to read audio file " << fileName << " completely.");
 }
 
