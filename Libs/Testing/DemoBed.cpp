@@ -51,6 +51,43 @@ bool parseSize(const char* text, int& value)
     return true;
 }
 
+// An environment variable's size replaces the window's when it is a positive
+// number.
+bool replacesSize(const char* text, int& value)
+{
+    return parseSize(text, value) && value > 0;
+}
+
+// The environment's sizes that replace the window's, for a context line:
+// VOSTREL_WINDOW_WIDTH "1024", VOSTREL_WINDOW_HEIGHT "768". "" when none does.
+std::string environmentSizes(const char* width, const char* height)
+{
+    std::string text;
+    if (!width || !height)
+        return text;
+    for (const auto& [name, side] : {std::pair<const char*, const char*>{"VOSTREL_WINDOW_WIDTH", width},
+                                     std::pair<const char*, const char*>{"VOSTREL_WINDOW_HEIGHT", height}}) {
+        int value = 0;
+        if (replacesSize(side, value))
+            text += std::string(text.empty() ? "" : ", ") + name + " \"" + side + "\"";
+    }
+    return text;
+}
+
+// A window that cannot be made says so when the environment asked for its size.
+Core::RenderWindow* createWindow(const Core::WindowParameters& parameters)
+{
+    try {
+        return Core::createCore(parameters);
+    } catch (const Exception&) {
+        const std::string sizes =
+            environmentSizes(std::getenv("VOSTREL_WINDOW_WIDTH"), std::getenv("VOSTREL_WINDOW_HEIGHT"));
+        if (!sizes.empty())
+            reportContext("In the environment: " + sizes);
+        throw;
+    }
+}
+
 } // namespace
 
 void reportException(const Exception& exception)
@@ -122,9 +159,9 @@ void DemoBed::applyEnvironment(Core::WindowParameters& parameters, const char* w
     if (!width || !height)
         return;
     int value = 0;
-    if (parseSize(width, value) && value > 0)
+    if (replacesSize(width, value))
         parameters.width = value;
-    if (parseSize(height, value) && value > 0)
+    if (replacesSize(height, value))
         parameters.height = value;
 }
 
@@ -153,7 +190,7 @@ bool DemoBed::run(int argc, char** argv)
     catchStopSignals();
     try {
         Core::WindowParameters parameters = windowParameters(argc, argv);
-        window = Core::createCore(parameters);
+        window = createWindow(parameters);
         if (!window)
             VOSTREL_THROW("DemoBed::run(): a render core exists already, there is no window to run in");
         window->setVisible(true);

@@ -264,6 +264,39 @@ TEST_F(DemoBedRunTest, SecondRunFindsTheCoreTakenAndReportsIt)
     EXPECT_NE(testing::internal::GetCapturedStderr().find("a render core exists already"), std::string::npos);
 }
 
+TEST_F(DemoBedRunTest, AWindowTooLargeToMakeFailsCleanlyNamingTheEnvironmentsSize)
+{
+    // Any size an int holds, from the properties or the environment.
+    for (const char* height : {"2147483647", "2147483600", "100000"}) {
+        Core::APICore::destroyInstance();
+        setenv("VOSTREL_WINDOW_WIDTH", "abc", 1);
+        setenv("VOSTREL_WINDOW_HEIGHT", height, 1);
+        ScriptedBed bed(ScriptedBed::Ending::escapePressed);
+        char* argv[] = {program};
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(bed.run(1, argv)) << height;
+        const std::string report = testing::internal::GetCapturedStderr();
+        unsetenv("VOSTREL_WINDOW_WIDTH");
+        unsetenv("VOSTREL_WINDOW_HEIGHT");
+        EXPECT_FALSE(bed.initialised);
+        EXPECT_EQ(report.rfind("In the environment: VOSTREL_WINDOW_HEIGHT \"" + std::string(height) +
+                                   "\"\nLibs\\Core\\RenderWindowWin32(",
+                               0),
+                  0u)
+            << report;
+        EXPECT_NE(report.find("): RenderWindowWin32: failed to create window.\n"), std::string::npos) << report;
+    }
+    // Without the environment the properties alone asked for it: no such line.
+    Core::APICore::destroyInstance();
+    VostrelTest::TempDir directory;
+    Properties::load(directory.write("demo.props", "I demo.window.width 2147483647\n"));
+    ScriptedBed bed(ScriptedBed::Ending::escapePressed);
+    char* argv[] = {program};
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(bed.run(1, argv));
+    EXPECT_EQ(testing::internal::GetCapturedStderr().find("In the environment"), std::string::npos);
+}
+
 TEST(ReportTest, EveryFailureIsReportedAndEndsWithStatusOne)
 {
     struct Case {
