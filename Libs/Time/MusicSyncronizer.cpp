@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
 #include "Libs/Common/Exception.h"
 #include "Libs/Time/FmodInstance.h"
@@ -231,11 +232,20 @@ signed char MusicSyncronizer::syncCallback(FSOUND_STREAM*, void*, int, void* use
     return userData != nullptr;
 }
 
-signed char MusicSyncronizer::endCallback(FSOUND_STREAM*, void*, int, void* userData)
+signed char MusicSyncronizer::endCallback(FSOUND_STREAM* stream, void* buffer, int length, void* userData)
 {
     if (!userData)
         return false;
-    static_cast<MusicSyncronizer*>(userData)->stop();
+    auto* clock = static_cast<MusicSyncronizer*>(userData);
+    // The end may come early, where the data broke off: the library then
+    // gives its decoder's reason, and the show's end is no mystery.
+    if (buffer && length > 0) {
+        std::ostringstream why;
+        why << "the music stops at " << VOSTREL_FMOD(fmod, FSOUND_Stream_GetTime)(stream) * 0.001 << " s: "
+            << std::string(static_cast<const char*>(buffer), static_cast<size_t>(length));
+        reportFileFailure(clock->fileName, why.str());
+    }
+    clock->stop();
     return true;
 }
 

@@ -109,6 +109,49 @@ TEST(Fmod3Decoder, LengthsSamplesAndSeeksAgreeWithFfmpeg)
     }
 }
 
+// Data that turns to noise part-way, or a file cut short, ends the frames
+// early; the decoder says where, and whole data has nothing to say.
+TEST(Fmod3Decoder, DataThatBreaksOffEndsTheFramesAndSaysWhere)
+{
+    VostrelTest::TempDir folder;
+    const std::string ogg =
+        ffmpeg(folder, "long.ogg", "-f lavfi -i anoisesrc=d=6:c=pink:r=44100:a=0.3 -c:a libvorbis -ac 2");
+    const size_t half = ogg.size() / 2;
+    std::string noise = ogg.substr(0, half);
+    for (size_t k = half; k < ogg.size(); ++k)
+        noise += static_cast<char>((k * 2654435761u) >> 13);
+    const std::string wav = VostrelTest::toneWav(8000, 8000, 3000, 0.1);
+    const std::string cutWav = wav.substr(0, wav.size() - 4000);
+    const struct {
+        std::string bytes;
+        std::string fault;
+    } cases[] = {
+        {ogg, ""},
+        {noise, "the Ogg data breaks off at byte # of " + std::to_string(ogg.size())},
+        {wav, ""},
+        {cutWav, "the WAV data holds 12000 of its 16000 bytes"},
+    };
+    for (const auto& c : cases) {
+        auto decoder = Fmod3::openDecoder(bytesOf(c.bytes));
+        ASSERT_TRUE(decoder) << c.fault;
+        const std::vector<float> frames = decodeFirstChannel(*decoder, 10 * 44100);
+        EXPECT_EQ(static_cast<int64_t>(frames.size()), decoder->getLength()) << c.fault;
+        const std::string fault = decoder->getFault();
+        const size_t at = c.fault.find('#');
+        if (at == std::string::npos) {
+            EXPECT_EQ(fault, c.fault);
+            continue;
+        }
+        // The break is the end of the last whole page before the noise.
+        ASSERT_EQ(fault.substr(0, at), c.fault.substr(0, at)) << fault;
+        const size_t byte = std::stoul(fault.substr(at));
+        EXPECT_LE(byte, half) << fault;
+        EXPECT_GT(byte + 10000, half) << fault;
+        EXPECT_EQ(fault.substr(fault.find(" of ")), c.fault.substr(at + 1)) << fault;
+        EXPECT_LT(decoder->getLength(), 4 * 44100) << "the frames end where the data breaks off";
+    }
+}
+
 // The library on virtual time with no device: positions are exact.
 class Fmod3Stream : public ::testing::Test {
 protected:
@@ -216,6 +259,43 @@ TEST_F(Fmod3Stream, TheEndIsReportedOnceFromTheLibrarysThread)
     EXPECT_EQ(record.calls, 1);
     EXPECT_NE(record.thread, std::this_thread::get_id());
     EXPECT_TRUE(FSOUND_Stream_Close(stream));
+}
+
+struct EndText {
+    std::atomic<int> calls{0};
+    std::string text;
+    bool buffer = false;
+};
+
+signed char keepEndText(FSOUND_STREAM*, void* buffer, int length, void* userData)
+{
+    EndText& end = *static_cast<EndText*>(userData);
+    end.buffer = buffer != nullptr;
+    if (buffer)
+        end.text.assign(static_cast<const char*>(buffer), static_cast<size_t>(length));
+    ++end.calls;
+    return true;
+}
+
+TEST_F(Fmod3Stream, AnEndTheDataCutShortCarriesTheDecodersReason)
+{
+    for (bool cut : {false, true}) {
+        const std::string bytes = cut ? wav.substr(0, wav.size() - 2 * 44100) : wav;
+        FSOUND_STREAM* stream = open(bytes);
+        ASSERT_NE(stream, nullptr);
+        EndText end;
+        FSOUND_Stream_PlayEx(FSOUND_FREE, stream, nullptr, false);
+        ASSERT_TRUE(FSOUND_Stream_SetEndCallback(stream, keepEndText, &end));
+        advance(3.5);
+        FSOUND_Stream_GetTime(stream);
+        for (int wait = 0; wait < 2000 && end.calls == 0; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_EQ(end.calls, 1) << cut;
+        EXPECT_EQ(end.buffer, cut);
+        EXPECT_EQ(end.text, cut ? "the WAV data holds 176400 of its 264600 bytes" : "");
+        EXPECT_EQ(FSOUND_Stream_GetTime(stream), cut ? 2000 : 3000);
+        EXPECT_TRUE(FSOUND_Stream_Close(stream));
+    }
 }
 
 struct SlowEnd {
