@@ -27,17 +27,6 @@ extern "C" void requestStop(int)
     stopRequested = 1;
 }
 
-// From the start of a run, an interrupt or a termination request ends the
-// loading or the loop as Escape does, so the normal shutdown runs. The
-// handlers stay to the end of the process: a second request during the
-// teardown must not cut it short.
-void catchStopSignals()
-{
-    stopRequested = 0;
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
-}
-
 // atoi's reading (blanks, a sign, digits up to the first other character),
 // but a number an int cannot hold counts as no number at all.
 bool parseSize(const char* text, int& value)
@@ -89,6 +78,14 @@ Core::RenderWindow* createWindow(const Core::WindowParameters& parameters)
 }
 
 } // namespace
+
+// The handlers stay to the end of the process: a second request during the
+// teardown must not cut it short.
+void catchStopSignals()
+{
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+}
 
 void reportException(const Exception& exception)
 {
@@ -188,6 +185,13 @@ Core::WindowParameters DemoBed::windowParameters(int argc, char** argv)
 bool DemoBed::run(int argc, char** argv)
 {
     catchStopSignals();
+    // A request is served by this run; the next one starts without it.
+    struct ForgetRequest {
+        ~ForgetRequest() { stopRequested = 0; }
+    } forget;
+    // Made before the run (while the properties were read): no window opens.
+    if (stopRequested)
+        return true;
     try {
         Core::WindowParameters parameters = windowParameters(argc, argv);
         window = createWindow(parameters);

@@ -230,6 +230,24 @@ TEST_F(DemoBedRunTest, StopSignalsAfterTheRunLetTheTeardownFinish)
         testing::ExitedWithCode(0), "");
 }
 
+TEST_F(DemoBedRunTest, AStopRequestedBeforeTheRunEndsItBeforeAnyWindowAndOnlyIt)
+{
+    catchStopSignals();
+    for (int signal : {SIGINT, SIGTERM}) {
+        std::raise(signal);
+        ScriptedBed stopped(ScriptedBed::Ending::escapePressed);
+        char* argv[] = {program};
+        EXPECT_TRUE(stopped.run(1, argv)) << signal;
+        EXPECT_EQ(stopped.mainWindow(), nullptr) << signal;
+        EXPECT_FALSE(stopped.initialised) << signal;
+        // The request was that run's: the next one runs its frames.
+        ScriptedBed next(ScriptedBed::Ending::escapePressed);
+        EXPECT_TRUE(next.run(1, argv)) << signal;
+        EXPECT_EQ(next.frames, 3) << signal;
+        Core::APICore::destroyInstance();
+    }
+}
+
 TEST_F(DemoBedRunTest, PaintWhilePausedRedrawsTheMomentOfPausing)
 {
     ScriptedBed bed(ScriptedBed::Ending::paused);

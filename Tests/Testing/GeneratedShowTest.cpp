@@ -298,6 +298,40 @@ TEST_F(GeneratedShow, StopSignalsWhileLoadingEndTheRunAtOnceAndWell)
     close(lastPart);
 }
 
+// A request that comes while "demo.props" is read, before the run has
+// begun, ends the program as well as a later one.
+TEST_F(GeneratedShow, StopSignalsWhileThePropertiesAreReadEndTheRunWell)
+{
+    generate({"demo.props"});
+    // Comment lines keep the program reading for a good part of a second,
+    // long after the open that sends the signal.
+    std::string comments;
+    for (int k = 0; k < 300000; ++k)
+        comments += "# " + std::string(60, 'x') + "\n";
+    std::ofstream(file("demo.props"), std::ios::app) << comments;
+    for (int signal : {SIGINT, SIGTERM}) {
+        const int watcher = inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(watcher, 0);
+        ASSERT_GE(inotify_add_watch(watcher, file("demo.props").c_str(), IN_OPEN), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (chdir(folder.path.c_str()) == 0 && freopen("/dev/null", "w", stdout) &&
+                freopen("errors.txt", "w", stderr))
+                execl(VOSTREL_PROGRAM, VOSTREL_PROGRAM, "-nosound", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        awaitEvent(watcher);
+        kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << signal;
+        EXPECT_EQ(VostrelTest::TempDir::read(file("errors.txt")), "") << signal;
+        close(watcher);
+    }
+}
+
 TEST_F(GeneratedShow, MissingFilesEndTheRunWithTheirReport)
 {
     generate({"demo.props", "title"});
