@@ -188,9 +188,9 @@ bool matches(const std::string& text, const std::string& expected)
     return std::regex_match(text, std::regex(pattern));
 }
 
-// Content broken as a user could break it: each run ends with status 1, the
-// report as raised, and above it lines naming the file or the setting and
-// what the system said.
+// Content broken as a user could break it: each run ends with status 1 (or
+// plays on where it can), the report as raised, and above it lines naming
+// the file or the setting and what the system said.
 TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
 {
     namespace fs = std::filesystem;
@@ -204,14 +204,23 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
     auto write = [](const char* name, const std::string& bytes) {
         return [name, bytes](const std::string& folder) { std::ofstream(folder + "/" + name) << bytes; };
     };
+    // Opens as a regular file, and every read of it fails, even for root.
+    auto unreadable = [](const char* name) {
+        return [name](const std::string& folder) {
+            fs::remove(folder + "/" + name);
+            fs::create_symlink("/proc/self/mem", folder + "/" + name);
+        };
+    };
     const char* const music = "data/Music/vostrel.ogg";
     const char* const band = "data/Models/linkband.lwo";
     const char* const scene = "data/Models/mapeffect1.sce";
+    const char* const font = "data/Fonts/Prototype.ttf";
     const struct Case {
         const char* what;
         std::string properties;
         std::function<void(const std::string&)> breakContent;
         std::string errors;
+        int status = 1;
     } cases[] = {
         {"a folder for an object", "", replaceByFolder(band),
          "data/Models/linkband.lwo: Is a directory\nIn MeshCache::loadFile(data/Models/linkband.lwo)\n"
@@ -242,12 +251,65 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
          "serialization format.\n"},
         {"a missing image", "", [](const std::string& folder) { fs::remove(folder + "/data/Textures/particles.png"); },
          "data/Textures/particles.png: No such file or directory\n"
-         "Libs\\Image\\WinCodec(55): D3DXGetImageInfoFromFile failed: data/Textures/particles.png, "
+         "Libs\\Image\\WinCodec(#): D3DXGetImageInfoFromFile failed: data/Textures/particles.png, "
          "errorcode = -2005529767\n"},
+        // Reads that fail after the open say why as failed opens do.
+        {"an unreadable font", "", unreadable(font),
+         "data/Fonts/Prototype.ttf: Input/output error\n"
+         "Libs\\Image\\FontRenderer(#): Loading font face from file data/Fonts/Prototype.ttf failed, errorcode: 1\n"},
+        {"an unreadable scene", "", unreadable(scene),
+         "data/Models/mapeffect1.sce: Input/output error\nIn Scene::load(data/Models/mapeffect1.sce)\n"
+         "Libs\\Serializing\\Deserializer(55): The file data/Models/mapeffect1.sce is not in the VSE "
+         "serialization format.\n"},
+        {"an unreadable SVG", "", unreadable("data/Textures/adminFrame.svg"),
+         "data/Textures/adminFrame.svg: Input/output error\n"
+         "Libs\\Image\\RenderingBuffer(#): Error parsing SVG-file 'data/Textures/adminFrame.svg': Couldn't read file "
+         "data/Textures/adminFrame.svg\n"},
+        {"an unreadable links file", "", unreadable("mapeffect1.links"),
+         "mapeffect1.links: Input/output error\nIn LinkFile(mapeffect1.links)\n"
+         "Libs\\Testing\\Utils(#): Cannot load link file 'mapeffect1.links'\n"},
+        {"an unreadable video", "", unreadable("data/Videos/mov2005-6.mpg"),
+         "data/Videos/mov2005-6.mpg: Input/output error\nIn VideoTexture(data/Videos/mov2005-6.mpg)\n"
+         "Libs\\Video\\VideoDecoder(52): Unable to recognize stream type\n"},
+        {"an unreadable JPEG through the texture loader", "", unreadable("data/Textures/seed.jpg"),
+         "data/Textures/seed.jpg: Input/output error\n"
+         "Libs\\Core\\DirectX\\DXTexture(#): D3DXCreateTextureFromFileEx failed for file data/Textures/seed.jpg, "
+         "invalid data.\n"},
+        {"a folder for a JPEG through the texture loader", "", replaceByFolder("data/Textures/seed.jpg"),
+         "data/Textures/seed.jpg: Is a directory\n"
+         "Libs\\Core\\DirectX\\DXTexture(#): D3DXCreateTextureFromFileEx failed for file data/Textures/seed.jpg, "
+         "invalid data.\n"},
+        {"an unreadable text file", "", unreadable("admin.txt"),
+         "admin.txt: Input/output error\nLibs\\Testing\\Utils(#): ReadLines: cannot read admin.txt\n"},
+        {"unreadable pings", "R demo.endTime 1\n", unreadable("pings"),
+         "pings: Input/output error\nWARNING: pings: no count of times at its start, the bar stays full\n", 0},
+        // The file opened is the one a reason would be about, whatever its letter case.
+        {"a font and a scene named in another letter case", "R demo.endTime 1\n",
+         [font, scene](const std::string& folder) {
+             fs::rename(folder + "/" + font, folder + "/data/Fonts/PROTOTYPE.TTF");
+             fs::rename(folder + "/" + scene, folder + "/data/Models/MapEffect1.SCE");
+         },
+         "", 0},
+        // No size overflows on its way to the window.
+        {"a window too wide for an int's frame", "I demo.window.width 2147483647\n", {},
+         "Libs\\Core\\RenderWindowWin32(#): RenderWindowWin32: failed to create window.\n"},
+        {"pings cut short", "R demo.endTime 1\n", write("pings", "12 0 1 2"),
+         "WARNING: pings: time 4 of 12 is missing or not a number, it and the rest count as 0\n", 0},
+        // The show ends with its music, and says why the music ended early.
+        {"music that turns to noise half-way", "R demo.startTime 120\n",
+         [music](const std::string& folder) {
+             std::fstream file(folder + "/" + music, std::ios::in | std::ios::out | std::ios::binary);
+             file.seekg(0, std::ios::end);
+             const std::streamoff size = file.tellg();
+             file.seekp(size / 2);
+             for (std::streamoff k = size / 2; k < size; ++k)
+                 file.put(static_cast<char>((k * 2654435761u) >> 13));
+         },
+         "data/Music/vostrel.ogg: the music stops at #.# s: the Ogg data breaks off at byte # of #\n", 0},
     };
     for (const Case& c : cases) {
         const ProgramRun run = play(folder.path, c.properties, c.breakContent);
-        EXPECT_EQ(run.status, 1) << c.what;
+        EXPECT_EQ(run.status, c.status) << c.what;
         EXPECT_TRUE(matches(run.errors, c.errors)) << c.what << ":\n" << run.errors;
     }
     // Permission bits do not hold back the superuser.
