@@ -1,5 +1,6 @@
 // Ogg Vorbis through libvorbisfile, reading from memory.
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include <vorbis/vorbisfile.h>
@@ -97,7 +98,8 @@ private:
     {
         const std::vector<unsigned char>& data = reader.data;
         const ogg_int64_t start = file.offsets ? file.offsets[file.links] : -1;
-        if (start < 0 || static_cast<size_t>(start) + 27 > data.size())
+        if (start < 0 || static_cast<size_t>(start) + 27 > data.size() ||
+            std::memcmp(data.data() + start, "OggS", 4) != 0)
             return data.size();
         const size_t segments = data[static_cast<size_t>(start) + 26];
         size_t end = static_cast<size_t>(start) + 27 + segments;

@@ -261,43 +261,6 @@ TEST_F(Fmod3Stream, TheEndIsReportedOnceFromTheLibrarysThread)
     EXPECT_TRUE(FSOUND_Stream_Close(stream));
 }
 
-struct EndText {
-    std::atomic<int> calls{0};
-    std::string text;
-    bool buffer = false;
-};
-
-signed char keepEndText(FSOUND_STREAM*, void* buffer, int length, void* userData)
-{
-    EndText& end = *static_cast<EndText*>(userData);
-    end.buffer = buffer != nullptr;
-    if (buffer)
-        end.text.assign(static_cast<const char*>(buffer), static_cast<size_t>(length));
-    ++end.calls;
-    return true;
-}
-
-TEST_F(Fmod3Stream, AnEndTheDataCutShortCarriesTheDecodersReason)
-{
-    for (bool cut : {false, true}) {
-        const std::string bytes = cut ? wav.substr(0, wav.size() - 2 * 44100) : wav;
-        FSOUND_STREAM* stream = open(bytes);
-        ASSERT_NE(stream, nullptr);
-        EndText end;
-        FSOUND_Stream_PlayEx(FSOUND_FREE, stream, nullptr, false);
-        ASSERT_TRUE(FSOUND_Stream_SetEndCallback(stream, keepEndText, &end));
-        advance(3.5);
-        FSOUND_Stream_GetTime(stream);
-        for (int wait = 0; wait < 2000 && end.calls == 0; ++wait)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        ASSERT_EQ(end.calls, 1) << cut;
-        EXPECT_EQ(end.buffer, cut);
-        EXPECT_EQ(end.text, cut ? "the WAV data holds 176400 of its 264600 bytes" : "");
-        EXPECT_EQ(FSOUND_Stream_GetTime(stream), cut ? 2000 : 3000);
-        EXPECT_TRUE(FSOUND_Stream_Close(stream));
-    }
-}
-
 struct SlowEnd {
     std::atomic<bool> entered{false}, closing{false}, closedDuringCallback{false}, done{false};
     std::atomic<bool>* closed = nullptr;
