@@ -62,6 +62,13 @@ bool placeable(int x, int y, int width, int height, const RECT& insets)
            fitsLong(int64_t(y) + insets.top);
 }
 
+// A client side inside an outer side and the frame's two insets, never
+// below 0.
+int clientSide(int outer, LONG before, LONG after)
+{
+    return static_cast<int>(std::max<int64_t>(0, int64_t(outer) - before - after));
+}
+
 MINMAXINFO defaultTrackingLimits(HWND window)
 {
     RECT insets = Win32Internal::frameInsets(window->style, FALSE, window->exStyle);
@@ -226,8 +233,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     int clientWidth = defaultClientWidth;
     int clientHeight = defaultClientHeight;
     if (!defaultSize) {
-        clientWidth = static_cast<int>(std::max<int64_t>(0, int64_t(width) - insets.left - insets.right));
-        clientHeight = static_cast<int>(std::max<int64_t>(0, int64_t(height) - insets.top - insets.bottom));
+        clientWidth = clientSide(width, insets.left, insets.right);
+        clientHeight = clientSide(height, insets.top, insets.bottom);
     }
     int sdlX = defaultPosition ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : x + insets.left;
     int sdlY = defaultPosition ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : y + insets.top;
@@ -363,8 +370,8 @@ BOOL MoveWindow(HWND handle, int x, int y, int width, int height, BOOL repaint)
     RECT insets = Win32Internal::frameInsets(window->style, FALSE, window->exStyle);
     if (!placeable(x, y, width, height, insets))
         return FALSE;
-    int clientWidth = static_cast<int>(std::max<int64_t>(0, int64_t(width) - insets.left - insets.right));
-    int clientHeight = static_cast<int>(std::max<int64_t>(0, int64_t(height) - insets.top - insets.bottom));
+    int clientWidth = clientSide(width, insets.left, insets.right);
+    int clientHeight = clientSide(height, insets.top, insets.bottom);
     Win32Internal::placeClient(window, x + insets.left, y + insets.top, clientWidth, clientHeight, true);
     if (repaint && Win32Internal::lookup(window))
         InvalidateRect(window, nullptr, TRUE);
