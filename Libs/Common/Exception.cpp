@@ -35,6 +35,14 @@ std::FILE* openDataFileOrSayWhy(const std::string& fileName, const char* mode)
     return file;
 }
 
+bool sayWhyReadFailed(std::FILE* file, const std::string& fileName)
+{
+    const std::string reason = Runtime::readFailure(file);
+    if (!reason.empty())
+        reportFileFailure(fileName, reason);
+    return !reason.empty();
+}
+
 const char* sourceName(const char* compilerFileName)
 {
     std::string name = compilerFileName ? compilerFileName : "";

@@ -39,6 +39,11 @@ void reportFileFailure(const std::string& fileName, const std::string& reason);
 // on a context line and returns null, for the caller to raise its failure.
 std::FILE* openDataFileOrSayWhy(const std::string& fileName, const char* mode);
 
+// After a reader's reads of the file stopped: when they stopped on an error
+// rather than at the end, says why on a context line and returns true.
+// Call it right after the read that stopped.
+bool sayWhyReadFailed(std::FILE* file, const std::string& fileName);
+
 // Runs body; a Vostrel::Exception on its way out first writes "In " and the
 // operation as a context line. The message stays as raised. The operation is
 // a string, or a function making it for bodies that run every frame.

@@ -17,8 +17,13 @@ namespace Vostrel {
 
 namespace {
 
+// Far above any font the show uses; a larger file is refused.
+constexpr size_t maxFontBytes = size_t(1) << 28;
+
 struct FaceRecord {
     FT_Face face;
+    // What a face loaded from a file reads from, for as long as the face lives.
+    std::vector<unsigned char> bytes;
 };
 
 class FontRendererImpl : public FontRenderer {
@@ -49,17 +54,19 @@ public:
 
     int loadFace(const char* fileName) override
     {
+        // Read here rather than by FreeType, which would block on a FIFO and
+        // say little of a missing or unreadable file.
+        std::vector<unsigned char> bytes;
+        std::string reason;
         FT_Face face = nullptr;
-        // FreeType would block on a FIFO and say little of a missing file.
-        const std::string unreadable = Runtime::unreadableReason(fileName);
         FT_Error error = FT_Err_Cannot_Open_Resource;
-        if (unreadable.empty())
-            error = FT_New_Face(library, fileName, 0, &face);
+        if (Runtime::readDataFile(fileName, bytes, maxFontBytes, reason))
+            error = FT_New_Memory_Face(library, bytes.data(), static_cast<FT_Long>(bytes.size()), 0, &face);
         else
-            reportFileFailure(fileName, unreadable);
+            reportFileFailure(fileName, reason);
         if (error)
             VOSTREL_THROW("Loading font face from file " << fileName << " failed, errorcode: " << error);
-        faces.push_back(std::unique_ptr<FaceRecord>(new FaceRecord{face}));
+        faces.push_back(std::unique_ptr<FaceRecord>(new FaceRecord{face, std::move(bytes)}));
         return static_cast<int>(faces.size()) - 1;
     }
 
@@ -69,7 +76,7 @@ public:
         const FT_Error error = FT_New_Memory_Face(library, bytes, static_cast<FT_Long>(size), 0, &face);
         if (error)
             VOSTREL_THROW("Loading font face from memory failed, errorcode: " << error);
-        faces.push_back(std::unique_ptr<FaceRecord>(new FaceRecord{face}));
+        faces.push_back(std::unique_ptr<FaceRecord>(new FaceRecord{face, {}}));
         return static_cast<int>(faces.size()) - 1;
     }
 

@@ -142,6 +142,8 @@ void parser::parse_svg_file(const char* fname)
     do {
         const size_t len = std::fread(buffer, 1, sizeof buffer, fd.get());
         done = len < sizeof buffer;
+        if (done && Vostrel::sayWhyReadFailed(fd.get(), fname))
+            throw exception("Couldn't read file %s", fname);
         if (!XML_Parse(p.get(), buffer, static_cast<int>(len), done))
             throw exception("%s at line %d\n", XML_ErrorString(XML_GetErrorCode(p.get())),
                             static_cast<int>(XML_GetCurrentLineNumber(p.get())));

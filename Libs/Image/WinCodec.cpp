@@ -1,9 +1,9 @@
 #include "Libs/Common/Exception.h"
 #include "Libs/Core/DirectX/DXCore.h"
+#include "Libs/Core/DirectX/DXTexture.h"
 #include "Libs/Image/Image.h"
 #include "Libs/Image/ImageCodec.h"
 
-#include "Platform/D3DX9/ImageFile.h"
 #include "Platform/D3DX9/d3dx9.h"
 
 #include <cstring>
@@ -36,14 +36,6 @@ void copyRows(unsigned char* destination, int destinationPitch, const unsigned c
                     source + static_cast<size_t>(y) * sourcePitch, rowBytes);
 }
 
-// The D3DX calls return only a code; the file and the reason go on a line of their own.
-void reportImageFileFailure(const char* fileName)
-{
-    const std::string reason = D3DX9::takeImageFileFailure();
-    if (!reason.empty())
-        reportFileFailure(fileName, reason);
-}
-
 } // namespace
 
 void WinCodec::read(const char* fileName, int* width, int* height, int* channels, unsigned char** pixels)
@@ -51,7 +43,7 @@ void WinCodec::read(const char* fileName, int* width, int* height, int* channels
     D3DXIMAGE_INFO info;
     HRESULT result = D3DXGetImageInfoFromFileA(fileName, &info);
     if (result != D3D_OK) {
-        reportImageFileFailure(fileName);
+        Core::reportImageFileFailure(fileName);
         VOSTREL_THROW("D3DXGetImageInfoFromFile failed: " << fileName << ", errorcode = " << result);
     }
     int fileChannels = 0;
@@ -73,7 +65,7 @@ void WinCodec::read(const char* fileName, int* width, int* height, int* channels
         VOSTREL_THROW("CreateOffscreenPlainSurface failed.");
     if (D3DXLoadSurfaceFromFileA(holder.surface, nullptr, nullptr, fileName, nullptr, D3DX_FILTER_NONE, 0,
                                  nullptr) != D3D_OK) {
-        reportImageFileFailure(fileName);
+        Core::reportImageFileFailure(fileName);
         VOSTREL_THROW("D3DXLoadSurfaceFromFile failed: " << fileName);
     }
     const int w = static_cast<int>(info.Width);

@@ -19,6 +19,9 @@ std::uint32_t getLittleEndian(const char* from, int bytes)
     return value;
 }
 
+// Far above any scene the show holds; a larger file is refused.
+constexpr std::size_t maxFileBytes = std::size_t(1) << 28;
+
 bool isSeparator(int c)
 {
     return c == ' ' || c == '\t' || c == '\n';
@@ -29,16 +32,13 @@ bool isSeparator(int c)
 Deserializer::Deserializer(const std::string& fileName)
     : fileName(fileName), binary(false), fileSize(0)
 {
-    // A folder or a FIFO is not opened at all: the open of a FIFO blocks.
-    const std::string unreadable = Runtime::unreadableReason(fileName);
-    if (unreadable.empty())
-        in.open(fileName, std::ios::in | std::ios::binary);
+    // Read whole: a failed read says why as a failed open does.
+    std::vector<char> bytes;
+    std::string reason;
     std::string header;
-    if (in.is_open()) {
-        in.seekg(0, std::ios::end);
-        std::streamoff size = in.tellg();
-        fileSize = size > 0 ? static_cast<std::uint64_t>(size) : 0;
-        in.seekg(0, std::ios::beg);
+    if (Runtime::readDataFile(fileName, bytes, maxFileBytes, reason)) {
+        fileSize = bytes.size();
+        in.str(std::string(bytes.begin(), bytes.end()));
         while (header.size() < 16) {
             int c = in.get();
             if (c == std::char_traits<char>::eof() || c == '\n' || c == '\0')
@@ -50,16 +50,13 @@ Deserializer::Deserializer(const std::string& fileName)
         binary = true;
     } else if (header != "VSEASCII") {
         std::cout << header << std::endl;
-        if (!unreadable.empty())
-            reportFileFailure(fileName, unreadable);
+        if (!reason.empty())
+            reportFileFailure(fileName, reason);
         VOSTREL_THROW("The file " << fileName << " is not in the VSE serialization format.");
     }
 }
 
-Deserializer::~Deserializer()
-{
-    in.close();
-}
+Deserializer::~Deserializer() = default;
 
 void Deserializer::readBytes(char* to, std::size_t size, const char* what)
 {

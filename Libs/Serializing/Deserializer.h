@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace Vostrel {
@@ -38,7 +38,7 @@ private:
 
     std::string fileName;
     bool binary;
-    std::ifstream in;
+    std::istringstream in;
     std::uint64_t fileSize;
 };
 

@@ -27,17 +27,6 @@ extern "C" void requestStop(int)
     stopRequested = 1;
 }
 
-// From the start of a run, an interrupt or a termination request ends the
-// loading or the loop as Escape does, so the normal shutdown runs. The
-// handlers stay to the end of the process: a second request during the
-// teardown must not cut it short.
-void catchStopSignals()
-{
-    stopRequested = 0;
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
-}
-
 // atoi's reading (blanks, a sign, digits up to the first other character),
 // but a number an int cannot hold counts as no number at all.
 bool parseSize(const char* text, int& value)
@@ -51,16 +40,38 @@ bool parseSize(const char* text, int& value)
     return true;
 }
 
-// The window's settings; the environment's size replaces those of the
-// property file when both its variables are given.
+// An environment variable's size replaces the window's when it is a positive
+// number.
+bool replacesSize(const char* text, int& value)
+{
+    return parseSize(text, value) && value > 0;
+}
+
+// The environment's sizes that replace the window's, for a context line:
+// VOSTREL_WINDOW_WIDTH "1024", VOSTREL_WINDOW_HEIGHT "768". "" when none does.
+std::string environmentSizes(const char* width, const char* height)
+{
+    std::string text;
+    if (!width || !height)
+        return text;
+    for (const auto& [name, side] : {std::pair<const char*, const char*>{"VOSTREL_WINDOW_WIDTH", width},
+                                     std::pair<const char*, const char*>{"VOSTREL_WINDOW_HEIGHT", height}}) {
+        int value = 0;
+        if (replacesSize(side, value))
+            text += std::string(text.empty() ? "" : ", ") + name + " \"" + side + "\"";
+    }
+    return text;
+}
+
+// The window's settings, and the environment's sizes where they replace
+// those of the property file.
 std::string windowContext(const Properties::ReadRecord& settings)
 {
     std::string context = settingsContext("Core::createCore()", settings);
-    const char* width = std::getenv("VOSTREL_WINDOW_WIDTH");
-    const char* height = std::getenv("VOSTREL_WINDOW_HEIGHT");
-    if (width && height)
-        context += std::string(" and the environment: VOSTREL_WINDOW_WIDTH ") + width + ", VOSTREL_WINDOW_HEIGHT " +
-                   height;
+    const std::string sizes =
+        environmentSizes(std::getenv("VOSTREL_WINDOW_WIDTH"), std::getenv("VOSTREL_WINDOW_HEIGHT"));
+    if (!sizes.empty())
+        context += " and the environment: " + sizes;
     return context;
 }
 
@@ -69,6 +80,14 @@ std::string windowContext(const Properties::ReadRecord& settings)
 std::string settingsContext(const std::string& operation, const Properties::ReadRecord& settings)
 {
     return settings.empty() ? operation : operation + " with demo.props: " + settings.describe();
+}
+
+// The handlers stay to the end of the process: a second request during the
+// teardown must not cut it short.
+void catchStopSignals()
+{
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
 }
 
 void reportException(const Exception& exception)
@@ -140,9 +159,9 @@ void DemoBed::applyEnvironment(Core::WindowParameters& parameters, const char* w
     if (!width || !height)
         return;
     int value = 0;
-    if (parseSize(width, value) && value > 0)
+    if (replacesSize(width, value))
         parameters.width = value;
-    if (parseSize(height, value) && value > 0)
+    if (replacesSize(height, value))
         parameters.height = value;
 }
 
@@ -169,6 +188,13 @@ Core::WindowParameters DemoBed::windowParameters(int argc, char** argv)
 bool DemoBed::run(int argc, char** argv)
 {
     catchStopSignals();
+    // A request is served by this run; the next one starts without it.
+    struct ForgetRequest {
+        ~ForgetRequest() { stopRequested = 0; }
+    } forget;
+    // Made before the run (while the properties were read): no window opens.
+    if (stopRequested)
+        return true;
     try {
         {
             // A window that cannot be made names the settings that asked for it.

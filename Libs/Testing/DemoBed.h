@@ -60,6 +60,11 @@ protected:
 // operation alone when it read none.
 std::string settingsContext(const std::string& operation, const Properties::ReadRecord& settings);
 
+// From here on an interrupt or a termination request ends the run as Escape
+// does (at once when it came before the run), so the normal shutdown runs.
+// The program calls it first thing; a run calls it too.
+void catchStopSignals();
+
 // "file(line): message" and a newline on the standard error stream.
 void reportException(const Exception& exception);
 

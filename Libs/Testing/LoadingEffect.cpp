@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <iostream>
 #include <memory>
 
 namespace Vostrel {
@@ -175,15 +176,27 @@ LoadingEffect* createLoadingEffect(MessagePump pumpMessages)
 
 std::vector<float> readPings(std::FILE* file, const std::string& fileName)
 {
+    // The bar shows what can be read: a calibration cut short keeps its size
+    // and counts the missing times as 0.
+    auto cutShort = [&](const std::string& what) {
+        sayWhyReadFailed(file, fileName);
+        std::cerr << "WARNING: " << fileName << ": " << what << std::endl;
+    };
     int count = 0;
-    if (std::fscanf(file, "%d ", &count) != 1)
-        VOSTREL_THROW(fileName << ": no count of times at its start");
+    if (std::fscanf(file, "%d ", &count) != 1) {
+        cutShort("no count of times at its start, the bar stays full");
+        return {};
+    }
     if (count < 0 || count > maxPingCount)
         VOSTREL_THROW(fileName << ": " << count << " times is out of range (0 to " << maxPingCount << ")");
-    std::vector<float> times(static_cast<size_t>(count));
+    std::vector<float> times(static_cast<size_t>(count), 0.0f);
     for (int i = 0; i < count; ++i)
-        if (std::fscanf(file, "%f ", &times[i]) != 1)
-            VOSTREL_THROW(fileName << ": time " << i + 1 << " of " << count << " is missing or not a number");
+        if (std::fscanf(file, "%f ", &times[static_cast<size_t>(i)]) != 1) {
+            times[static_cast<size_t>(i)] = 0.0f;
+            cutShort("time " + std::to_string(i + 1) + " of " + std::to_string(count) +
+                     " is missing or not a number, it and the rest count as 0");
+            break;
+        }
     return times;
 }
 

@@ -38,8 +38,10 @@ using MessagePump = std::function<bool()>;
 // without it.
 LoadingEffect* createLoadingEffect(MessagePump pumpMessages = nullptr);
 
-// Reads a calibration; throws naming the file when it is not one (no count,
-// a count below 0 or past maxPingCount, a time missing or not a number).
+// Reads a calibration: the count, then as many times as there are, the
+// missing ones 0. A file cut short or unreadable gets a warning naming it on
+// the standard error stream; only a count below 0 or past maxPingCount is
+// refused.
 std::vector<float> readPings(std::FILE* file, const std::string& fileName);
 constexpr int maxPingCount = 4096;
 

@@ -210,10 +210,12 @@ namespace {
 void Properties::load(const std::string& fileName)
 {
     // A folder would read as an empty file, and the open of a FIFO blocks.
-    const std::string unreadable = Runtime::unreadableReason(fileName);
+    // The file opened is the one the reason is about.
+    const std::string path = Runtime::resolveDataPath(fileName);
+    const std::string unreadable = Runtime::unreadableReason(path);
     if (!unreadable.empty())
         cannotLoad(fileName, unreadable);
-    std::ifstream in(fileName);
+    std::ifstream in(path);
     if (!in.is_open())
         cannotLoad(fileName, std::strerror(errno));
     LoadState state;

@@ -1,12 +1,11 @@
 #include "Libs/Time/MusicSyncronizer.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
 #include "Libs/Common/Exception.h"
 #include "Libs/Time/FmodInstance.h"
@@ -105,9 +104,7 @@ void MusicSyncronizer::readMusicFile()
             break;
         musicData.insert(musicData.end(), chunk, chunk + got);
     }
-    if (std::ferror(file.get()))
-        reportFileFailure(fileName, std::strerror(errno));
-    if (std::ferror(file.get()) || !std::feof(file.get()))
+    if (sayWhyReadFailed(file.get(), fileName) || !std::feof(file.get()))
         VOSTREL_THROW_AT_LINE(191, "Unable to read audio file " << fileName << " completely.");
 }
 
@@ -235,11 +232,20 @@ signed char MusicSyncronizer::syncCallback(FSOUND_STREAM*, void*, int, void* use
     return userData != nullptr;
 }
 
-signed char MusicSyncronizer::endCallback(FSOUND_STREAM*, void*, int, void* userData)
+signed char MusicSyncronizer::endCallback(FSOUND_STREAM* stream, void* buffer, int length, void* userData)
 {
     if (!userData)
         return false;
-    static_cast<MusicSyncronizer*>(userData)->stop();
+    auto* clock = static_cast<MusicSyncronizer*>(userData);
+    // The end may come early, where the data broke off: the library then
+    // gives its decoder's reason, and the show's end is no mystery.
+    if (buffer && length > 0) {
+        std::ostringstream why;
+        why << "the music stops at " << VOSTREL_FMOD(fmod, FSOUND_Stream_GetTime)(stream) * 0.001 << " s: "
+            << std::string(static_cast<const char*>(buffer), static_cast<size_t>(length));
+        reportFileFailure(clock->fileName, why.str());
+    }
+    clock->stop();
     return true;
 }
 

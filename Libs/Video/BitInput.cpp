@@ -36,6 +36,8 @@ void BitInput::openFile(const std::string& name, const std::string& notFound)
     if (!opened)
         VOSTREL_THROW(notFound);
     file.reset(opened);
+    fileName = name;
+    readFailureSaid = false;
     memory.clear();
     rewind();
 }
@@ -70,6 +72,8 @@ void BitInput::rewind()
 void BitInput::exchange(BitInput& other)
 {
     std::swap(file, other.file);
+    std::swap(fileName, other.fileName);
+    std::swap(readFailureSaid, other.readFailureSaid);
     std::swap(memory, other.memory);
     std::swap(memoryPosition, other.memoryPosition);
     std::swap(raw, other.raw);
@@ -167,13 +171,15 @@ size_t BitInput::readRaw(uint8_t* destination, size_t count)
             rawPosition = 0;
             if (file) {
                 rawEnd = std::fread(raw.data(), 1, raw.size(), file.get());
+                if (rawEnd == 0 && !readFailureSaid)
+                    readFailureSaid = sayWhyReadFailed(file.get(), fileName);
             } else {
                 rawEnd = std::min(raw.size(), memory.size() - memoryPosition);
                 if (rawEnd)
                     std::memcpy(raw.data(), memory.data() + memoryPosition, rawEnd);
                 memoryPosition += rawEnd;
             }
-            // A read error counts as the end of the data.
+            // A read error counts as the end of the data (said above).
             if (rawEnd == 0) {
                 rawEof = true;
                 break;

@@ -154,6 +154,9 @@ private:
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
     std::unique_ptr<std::FILE, FileCloser> file;
+    std::string fileName;
+    // A read error ends the data like its end; its reason is said once.
+    bool readFailureSaid = false;
     std::vector<uint8_t> memory;
     size_t memoryPosition = 0;
     std::vector<uint8_t> raw = std::vector<uint8_t>(65536);

@@ -450,8 +450,8 @@ bool readImageFile(const char* name, Image& image, bool headerOnly, std::string&
     std::vector<uint8_t> bytes;
     const bool read = Runtime::readDataFile(name, bytes, size_t(1) << 30, reason) &&
                       decodeImage(bytes.data(), bytes.size(), image, headerOnly, reason);
-    if (!read)
-        lastFailure = reason;
+    // Only the last read's failure is told: a stale one would blame the wrong file.
+    lastFailure = read ? std::string() : reason;
     return read;
 }
 

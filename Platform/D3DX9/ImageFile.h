@@ -50,7 +50,7 @@ bool readImageFile(const char* name, Image& image, bool headerOnly, std::string&
 
 // Why the last image file read on this thread failed ("No such file or
 // directory", "PNG: ..."), for callers that only see a D3DX result code;
-// empty when none failed since the last take.
+// empty when the last read succeeded or its failure was taken already.
 std::string takeImageFileFailure();
 
 } // namespace D3DX9

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace Fmod3 {
@@ -25,11 +26,15 @@ public:
     virtual size_t read(float* out, size_t maxFrames) = 0;
     // Moves to a frame in 0..length; false when the data does not allow it.
     virtual bool seek(int64_t frame) = 0;
+    // Why the frames end before the data does ("the Ogg data breaks off at
+    // byte 914737 of 1832617"); "" while the data is whole as far as known.
+    const std::string& getFault() const { return fault; }
 
 protected:
     int rate = 0;
     int channels = 0;
     int64_t length = 0;
+    std::string fault;
 };
 
 // Null when the bytes are none of the formats or their header is unusable.

@@ -58,6 +58,8 @@ int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* stream);
 signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int milliseconds);
 int FSOUND_Stream_GetTime(FSOUND_STREAM* stream);
 signed char FSOUND_Stream_SetSyncCallback(FSOUND_STREAM* stream, FSOUND_STREAMCALLBACK callback, void* userData);
+// The end callback's buffer is null, or, when the data cut the stream short,
+// the decoder's reason as text of the given length.
 signed char FSOUND_Stream_SetEndCallback(FSOUND_STREAM* stream, FSOUND_STREAMCALLBACK callback, void* userData);
 
 int FSOUND_GetFrequency(int channel);

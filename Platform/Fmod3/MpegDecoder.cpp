@@ -85,9 +85,13 @@ public:
                 long newRate = 0;
                 int newChannels = 0, encoding = 0;
                 mpg123_getformat(handle, &newRate, &newChannels, &encoding);
-                if (newRate != rate || newChannels != channels)
+                if (newRate != rate || newChannels != channels) {
+                    fault = "the MPEG stream changes its rate or channels";
                     break;
+                }
             } else if (result != MPG123_OK || got == 0) {
+                if (result != MPG123_OK && result != MPG123_DONE)
+                    fault = mpg123_plain_strerror(result);
                 break;
             }
         }

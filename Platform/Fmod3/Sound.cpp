@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "Platform/Fmod3/Decoder.h"
@@ -232,9 +233,12 @@ void runWorker(unsigned generation)
                 continue;
             FSOUND_STREAMCALLBACK callback = stream->endCallback;
             void* userData = stream->endUserData;
+            // As a sync callback gets its point's name, an end the data cut
+            // short gets the decoder's reason; a whole stream's end gets none.
+            std::string fault = stream->decoder->getFault();
             s.delivering = stream;
             guard.unlock();
-            callback(stream, nullptr, 0, userData);
+            callback(stream, fault.empty() ? nullptr : &fault[0], static_cast<int>(fault.size()), userData);
             guard.lock();
             s.delivering = nullptr;
             s.wake.notify_all();

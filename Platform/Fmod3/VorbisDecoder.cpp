@@ -1,5 +1,7 @@
 // Ogg Vorbis through libvorbisfile, reading from memory.
 #include <algorithm>
+#include <cstring>
+#include <string>
 
 #include <vorbis/vorbisfile.h>
 
@@ -49,6 +51,10 @@ public:
         rate = static_cast<int>(info->rate);
         channels = info->channels;
         length = total;
+        const size_t end = lastPageEnd();
+        if (end < reader.data.size())
+            fault = "the Ogg data breaks off at byte " + std::to_string(end) + " of " +
+                    std::to_string(reader.data.size());
         return true;
     }
 
@@ -62,12 +68,16 @@ public:
             long got = ov_read_float(&file, &pcm, wanted, &section);
             if (got == OV_HOLE)
                 continue;
+            if (got < 0)
+                fault = "Vorbis decoding failed (error " + std::to_string(got) + ")";
             if (got <= 0)
                 break;
             // A chained link in another layout cannot join this stream.
             const vorbis_info* info = ov_info(&file, section);
-            if (!info || info->channels != channels || info->rate != rate)
+            if (!info || info->channels != channels || info->rate != rate) {
+                fault = "a chained Ogg stream changes its rate or channels";
                 break;
+            }
             for (long k = 0; k < got; ++k)
                 for (int c = 0; c < channels; ++c)
                     out[(done + k) * channels + c] = std::max(-1.0f, std::min(1.0f, pcm[c][k]));
@@ -82,6 +92,24 @@ public:
     }
 
 private:
+    // Where the last page that vorbisfile found ends (it looks for it back
+    // from the end of the data): nothing after it is Ogg data.
+    size_t lastPageEnd() const
+    {
+        const std::vector<unsigned char>& data = reader.data;
+        const ogg_int64_t start = file.offsets ? file.offsets[file.links] : -1;
+        if (start < 0 || static_cast<size_t>(start) + 27 > data.size() ||
+            std::memcmp(data.data() + start, "OggS", 4) != 0)
+            return data.size();
+        const size_t segments = data[static_cast<size_t>(start) + 26];
+        size_t end = static_cast<size_t>(start) + 27 + segments;
+        if (end > data.size())
+            return data.size();
+        for (size_t k = 0; k < segments; ++k)
+            end += data[static_cast<size_t>(start) + 27 + k];
+        return std::min(end, data.size());
+    }
+
     MemoryReader reader;
     OggVorbis_File file;
     bool opened = false;

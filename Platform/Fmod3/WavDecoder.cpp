@@ -2,6 +2,7 @@
 // stereo, also in the extensible header form.
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "Platform/Fmod3/Decoder.h"
 
@@ -37,6 +38,11 @@ public:
             out[k] = sample(in);
         frame += static_cast<int64_t>(frames);
         return frames;
+    }
+
+    void cutShort(size_t held, size_t stated)
+    {
+        fault = "the WAV data holds " + std::to_string(held) + " of its " + std::to_string(stated) + " bytes";
     }
 
     bool seek(int64_t target) override
@@ -104,7 +110,11 @@ std::unique_ptr<Decoder> openWavDecoder(std::vector<unsigned char>& bytes)
             const size_t frames = available / static_cast<size_t>(blockAlign);
             if (frames == 0)
                 return nullptr;
-            return std::make_unique<WavDecoder>(bytes, body, frames, rate, channels, bits, isFloat);
+            auto decoder = std::make_unique<WavDecoder>(bytes, body, frames, rate, channels, bits, isFloat);
+            // A writer that did not know the length states the largest.
+            if (available < chunkSize && chunkSize != 0xFFFFFFFFu)
+                decoder->cutShort(available, chunkSize);
+            return decoder;
         }
         if (chunkSize > size - body)
             break;

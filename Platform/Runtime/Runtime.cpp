@@ -164,9 +164,10 @@ bool readDataFile(const std::string& name, std::vector<Byte>& bytes, std::size_t
         if (fits)
             bytes.insert(bytes.end(), chunk, chunk + count);
     }
-    const bool failed = std::ferror(file) != 0;
+    const std::string failure = readFailure(file);
+    const bool failed = !failure.empty();
     if (failed)
-        reason = std::strerror(errno);
+        reason = failure;
     else if (!fits)
         reason = "File too large";
     std::fclose(file);
@@ -183,6 +184,13 @@ std::string unreadableReason(const std::string& name)
     if (descriptor >= 0)
         ::close(descriptor);
     return reason;
+}
+
+std::string readFailure(std::FILE* file)
+{
+    if (!std::ferror(file))
+        return std::string();
+    return std::strerror(errno != 0 ? errno : EIO);
 }
 
 } // namespace Runtime

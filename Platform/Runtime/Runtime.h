@@ -35,8 +35,14 @@ std::FILE* openDataFile(const std::string& name, const char* mode, std::string& 
 std::FILE* openDataFile(const std::string& name, const char* mode);
 
 // For readers that open files their own way: "" when name is a regular file
-// that opens for reading, else the reason openDataFile would give.
+// that opens for reading, else the reason openDataFile would give. Such a
+// reader opens resolveDataPath(name), the file this reason is about.
 std::string unreadableReason(const std::string& name);
+
+// Why the reads of a file stopped short: "" when they reached its end, else
+// what the system said ("Input/output error"). Ask right after the read that
+// stopped, before anything else can change errno.
+std::string readFailure(std::FILE* file);
 
 // Reads a whole data file into bytes, to its end rather than sized by
 // seeking. False, with the reason, when it cannot be opened or read or holds

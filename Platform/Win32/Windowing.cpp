@@ -47,6 +47,28 @@ std::string classKey(LPCSTR name)
 const int defaultClientWidth = 640;
 const int defaultClientHeight = 480;
 
+// A coordinate or a size that a LONG holds; sizes from settings can be
+// anything an int can be, and the frame added to them must not wrap.
+bool fitsLong(int64_t value)
+{
+    return value >= INT32_MIN && value <= INT32_MAX;
+}
+
+// Whether an outer rectangle at (x, y) of width x height, and its client
+// area inside the frame, have coordinates.
+bool placeable(int x, int y, int width, int height, const RECT& insets)
+{
+    return fitsLong(int64_t(x) + width) && fitsLong(int64_t(y) + height) && fitsLong(int64_t(x) + insets.left) &&
+           fitsLong(int64_t(y) + insets.top);
+}
+
+// A client side inside an outer side and the frame's two insets, never
+// below 0.
+int clientSide(int outer, LONG before, LONG after)
+{
+    return static_cast<int>(std::max<int64_t>(0, int64_t(outer) - before - after));
+}
+
 MINMAXINFO defaultTrackingLimits(HWND window)
 {
     RECT insets = Win32Internal::frameInsets(window->style, FALSE, window->exStyle);
@@ -203,13 +225,17 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         return nullptr;
 
     RECT insets = Win32Internal::frameInsets(style, menu != nullptr, exStyle);
+    const bool defaultSize = width == CW_USEDEFAULT;
+    const bool defaultPosition = x == CW_USEDEFAULT;
+    // A window whose outer rectangle has no coordinates is not made.
+    if (!defaultPosition && !placeable(x, y, defaultSize ? 0 : width, defaultSize ? 0 : height, insets))
+        return nullptr;
     int clientWidth = defaultClientWidth;
     int clientHeight = defaultClientHeight;
-    if (width != CW_USEDEFAULT) {
-        clientWidth = std::max(0, width - static_cast<int>(insets.left + insets.right));
-        clientHeight = std::max(0, height - static_cast<int>(insets.top + insets.bottom));
+    if (!defaultSize) {
+        clientWidth = clientSide(width, insets.left, insets.right);
+        clientHeight = clientSide(height, insets.top, insets.bottom);
     }
-    bool defaultPosition = x == CW_USEDEFAULT;
     int sdlX = defaultPosition ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : x + insets.left;
     int sdlY = defaultPosition ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : y + insets.top;
 
@@ -342,8 +368,10 @@ BOOL MoveWindow(HWND handle, int x, int y, int width, int height, BOOL repaint)
     if (!window)
         return FALSE;
     RECT insets = Win32Internal::frameInsets(window->style, FALSE, window->exStyle);
-    int clientWidth = std::max(0, width - static_cast<int>(insets.left + insets.right));
-    int clientHeight = std::max(0, height - static_cast<int>(insets.top + insets.bottom));
+    if (!placeable(x, y, width, height, insets))
+        return FALSE;
+    int clientWidth = clientSide(width, insets.left, insets.right);
+    int clientHeight = clientSide(height, insets.top, insets.bottom);
     Win32Internal::placeClient(window, x + insets.left, y + insets.top, clientWidth, clientHeight, true);
     if (repaint && Win32Internal::lookup(window))
         InvalidateRect(window, nullptr, TRUE);
@@ -424,10 +452,13 @@ BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle)
     if (!rect)
         return FALSE;
     RECT insets = Win32Internal::frameInsets(style, menu, exStyle);
-    rect->left -= insets.left;
-    rect->top -= insets.top;
-    rect->right += insets.right;
-    rect->bottom += insets.bottom;
+    const int64_t left = int64_t(rect->left) - insets.left, top = int64_t(rect->top) - insets.top;
+    const int64_t right = int64_t(rect->right) + insets.right, bottom = int64_t(rect->bottom) + insets.bottom;
+    // Callers take the width and height as differences: those must fit too.
+    if (!fitsLong(left) || !fitsLong(top) || !fitsLong(right) || !fitsLong(bottom) || !fitsLong(right - left) ||
+        !fitsLong(bottom - top))
+        return FALSE;
+    *rect = {static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right), static_cast<LONG>(bottom)};
     return TRUE;
 }
 

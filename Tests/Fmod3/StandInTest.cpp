@@ -109,6 +109,49 @@ TEST(Fmod3Decoder, LengthsSamplesAndSeeksAgreeWithFfmpeg)
     }
 }
 
+// Data that turns to noise part-way, or a file cut short, ends the frames
+// early; the decoder says where, and whole data has nothing to say.
+TEST(Fmod3Decoder, DataThatBreaksOffEndsTheFramesAndSaysWhere)
+{
+    VostrelTest::TempDir folder;
+    const std::string ogg =
+        ffmpeg(folder, "long.ogg", "-f lavfi -i anoisesrc=d=6:c=pink:r=44100:a=0.3 -c:a libvorbis -ac 2");
+    const size_t half = ogg.size() / 2;
+    std::string noise = ogg.substr(0, half);
+    for (size_t k = half; k < ogg.size(); ++k)
+        noise += static_cast<char>((k * 2654435761u) >> 13);
+    const std::string wav = VostrelTest::toneWav(8000, 8000, 3000, 0.1);
+    const std::string cutWav = wav.substr(0, wav.size() - 4000);
+    const struct {
+        std::string bytes;
+        std::string fault;
+    } cases[] = {
+        {ogg, ""},
+        {noise, "the Ogg data breaks off at byte # of " + std::to_string(ogg.size())},
+        {wav, ""},
+        {cutWav, "the WAV data holds 12000 of its 16000 bytes"},
+    };
+    for (const auto& c : cases) {
+        auto decoder = Fmod3::openDecoder(bytesOf(c.bytes));
+        ASSERT_TRUE(decoder) << c.fault;
+        const std::vector<float> frames = decodeFirstChannel(*decoder, 10 * 44100);
+        EXPECT_EQ(static_cast<int64_t>(frames.size()), decoder->getLength()) << c.fault;
+        const std::string fault = decoder->getFault();
+        const size_t at = c.fault.find('#');
+        if (at == std::string::npos) {
+            EXPECT_EQ(fault, c.fault);
+            continue;
+        }
+        // The break is the end of the last whole page before the noise.
+        ASSERT_EQ(fault.substr(0, at), c.fault.substr(0, at)) << fault;
+        const size_t byte = std::stoul(fault.substr(at));
+        EXPECT_LE(byte, half) << fault;
+        EXPECT_GT(byte + 10000, half) << fault;
+        EXPECT_EQ(fault.substr(fault.find(" of ")), c.fault.substr(at + 1)) << fault;
+        EXPECT_LT(decoder->getLength(), 4 * 44100) << "the frames end where the data breaks off";
+    }
+}
+
 // The library on virtual time with no device: positions are exact.
 class Fmod3Stream : public ::testing::Test {
 protected:

@@ -4,13 +4,17 @@
 #include "Libs/Image/RenderingBuffer.h"
 
 #include "Tests/Image/MessageOf.h"
+#include "Tests/Support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <fstream>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -131,6 +135,27 @@ TEST(FontRenderer, ColoursClearAndClipping)
     EXPECT_EQ(messageOf([&] { fonts->loadFaceFromMemory(junk, sizeof junk); }).rfind(
                   "Loading font face from memory failed, errorcode: ", 0),
               0u);
+}
+
+// The face is read whole before FreeType sees it: the file its name resolves
+// to opens, and one that cannot be read says why.
+TEST(FontRenderer, FaceFilesResolveTheirNameAndAnUnreadableOneSaysWhy)
+{
+    VostrelTest::TempDir folder;
+    std::ifstream original(fontFile, std::ios::binary);
+    std::ofstream(folder.file("Face.TTF"), std::ios::binary) << original.rdbuf();
+    std::unique_ptr<FontRenderer> fonts(FontRenderer::createDetached());
+    fonts->selectFace(fonts->loadFace(folder.file("face.ttf").c_str()));
+    fonts->setCharSize(32 * 64, 72, 72);
+    int x0, x1, y0, y1, advance;
+    EXPECT_TRUE(fonts->measureText('W', &x0, &x1, &y0, &y1, &advance));
+
+    const std::string memory = folder.file("memory.ttf");
+    ASSERT_EQ(symlink("/proc/self/mem", memory.c_str()), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(messageOf([&] { fonts->loadFace(memory.c_str()); }),
+              "Loading font face from file " + memory + " failed, errorcode: 1");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), memory + ": Input/output error\n");
 }
 
 namespace {

@@ -127,3 +127,31 @@ TEST_F(DataPathTree, OnlyARegularFileOpensForReadingAndAFailureSaysWhy)
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "quad");
     ::unlink(fifo.c_str());
 }
+
+TEST_F(DataPathTree, AReadThatFailsAfterTheOpenSaysWhy)
+{
+    // /proc/self/mem opens as a regular file, and reading its first page
+    // fails with an I/O error, for the superuser as well.
+    const std::string memory = root + "/Data/memory";
+    ASSERT_EQ(::symlink("/proc/self/mem", memory.c_str()), 0);
+    std::string reason;
+    std::FILE* file = Runtime::openDataFile(memory, "rb", reason);
+    ASSERT_NE(file, nullptr) << reason;
+    EXPECT_EQ(Runtime::unreadableReason(memory), "");
+    char byte;
+    EXPECT_EQ(std::fread(&byte, 1, 1, file), 0u);
+    EXPECT_EQ(Runtime::readFailure(file), "Input/output error");
+    std::fclose(file);
+    std::vector<char> bytes;
+    EXPECT_FALSE(Runtime::readDataFile(memory, bytes, 100, reason));
+    EXPECT_EQ(reason, "Input/output error");
+    // Reads that end at the end of the file have nothing to say.
+    file = Runtime::openDataFile(root + "/Data/Models/Quad.LWO", "rb");
+    EXPECT_EQ(read(file), "quad");
+    file = Runtime::openDataFile(root + "/Data/Models/Quad.LWO", "rb");
+    while (std::fgetc(file) != EOF) {
+    }
+    EXPECT_EQ(Runtime::readFailure(file), "");
+    std::fclose(file);
+    ::unlink(memory.c_str());
+}

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using Vostrel::Deserializer;
 using VostrelTest::TempDir;
@@ -79,6 +80,24 @@ TEST(DeserializerHeader, RefusesEverythingElseAndPrintsWhatItRead)
     EXPECT_EQ(failureOf([&] { Deserializer d(missing); }, "Libs\\Serializing\\Deserializer"),
               "The file " + missing + " is not in the VSE serialization format.");
     ::testing::internal::GetCapturedStdout();
+}
+
+TEST(DeserializerHeader, ReadsTheFileItsNameResolvesToAndSaysWhyOneCannotBeRead)
+{
+    TempDir dir;
+    dir.write("Scene.SCE", "VSEASCII\n7");
+    const std::string asked = dir.file("scene.sce");
+    Deserializer resolved(asked);
+    EXPECT_EQ(resolved.readInt(4), 7);
+
+    const std::string memory = dir.file("memory.sce");
+    ASSERT_EQ(::symlink("/proc/self/mem", memory.c_str()), 0);
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(failureOf([&] { Deserializer d(memory); }, "Libs\\Serializing\\Deserializer"),
+              "The file " + memory + " is not in the VSE serialization format.");
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), memory + ": Input/output error\n");
 }
 
 TEST(DeserializerText, TokenGrammar)

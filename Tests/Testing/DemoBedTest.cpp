@@ -230,6 +230,24 @@ TEST_F(DemoBedRunTest, StopSignalsAfterTheRunLetTheTeardownFinish)
         testing::ExitedWithCode(0), "");
 }
 
+TEST_F(DemoBedRunTest, AStopRequestedBeforeTheRunEndsItBeforeAnyWindowAndOnlyIt)
+{
+    catchStopSignals();
+    for (int signal : {SIGINT, SIGTERM}) {
+        std::raise(signal);
+        ScriptedBed stopped(ScriptedBed::Ending::escapePressed);
+        char* argv[] = {program};
+        EXPECT_TRUE(stopped.run(1, argv)) << signal;
+        EXPECT_EQ(stopped.mainWindow(), nullptr) << signal;
+        EXPECT_FALSE(stopped.initialised) << signal;
+        // The request was that run's: the next one runs its frames.
+        ScriptedBed next(ScriptedBed::Ending::escapePressed);
+        EXPECT_TRUE(next.run(1, argv)) << signal;
+        EXPECT_EQ(next.frames, 3) << signal;
+        Core::APICore::destroyInstance();
+    }
+}
+
 TEST_F(DemoBedRunTest, PaintWhilePausedRedrawsTheMomentOfPausing)
 {
     ScriptedBed bed(ScriptedBed::Ending::paused);
@@ -276,7 +294,7 @@ TEST_F(DemoBedRunTest, AWindowThatCannotBeMadeNamesTheSettingsThatAskedForIt)
                                            "demo.window.width 96, demo.window.height 64, demo.window.fullscreen 0 "
                                            "(not set), demo.window.showCursor 1 (not set), demo.window.vSync 0, "
                                            "demo.window.title \"Bed\" and the environment: VOSTREL_WINDOW_WIDTH "
-                                           "100000, VOSTREL_WINDOW_HEIGHT 64\n";
+                                           "\"100000\", VOSTREL_WINDOW_HEIGHT \"64\"\n";
     for (const bool environment : {true, false}) {
         Core::APICore::destroyInstance();
         VostrelTest::TempDir directory;
@@ -300,6 +318,41 @@ TEST_F(DemoBedRunTest, AWindowThatCannotBeMadeNamesTheSettingsThatAskedForIt)
         EXPECT_EQ(report.substr(0, context.size()), context);
         EXPECT_EQ(report.find('\n', context.size()), report.size() - 1) << "one report line follows:\n" << report;
     }
+}
+
+TEST_F(DemoBedRunTest, AWindowTooLargeToMakeFailsCleanlyNamingTheEnvironmentsSize)
+{
+    // Any size an int holds, from the properties or the environment.
+    for (const char* height : {"2147483647", "2147483600", "100000"}) {
+        Core::APICore::destroyInstance();
+        setenv("VOSTREL_WINDOW_WIDTH", "abc", 1);
+        setenv("VOSTREL_WINDOW_HEIGHT", height, 1);
+        ScriptedBed bed(ScriptedBed::Ending::escapePressed);
+        char* argv[] = {program};
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(bed.run(1, argv)) << height;
+        const std::string report = testing::internal::GetCapturedStderr();
+        unsetenv("VOSTREL_WINDOW_WIDTH");
+        unsetenv("VOSTREL_WINDOW_HEIGHT");
+        EXPECT_FALSE(bed.initialised);
+        EXPECT_EQ(report.rfind("In Core::createCore() with demo.props: ", 0), 0u) << report;
+        EXPECT_NE(report.find(" and the environment: VOSTREL_WINDOW_HEIGHT \"" + std::string(height) +
+                              "\"\nLibs\\Core\\RenderWindowWin32("),
+                  std::string::npos)
+            << report;
+        EXPECT_NE(report.find("): RenderWindowWin32: failed to create window.\n"), std::string::npos) << report;
+    }
+    // Without the environment the properties alone asked for it.
+    Core::APICore::destroyInstance();
+    VostrelTest::TempDir directory;
+    Properties::load(directory.write("demo.props", "I demo.window.width 2147483647\n"));
+    ScriptedBed bed(ScriptedBed::Ending::escapePressed);
+    char* argv[] = {program};
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(bed.run(1, argv));
+    const std::string report = testing::internal::GetCapturedStderr();
+    EXPECT_NE(report.find("demo.window.width 2147483647"), std::string::npos) << report;
+    EXPECT_EQ(report.find("the environment"), std::string::npos) << report;
 }
 
 TEST(ReportTest, EveryFailureIsReportedAndEndsWithStatusOne)

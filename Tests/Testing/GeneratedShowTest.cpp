@@ -242,9 +242,9 @@ void replaceFirst(std::string& text, const std::string& what, const std::string&
     text.replace(at, what.size(), by);
 }
 
-// Content broken as a user could break it: each run ends with status 1, the
-// report as raised, and above it lines naming the file or the setting and
-// what the system said.
+// Content broken as a user could break it: each run ends with status 1 (or
+// plays on where it can), the report as raised, and above it lines naming
+// the file or the setting and what the system said.
 TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
 {
     namespace fs = std::filesystem;
@@ -260,6 +260,13 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
     };
     auto edit = [](const char* name, std::function<void(std::string&)> change) {
         return [name, change](const std::string& folder) { editFile(folder + "/" + name, change); };
+    };
+    // Opens as a regular file, and every read of it fails, even for root.
+    auto unreadable = [](const char* name) {
+        return [name](const std::string& folder) {
+            fs::remove(folder + "/" + name);
+            fs::create_symlink("/proc/self/mem", folder + "/" + name);
+        };
     };
     const char* const music = "data/Music/vostrel.ogg";
     const char* const band = "data/Models/linkband.lwo";
@@ -277,11 +284,21 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
                "MapEffect1.particleRotationSpeed 8, MapEffect1.particleImage \"data/Textures/particles.png\", "
                "MapEffect1.particleTarget \"particles\"\n";
     };
+    // The first map part's settings when its text panel loads the font.
+    const std::string mapEffect1Font = mapEffect1Particles("400").substr(0, mapEffect1Particles("400").size() - 1) +
+                                       ", MapEffect1.terminalBaseName \"terminaali\", MapEffect1.terminalImage "
+                                       "\"data/Textures/terminals.png\", MapEffect1.terminalCount 6\n";
+    // The admin part's settings when it builds its text panel.
+    const std::string adminPanel = "In AdminEffect.init() with demo.props: AdminEffect.textPanel1image "
+                                   "\"data/Textures/adminFrame.svg\", AdminEffect.textPanel1text \"admin.txt\", "
+                                   "AdminEffect.textPanel1param \"TextPanel1\"\n";
+    const char* const font = "data/Fonts/Prototype.ttf";
     const struct Case {
         const char* what;
         std::string properties;
         std::function<void(const std::string&)> breakContent;
         std::string errors;
+        int status = 1;
     } cases[] = {
         {"a folder for an object", "", replaceByFolder(band),
          "data/Models/linkband.lwo: Is a directory\nIn MeshCache::loadFile(data/Models/linkband.lwo)\n" +
@@ -315,7 +332,7 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
          "format.\n"},
         {"a missing image", "", [](const std::string& folder) { fs::remove(folder + "/data/Textures/particles.png"); },
          "data/Textures/particles.png: No such file or directory\n" + mapEffect1Particles("400") +
-             "Libs\\Image\\WinCodec(55): D3DXGetImageInfoFromFile failed: data/Textures/particles.png, "
+             "Libs\\Image\\WinCodec(#): D3DXGetImageInfoFromFile failed: data/Textures/particles.png, "
              "errorcode = -2005529767\n"},
 
         // Objects and scenes named on lines of their own, the report as raised.
@@ -368,12 +385,68 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
          "demo.window.height 480, demo.window.fullscreen 0, demo.window.showCursor 1 (not set), "
          "demo.window.vSync 1, demo.window.title \"Vostrel\"\n"
          "Libs\\Core\\RenderWindowWin32(161): RenderWindowWin32: failed to create window.\n"},
+        // Reads that fail after the open say why as failed opens do.
+        {"an unreadable font", "", unreadable(font),
+         "data/Fonts/Prototype.ttf: Input/output error\n" + mapEffect1Font +
+             "Libs\\Image\\FontRenderer(#): Loading font face from file data/Fonts/Prototype.ttf failed, errorcode: 1\n"},
+        {"an unreadable scene", "", unreadable(scene),
+         "data/Models/mapeffect1.sce: Input/output error\nIn Scene::load(data/Models/mapeffect1.sce)\n"
+         "In MapEffect1.init()\nLibs\\Serializing\\Deserializer(55): The file data/Models/mapeffect1.sce is not in the VSE "
+         "serialization format.\n"},
+        {"an unreadable SVG", "", unreadable("data/Textures/adminFrame.svg"),
+         "data/Textures/adminFrame.svg: Input/output error\n" + adminPanel +
+             "Libs\\Image\\RenderingBuffer(#): Error parsing SVG-file 'data/Textures/adminFrame.svg': Couldn't read file "
+         "data/Textures/adminFrame.svg\n"},
+        {"an unreadable links file", "", unreadable("mapeffect1.links"),
+         "mapeffect1.links: Input/output error\nIn LinkFile(mapeffect1.links)\nIn MapEffect1.init()\n"
+         "Libs\\Testing\\Utils(#): Cannot load link file 'mapeffect1.links'\n"},
+        {"an unreadable video", "", unreadable("data/Videos/mov2005-6.mpg"),
+         "data/Videos/mov2005-6.mpg: Input/output error\nIn VideoTexture(data/Videos/mov2005-6.mpg)\n"
+         "In AdminEffect.init()\nLibs\\Video\\VideoDecoder(52): Unable to recognize stream type\n"},
+        {"an unreadable JPEG through the texture loader", "", unreadable("data/Textures/seed.jpg"),
+         "data/Textures/seed.jpg: Input/output error\nIn TransitionEffect.init()\n"
+         "Libs\\Core\\DirectX\\DXTexture(#): D3DXCreateTextureFromFileEx failed for file data/Textures/seed.jpg, "
+         "invalid data.\n"},
+        {"a folder for a JPEG through the texture loader", "", replaceByFolder("data/Textures/seed.jpg"),
+         "data/Textures/seed.jpg: Is a directory\nIn TransitionEffect.init()\n"
+         "Libs\\Core\\DirectX\\DXTexture(#): D3DXCreateTextureFromFileEx failed for file data/Textures/seed.jpg, "
+         "invalid data.\n"},
+        {"an unreadable text file", "", unreadable("admin.txt"),
+         "admin.txt: Input/output error\n" + adminPanel + "Libs\\Testing\\Utils(#): ReadLines: cannot read admin.txt\n"},
+        {"unreadable pings", "R demo.endTime 1\n", unreadable("pings"),
+         "pings: Input/output error\nWARNING: pings: no count of times at its start, the bar stays full\n", 0},
+        // The file opened is the one a reason would be about, whatever its letter case.
+        {"a font and a scene named in another letter case", "R demo.endTime 1\n",
+         [font, scene](const std::string& folder) {
+             fs::rename(folder + "/" + font, folder + "/data/Fonts/PROTOTYPE.TTF");
+             fs::rename(folder + "/" + scene, folder + "/data/Models/MapEffect1.SCE");
+         },
+         "", 0},
+        // No size overflows on its way to the window.
+        {"a window too wide for an int's frame", "I demo.window.width 2147483647\n", {},
+         "In Core::createCore() with demo.props: demo.multisample -1 (not set), demo.window.width 2147483647, "
+         "demo.window.height 480, demo.window.fullscreen 0, demo.window.showCursor 1 (not set), "
+         "demo.window.vSync 1, demo.window.title \"Vostrel\"\n"
+         "Libs\\Core\\RenderWindowWin32(#): RenderWindowWin32: failed to create window.\n"},
+        {"pings cut short", "R demo.endTime 1\n", write("pings", "12 0 1 2"),
+         "WARNING: pings: time 4 of 12 is missing or not a number, it and the rest count as 0\n", 0},
+        // The show ends with its music, and says why the music ended early.
+        {"music that turns to noise half-way", "R demo.startTime 120\n",
+         [music](const std::string& folder) {
+             std::fstream file(folder + "/" + music, std::ios::in | std::ios::out | std::ios::binary);
+             file.seekg(0, std::ios::end);
+             const std::streamoff size = file.tellg();
+             file.seekp(size / 2);
+             for (std::streamoff k = size / 2; k < size; ++k)
+                 file.put(static_cast<char>((k * 2654435761u) >> 13));
+         },
+         "data/Music/vostrel.ogg: the music stops at #.# s: the Ogg data breaks off at byte # of #\n", 0},
     };
     const std::vector<ProgramRun> runs = fourAtATime<ProgramRun>(std::size(cases), [&](size_t at) {
         return play(folder.path, cases[at].properties, cases[at].breakContent);
     });
     for (size_t at = 0; at < runs.size(); ++at) {
-        EXPECT_EQ(runs[at].status, 1) << cases[at].what;
+        EXPECT_EQ(runs[at].status, cases[at].status) << cases[at].what;
         EXPECT_TRUE(matches(runs[at].errors, cases[at].errors)) << cases[at].what << ":\n" << runs[at].errors;
     }
     // Permission bits do not hold back the superuser.
@@ -422,6 +495,40 @@ TEST_F(GeneratedShow, StopSignalsWhileLoadingEndTheRunAtOnceAndWell)
     EXPECT_LT(read(lastPart, buffer, sizeof buffer), 0) << "the loading went on to the last part";
     close(watcher);
     close(lastPart);
+}
+
+// A request that comes while "demo.props" is read, before the run has
+// begun, ends the program as well as a later one.
+TEST_F(GeneratedShow, StopSignalsWhileThePropertiesAreReadEndTheRunWell)
+{
+    generate({"demo.props"});
+    // Comment lines keep the program reading for a good part of a second,
+    // long after the open that sends the signal.
+    std::string comments;
+    for (int k = 0; k < 300000; ++k)
+        comments += "# " + std::string(60, 'x') + "\n";
+    std::ofstream(file("demo.props"), std::ios::app) << comments;
+    for (int signal : {SIGINT, SIGTERM}) {
+        const int watcher = inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(watcher, 0);
+        ASSERT_GE(inotify_add_watch(watcher, file("demo.props").c_str(), IN_OPEN), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (chdir(folder.path.c_str()) == 0 && freopen("/dev/null", "w", stdout) &&
+                freopen("errors.txt", "w", stderr))
+                execl(VOSTREL_PROGRAM, VOSTREL_PROGRAM, "-nosound", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        awaitEvent(watcher);
+        kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << signal;
+        EXPECT_EQ(VostrelTest::TempDir::read(file("errors.txt")), "") << signal;
+        close(watcher);
+    }
 }
 
 TEST_F(GeneratedShow, MissingFilesEndTheRunWithTheirReport)

@@ -144,6 +144,8 @@ TEST_F(LoadingScreen, PingsPastAShortOrEmptyCalibrationHoldTheBarFull)
         {"3 0 1 2", {0.0, 0.5, 1.0, 1.0, 1.0}},
         {"3 0 0 0", {1.0, 1.0, 1.0}},
         {"0", {1.0, 1.0}},
+        // Cut short: the missing total counts as 0.
+        {"5 0 1", {1.0, 1.0, 1.0, 1.0, 1.0, 1.0}},
     };
     for (const auto& c : cases) {
         writePings(c.pings);
@@ -226,39 +228,62 @@ TEST_F(LoadingScreen, AnEndedRunCutsTheLoadingFramesShort)
     EXPECT_EQ(pumps, 1) << "no dissolve";
 }
 
-TEST(Pings, ReadingRefusesWhatIsNoCalibration)
+// What a calibration cut short holds is kept, the rest is 0, and a warning
+// names the file; only a count that cannot size it is refused.
+TEST(Pings, ReadingKeepsWhatItCanAndRefusesOnlyACountOutOfRange)
 {
     const struct {
         const char* text;
         std::vector<float> times;
+        const char* warning;
         const char* error;
     } cases[] = {
         {"12 0.000000 0.250000 0.500000 0.750000 1.000000 1.250000 1.500000 1.750000 2.000000 2.250000 2.500000 "
          "2.750000 \n",
          {0.0f, 0.25f, 0.5f, 0.75f, 1.0f, 1.25f, 1.5f, 1.75f, 2.0f, 2.25f, 2.5f, 2.75f},
+         "",
          nullptr},
-        {"2\n0\n\t3.5", {0.0f, 3.5f}, nullptr},
-        {"0", {}, nullptr},
-        {"", {}, "pings: no count of times at its start"},
-        {"twelve 1 2", {}, "pings: no count of times at its start"},
-        {"-1 0", {}, "pings: -1 times is out of range (0 to 4096)"},
-        {"2000000000 0", {}, "pings: 2000000000 times is out of range (0 to 4096)"},
-        {"3 0 1", {}, "pings: time 3 of 3 is missing or not a number"},
-        {"2 0 x", {}, "pings: time 2 of 2 is missing or not a number"},
+        {"2\n0\n\t3.5", {0.0f, 3.5f}, "", nullptr},
+        {"0", {}, "", nullptr},
+        {"", {}, "WARNING: pings: no count of times at its start, the bar stays full\n", nullptr},
+        {"twelve 1 2", {}, "WARNING: pings: no count of times at its start, the bar stays full\n", nullptr},
+        {"-1 0", {}, "", "pings: -1 times is out of range (0 to 4096)"},
+        {"2000000000 0", {}, "", "pings: 2000000000 times is out of range (0 to 4096)"},
+        {"3 0 1", {0.0f, 1.0f, 0.0f},
+         "WARNING: pings: time 3 of 3 is missing or not a number, it and the rest count as 0\n", nullptr},
+        {"4 0.5 x 7 8", {0.5f, 0.0f, 0.0f, 0.0f},
+         "WARNING: pings: time 2 of 4 is missing or not a number, it and the rest count as 0\n", nullptr},
     };
     for (const auto& c : cases) {
         std::string text = c.text;
         std::FILE* file = fmemopen(text.empty() ? nullptr : &text[0], text.size(), "r");
         if (!file)
             file = std::tmpfile();
+        testing::internal::CaptureStderr();
         try {
             EXPECT_EQ(readPings(file, "pings"), c.times) << c.text;
             EXPECT_EQ(c.error, nullptr) << c.text;
         } catch (const Exception& exception) {
             EXPECT_EQ(exception.message, c.error ? c.error : "(none)") << c.text;
         }
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.warning) << c.text;
         std::fclose(file);
     }
+}
+
+// A read error says what the system said before the warning.
+TEST(Pings, AnUnreadableCalibrationSaysWhyAndKeepsNothing)
+{
+    VostrelTest::TempDir folder;
+    const std::string name = folder.file("pings");
+    ASSERT_EQ(symlink("/proc/self/mem", name.c_str()), 0);
+    std::FILE* file = std::fopen(name.c_str(), "r");
+    ASSERT_NE(file, nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(readPings(file, "pings"), std::vector<float>());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "pings: Input/output error\nWARNING: pings: no count of times at its start, the bar stays full\n");
+    std::fclose(file);
 }
 
 TEST(Pings, ProgressIsTheStepsShareOfTheTotalWithinZeroAndOne)

@@ -190,6 +190,13 @@ TEST_F(PropertiesTest, AMissingFileThrows)
     }
 }
 
+TEST_F(PropertiesTest, TheFileOpenedIsTheOneItsNameResolvesTo)
+{
+    dir.write("Demo.PROPS", "I demo.window.width 800\n");
+    Properties::load(dir.file("demo.props"));
+    EXPECT_EQ(Properties::getInt("demo.window.width", 0), 800);
+}
+
 TEST_F(PropertiesTest, AFileThatCannotBeReadThrowsInsteadOfLoadingNothing)
 {
     // A directory opens on this platform but every read fails.

@@ -38,6 +38,31 @@ TEST(MusicOnStandIn, PlaysToTheEndOfTheMusicAndStops)
     Win32Host::setVirtualCounter(false);
 }
 
+// The show ends with its music; when the music's data broke off, the end
+// says so, with the second and the decoder's reason. Whole music ends quietly.
+TEST(MusicOnStandIn, MusicThatBreaksOffSaysWhereAndWhyItStopped)
+{
+    Fmod3::registerModule();
+    Win32Host::setVirtualCounter(true);
+    VostrelTest::TempDir folder;
+    const std::string wav = VostrelTest::toneWav(22050, 2 * 22050, 3000, 0.1);
+    for (bool cut : {false, true}) {
+        const std::string music = folder.write("tone.wav", cut ? wav.substr(0, wav.size() - 22050) : wav);
+        testing::internal::CaptureStderr();
+        {
+            Vostrel::MusicSyncronizer clock(60.0f, 0.0f, 100.0f, music, 0.0f);
+            clock.start();
+            Win32Host::advanceCounter(2500000000LL);
+            for (int wait = 0; wait < 2000 && !clock.isStopped(); ++wait)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            EXPECT_TRUE(clock.isStopped());
+        }
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  cut ? music + ": the music stops at 1.5 s: the WAV data holds 66150 of its 88200 bytes\n" : "");
+    }
+    Win32Host::setVirtualCounter(false);
+}
+
 TEST(MusicOnStandIn, UndecodableMusicNamesTheLibrarysTextAndTheFile)
 {
     Fmod3::registerModule();

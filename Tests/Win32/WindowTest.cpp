@@ -77,6 +77,62 @@ TEST_F(WindowTest, PopupHasNoFrame)
     EXPECT_EQ(rect.bottom, 32);
 }
 
+TEST_F(WindowTest, AFrameThatWouldWrapTheRectangleIsRefusedAndTheRectangleKept)
+{
+    // The overlapped frame is 8 wide at the sides; callers take right - left.
+    const struct {
+        RECT rect;
+        bool adjusted;
+    } cases[] = {
+        {{0, 0, INT32_MAX - 16, INT32_MAX - 39}, true},
+        {{0, 0, INT32_MAX - 15, 480}, false},
+        {{0, 0, 640, INT32_MAX - 38}, false},
+        {{0, 0, INT32_MAX, INT32_MAX}, false},
+        {{INT32_MIN, 0, 640, 480}, false},
+        {{0, 0, INT32_MIN, INT32_MIN}, true},
+    };
+    for (const auto& c : cases) {
+        RECT rect = c.rect;
+        EXPECT_EQ(AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_APPWINDOW) != FALSE, c.adjusted)
+            << c.rect.left << " " << c.rect.right << " " << c.rect.bottom;
+        if (c.adjusted) {
+            EXPECT_EQ(rect.left, c.rect.left - 8);
+            EXPECT_EQ(int64_t(rect.right) - rect.left, int64_t(c.rect.right) - c.rect.left + 16);
+        } else {
+            EXPECT_EQ(rect.left, c.rect.left);
+            EXPECT_EQ(rect.right, c.rect.right);
+            EXPECT_EQ(rect.bottom, c.rect.bottom);
+        }
+    }
+}
+
+TEST_F(WindowTest, AWindowWithoutCoordinatesIsNotMadeNorMovedThere)
+{
+    registerRecorderClass();
+    for (int x : {INT32_MAX - 4, INT32_MAX - 100})
+        EXPECT_EQ(CreateWindowExA(WS_EX_APPWINDOW, "Recorder", "test", WS_OVERLAPPEDWINDOW, x, 0, 200, 100, nullptr,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr),
+                  nullptr)
+            << x;
+    // No window client can be that large: the creation fails, nothing wraps.
+    EXPECT_EQ(CreateWindowExA(WS_EX_APPWINDOW, "Recorder", "test", WS_OVERLAPPEDWINDOW, 0, 0, INT32_MAX, INT32_MAX,
+                              nullptr, nullptr, GetModuleHandleA(nullptr), nullptr),
+              nullptr);
+
+    window = createRecorderWindow(10, 20, 100, 100);
+    ASSERT_NE(window, nullptr);
+    RECT before;
+    GetWindowRect(window, &before);
+    EXPECT_FALSE(MoveWindow(window, INT32_MAX - 4, 0, 100, 100, TRUE));
+    EXPECT_FALSE(MoveWindow(window, 0, INT32_MAX - 50, 100, 100, TRUE));
+    EXPECT_FALSE(MoveWindow(window, 1, 0, INT32_MAX, 100, TRUE));
+    RECT after;
+    GetWindowRect(window, &after);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
+    EXPECT_EQ(after.right, before.right);
+}
+
 TEST_F(WindowTest, CreationSendsItsMessagesInWin32Order)
 {
     window = createRecorderWindow(0, 0, 64, 64);

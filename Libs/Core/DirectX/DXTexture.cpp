@@ -2,6 +2,7 @@
 
 #include "Libs/Common/Exception.h"
 #include "Libs/Core/DirectX/DXCore.h"
+#include "Platform/D3DX9/ImageFile.h"
 #include "Platform/D3DX9/d3dx9.h"
 
 #include <cmath>
@@ -493,9 +494,17 @@ Texture* DXTextureFactory::createTextureFromFile(const std::string& fileName, co
         case D3DXERR_INVALIDDATA: reason = "invalid data."; break;
         default: break;
         }
+        reportImageFileFailure(fileName);
         VOSTREL_THROW("D3DXCreateTextureFromFileEx failed for file " << fileName << ", " << reason);
     }
     return new DXTexture2D(parameters, texture);
+}
+
+void reportImageFileFailure(const std::string& fileName)
+{
+    const std::string reason = D3DX9::takeImageFileFailure();
+    if (!reason.empty())
+        reportFileFailure(fileName, reason);
 }
 
 } // namespace Core

@@ -131,5 +131,9 @@ public:
     Texture* createTextureFromFile(const std::string& fileName, const TextureParameters& parameters);
 };
 
+// The D3DX file calls return only a code: after one failed, the file and why
+// it could not be read or decoded go on a context line of their own.
+void reportImageFileFailure(const std::string& fileName);
+
 } // namespace Core
 } // namespace Vostrel

@@ -206,7 +206,7 @@ LinkFile::LinkFile(const std::string& fileName) : fileName(fileName)
             colors.emplace_back(values[0], values[1], values[2], values[3]);
         }
     }
-    if (std::ferror(file.get()))
+    if (sayWhyReadFailed(file.get(), fileName))
         TOOLKIT_THROW("Cannot load link file '" << fileName << "'");
     const size_t size = links.size();
     TOOLKIT_ASSERT(dirs.size() == size);

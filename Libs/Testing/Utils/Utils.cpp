@@ -86,7 +86,7 @@ void ReadLines(const std::string& fileName, std::vector<std::string>& lines)
         if (c == EOF)
             break;
     }
-    if (std::ferror(file.get()))
+    if (sayWhyReadFailed(file.get(), fileName))
         TOOLKIT_THROW("ReadLines: cannot read " << fileName);
     lines.insert(lines.end(), read.begin(), read.end());
 }
