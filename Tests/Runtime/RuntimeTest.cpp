@@ -116,8 +116,9 @@ TEST_F(DataPathTree, OnlyARegularFileOpensForReadingAndAFailureSaysWhy)
         std::string readReason;
         EXPECT_EQ(Runtime::readDataFile(c.name, bytes, 100, readReason), *c.reason == 0) << c.name;
         EXPECT_EQ(readReason, c.reason) << c.name;
-        if (file)
+        if (file) {
             EXPECT_EQ(read(file), "quad");
+        }
     }
     std::vector<unsigned char> bytes;
     std::string reason;
