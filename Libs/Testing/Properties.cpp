@@ -25,7 +25,6 @@ std::map<std::string, Vec<float, 4>> vec4s;
 // The longest line the format allows; longer ones are skipped.
 const std::size_t maxLineLength = 1023;
 
-
 // Reads one line without its newline, keeping at most enough characters to
 // tell an over-long line, whatever the file holds. False at the end of file.
 bool readLine(std::istream& in, std::string& line, bool& tooLong)
