@@ -289,6 +289,21 @@ PixelRect presentRectangle(int frameWidth, int frameHeight, int drawableWidth, i
     return {left, 0, left + width, drawableHeight};
 }
 
+ClipOriginChoice chooseClipOrigin(FillProbeReading upperLeft, FillProbeReading lowerLeft)
+{
+    if (upperLeft == topLeftRuleReading)
+        return {false, ""};
+    if (lowerLeft == topLeftRuleReading)
+        return {true, ""};
+    auto fillsTopEdge = [](FillProbeReading reading) { return reading && (*reading & 3u) != 0; };
+    bool keepLowerLeft = !fillsTopEdge(upperLeft) && fillsTopEdge(lowerLeft);
+    if (!upperLeft || !lowerLeft)
+        return {keepLowerLeft, "the fill-rule probe could not be drawn; the picture may be off by a row or column "
+                               "at edges shared by triangles"};
+    return {keepLowerLeft, "no clip origin gives Direct3D 9's top-left fill rule; the picture is off by a row or "
+                           "column at edges shared by triangles"};
+}
+
 std::optional<SurfaceFormat> surfaceFormat(D3DFORMAT format)
 {
     switch (format) {

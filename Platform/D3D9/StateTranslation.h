@@ -82,6 +82,24 @@ std::vector<PixelRect> clearRectangles(const D3DVIEWPORT9& viewport, bool scisso
 // desktop of another shape).
 PixelRect presentRectangle(int frameWidth, int frameHeight, int drawableWidth, int drawableHeight, bool keepAspect);
 
+// The fill-rule probe: a square whose corners lie on the pixel centres of a
+// 2 x 2 target, so its top and left edges run through row 0 and column 0
+// and its bottom and right edges through row 1 and column 1. A reading has
+// bit y * 2 + x set for each pixel (x, y) filled, or is empty when the probe
+// could not be drawn. Direct3D 9's top-left rule fills pixel (0, 0) alone.
+using FillProbeReading = std::optional<unsigned>;
+constexpr unsigned topLeftRuleReading = 1;
+
+struct ClipOriginChoice {
+    bool lowerLeft;
+    // Why the picture will not fill as Direct3D 9 does, or empty.
+    std::string problem;
+};
+// The origin whose reading gives the top-left rule. Without one the origin
+// that at least fills top edges is kept, as a full-target quad then still
+// fills the top row.
+ClipOriginChoice chooseClipOrigin(FillProbeReading upperLeft, FillProbeReading lowerLeft);
+
 struct SurfaceFormat {
     GLenum internalFormat;
     int bytesPerPixel;

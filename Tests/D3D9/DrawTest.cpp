@@ -569,8 +569,8 @@ TEST_F(StateDrawTest, IndicesOfBothWidthsAndEveryPrimitiveType)
 
     // What each primitive type lights of the square through vertices 0, 3,
     // 15 and 12 (pixels (1, 1), (13, 1), (13, 13), (1, 13)). Pixel centres
-    // exactly on a triangle's top edge follow OpenGL's rule, not Direct3D's,
-    // so the triangles are probed inside.
+    // exactly on a triangle's edges follow Direct3D's top-left rule, which
+    // FillRuleTest checks, so the triangles are probed inside.
     struct Case {
         D3DPRIMITIVETYPE type;
         UINT count;

@@ -3,8 +3,13 @@
 // lies exactly on an edge belongs to the triangle when that edge is a top or a
 // left edge.
 
+#include "Platform/D3D9/GL/Context.h"
 #include "Tests/D3D9/DrawFixture.h"
 
+#include <gmock/gmock.h>
+
+#include <cstdlib>
+#include <iostream>
 #include <random>
 #include <sstream>
 
@@ -227,6 +232,39 @@ TEST_F(FillRuleTest, AFullScreenQuadFillsTheTopRowOfTheWindow)
     EXPECT_EQ(missing, 0) << "top left " << std::hex << shown(pixels, 0, 0) << ", bottom right "
                           << shown(pixels, 63, 47);
     EXPECT_NE(pixels[(clientY - 1) * desktopWidth + clientX], white) << "the row above the window stays";
+}
+
+// Mesa's softpipe fills top and right edges under either clip origin: the
+// context says so once, naming it, however many contexts are made. In a
+// child started afresh, since Mesa picks its driver when the display opens.
+TEST(FillRuleProbeTest, ADriverWithoutTheRuleIsNamedOnce)
+{
+    const std::string warning =
+        "Direct3D 9: OpenGL renderer \"softpipe\": no clip origin gives Direct3D 9's top-left fill rule; the "
+        "picture is off by a row or column at edges shared by triangles\n";
+    auto once = [&](const std::string& error) {
+        size_t first = error.find(warning);
+        return first != std::string::npos && error.find(warning, first + 1) == std::string::npos;
+    };
+    const std::string style = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+            setenv("GALLIUM_DRIVER", "softpipe", 1);
+            setenv("MESA_GL_VERSION_OVERRIDE", "4.5", 1);
+            setenv("MESA_GLSL_VERSION_OVERRIDE", "450", 1);
+            for (int i = 0; i < 2; ++i) {
+                std::string error;
+                if (!D3D9::GL::Context::create(error)) {
+                    std::cerr << error << std::endl;
+                    std::exit(1);
+                }
+            }
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), testing::Truly(once));
+    GTEST_FLAG_SET(death_test_style, style);
 }
 
 } // namespace

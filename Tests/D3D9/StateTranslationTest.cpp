@@ -91,6 +91,36 @@ TEST(StateTranslationTest, FullScreenFramesKeepTheirShapeOnAnotherDesktop)
     EXPECT_EQ(stretched.bottom, 48);
 }
 
+// Every pair of probe readings (the upper-left origin's, the lower-left
+// one's): an origin that fills pixel (0, 0) alone is kept without a word;
+// without one the context speaks, and keeps the origin that fills top edges.
+TEST(StateTranslationTest, TheClipOriginKeptFillsByTheTopLeftRuleOrTheContextSpeaks)
+{
+    const unsigned topLeft = 1;
+    std::vector<FillProbeReading> readings = {std::nullopt};
+    for (unsigned pixels = 0; pixels < 16; ++pixels)
+        readings.push_back(pixels);
+    for (FillProbeReading upper : readings)
+        for (FillProbeReading lower : readings) {
+            SCOPED_TRACE(testing::Message() << (upper ? int(*upper) : -1) << ", " << (lower ? int(*lower) : -1));
+            ClipOriginChoice choice = chooseClipOrigin(upper, lower);
+            bool ruleFound = upper == topLeft || lower == topLeft;
+            EXPECT_EQ((choice.lowerLeft ? lower : upper) == topLeft, ruleFound);
+            EXPECT_EQ(choice.problem.empty(), ruleFound);
+            if (!ruleFound) {
+                EXPECT_EQ(choice.problem.find("probe could not be drawn") != std::string::npos, !upper || !lower);
+            }
+        }
+    // llvmpipe fills bottom and left edges under the upper-left origin.
+    EXPECT_TRUE(chooseClipOrigin(4, topLeft).lowerLeft);
+    EXPECT_FALSE(chooseClipOrigin(topLeft, topLeft).lowerLeft);
+    // Top and right edges under both (softpipe); bottom and right, then top
+    // and right; nothing drawn.
+    EXPECT_FALSE(chooseClipOrigin(2, 2).lowerLeft);
+    EXPECT_TRUE(chooseClipOrigin(8, 2).lowerLeft);
+    EXPECT_FALSE(chooseClipOrigin(std::nullopt, std::nullopt).lowerLeft);
+}
+
 TEST(StateTranslationTest, DepthBiasCountsDepthSteps)
 {
     EXPECT_FLOAT_EQ(depthBiasUnits(1.0f / 65536.0f, 16), 1.0f);

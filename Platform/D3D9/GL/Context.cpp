@@ -9,6 +9,7 @@
 #include <SDL.h>
 
 #include <cstring>
+#include <iostream>
 
 namespace D3D9::GL {
 
@@ -31,25 +32,27 @@ void reportErrors()
     glDebugMessageCallback(reportDebugMessage, nullptr);
 }
 
-// Whether a rectangle whose top edge runs through the centres of row 0 of a
-// 1 x 2 target fills row 0 under the clip origin, placed as the translated
-// vertex shaders place it (y negated under the lower-left origin).
-bool fillsTopEdge(GLenum origin)
+// The fill-rule probe's reading under the clip origin (see chooseClipOrigin),
+// the square placed as the translated vertex shaders place it (y negated
+// under the lower-left origin).
+FillProbeReading probeFillRule(GLenum origin)
 {
     static const ProgramSources probe = {
         "#version 450 core\n"
         "uniform float ySign;\n"
-        "const vec2 corners[4] = vec2[](vec2(-1.0, 0.5), vec2(1.0, 0.5), vec2(-1.0, -1.0), vec2(1.0, -1.0));\n"
+        "const vec2 corners[4] = vec2[](vec2(-0.5, 0.5), vec2(0.5, 0.5), vec2(-0.5, -0.5), vec2(0.5, -0.5));\n"
         "void main() { gl_Position = vec4(corners[gl_VertexID] * vec2(1.0, ySign), 0.0, 1.0); }\n",
         "#version 450 core\nout vec4 color;\nvoid main() { color = vec4(1.0); }\n"};
     std::string log;
     Program program(linkProgram(probe, log));
     if (!program)
-        return false;
+        return std::nullopt;
     Texture target = makeTexture(GL_TEXTURE_2D);
-    glTextureStorage2D(target.get(), 1, GL_RGBA8, 1, 2);
+    glTextureStorage2D(target.get(), 1, GL_RGBA8, 2, 2);
     Framebuffer framebuffer = makeFramebuffer();
     glNamedFramebufferTexture(framebuffer.get(), GL_COLOR_ATTACHMENT0, target.get(), 0);
+    if (glCheckNamedFramebufferStatus(framebuffer.get(), GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+        return std::nullopt;
     GLuint vertexArray = 0;
     glCreateVertexArrays(1, &vertexArray);
     VertexArray emptyArray(vertexArray);
@@ -58,7 +61,7 @@ bool fillsTopEdge(GLenum origin)
     glGetIntegerv(GL_VIEWPORT, viewport);
     glClipControl(origin, GL_ZERO_TO_ONE);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
-    glViewport(0, 0, 1, 2);
+    glViewport(0, 0, 2, 2);
     const GLfloat clear[4] = {0, 0, 0, 0};
     glClearNamedFramebufferfv(framebuffer.get(), GL_COLOR, 0, clear);
     glUseProgram(program.get());
@@ -66,13 +69,17 @@ bool fillsTopEdge(GLenum origin)
                        origin == GL_LOWER_LEFT ? -1.0f : 1.0f);
     glBindVertexArray(emptyArray.get());
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    uint8_t rows[2][4] = {};
-    glReadPixels(0, 0, 1, 2, GL_RGBA, GL_UNSIGNED_BYTE, rows);
+    uint8_t pixels[4][4] = {};
+    glReadPixels(0, 0, 2, 2, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     glBindVertexArray(0);
     glUseProgram(0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-    return rows[0][0] == 255 && rows[1][0] == 255;
+    unsigned reading = 0;
+    for (unsigned i = 0; i < 4; ++i)
+        if (pixels[i][0] == 255)
+            reading |= 1u << i;
+    return reading;
 }
 
 } // namespace
@@ -114,18 +121,28 @@ std::unique_ptr<Context> Context::create(std::string& error)
     if (debug)
         reportErrors();
     // Direct3D's conventions: depth 0..1, row 0 at the top, clockwise front
-    // faces, and a pixel centre on a horizontal edge filled by the triangle
-    // below it. OpenGL leaves that last choice to the driver, and a driver
+    // faces, and a pixel centre on an edge filled by the triangle below or
+    // right of it. OpenGL leaves that last choice to the driver, and a driver
     // may tie it to the clip origin (Mesa does): both origins put every row
     // in the same place (with y negated under the lower-left one), so keep
-    // the one under which the driver fills top edges.
-    result->lowerLeftOrigin_ = !fillsTopEdge(GL_UPPER_LEFT) && fillsTopEdge(GL_LOWER_LEFT);
+    // the one under which the driver fills top and left edges.
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const FillProbeReading upperLeft = probeFillRule(GL_UPPER_LEFT);
+    const FillProbeReading lowerLeft = probeFillRule(GL_LOWER_LEFT);
+    ClipOriginChoice origin = chooseClipOrigin(upperLeft, lowerLeft);
+    static bool warned = false;
+    if (!origin.problem.empty() && !warned) {
+        // Said once: every device of the process draws alike.
+        std::cerr << "Direct3D 9: OpenGL renderer \"" << (renderer ? renderer : "") << "\": " << origin.problem
+                  << std::endl;
+        warned = true;
+    }
+    result->lowerLeftOrigin_ = origin.lowerLeft;
     glClipControl(result->lowerLeftOrigin_ ? GL_LOWER_LEFT : GL_UPPER_LEFT, GL_ZERO_TO_ONE);
     // Facing follows the winding in clip space, which the negation mirrors.
     glFrontFace(result->lowerLeftOrigin_ ? GL_CCW : GL_CW);
     glEnable(GL_PROGRAM_POINT_SIZE);
     glGetIntegerv(GL_MAX_SAMPLES, &result->maxSamples_);
-    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     for (const char* name : {"llvmpipe", "softpipe", "swrast"})
         if (renderer && std::strstr(renderer, name))
             result->software_ = true;

@@ -35,7 +35,7 @@ public:
     bool software() const { return software_; }
     // The sign the translated vertex shaders give y: -1 where the context
     // draws under the lower-left clip origin, whose driver then fills pixel
-    // centres on top edges as Direct3D 9 does.
+    // centres on top and left edges as Direct3D 9 does.
     float clipYSign() const { return lowerLeftOrigin_ ? -1.0f : 1.0f; }
 
 private:
