@@ -204,7 +204,9 @@ Core::Texture* loadTexture(const std::string& fileName, const Core::TextureParam
     const bool ownImage = !keep && imageCache().count(fileName) == 0;
     Image* image = loadImage(fileName, keep);
     std::unique_ptr<Image> owned(ownImage ? image : nullptr);
-    Core::Texture* texture = image->createTexture2D(parameters);
+    // The render core's refusals know no file: name it.
+    Core::Texture* texture =
+        inContext("loadTexture(" + fileName + ")", [&] { return image->createTexture2D(parameters); });
     if (keep)
         textureCache()[fileName] = texture;
     return texture;

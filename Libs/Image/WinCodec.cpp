@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <string>
 
 namespace Vostrel {
 
@@ -36,6 +37,15 @@ void copyRows(unsigned char* destination, int destinationPitch, const unsigned c
                     source + static_cast<size_t>(y) * sourcePitch, rowBytes);
 }
 
+// A file's pixel format for a reason line: grey with alpha, the one image
+// files can have that no channel layout here takes, by name; others by number.
+std::string formatName(D3DFORMAT format)
+{
+    if (format == D3DFMT_A8L8)
+        return "A8L8 (grey with alpha)";
+    return "D3DFORMAT " + std::to_string(static_cast<long long>(format));
+}
+
 } // namespace
 
 void WinCodec::read(const char* fileName, int* width, int* height, int* channels, unsigned char** pixels)
@@ -57,8 +67,11 @@ void WinCodec::read(const char* fileName, int* width, int* height, int* channels
     }
     // No channel layout for the file's own format: an image without pixels
     // would only fail later.
-    if (fileChannels == 0)
+    if (fileChannels == 0) {
+        reportFileFailure(fileName, "pixel format " + formatName(info.Format) +
+                                        " is not one images are read in (L8, R8G8B8, A8R8G8B8, X8R8G8B8)");
         VOSTREL_THROW("D3DXLoadSurfaceFromFile failed: " << fileName);
+    }
     SurfaceHolder holder;
     if (Core::DXCore::getDevice()->CreateOffscreenPlainSurface(info.Width, info.Height, format, D3DPOOL_SYSTEMMEM,
                                                                &holder.surface, nullptr) != D3D_OK)

@@ -5,6 +5,7 @@
 #include "Libs/Mesh/MeshStream.h"
 #include "Libs/Mesh/MeshTopology.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,8 +45,10 @@ public:
 // all addressed by name ("location", "normal", "texcoord"; "triangles").
 class ModifiableMesh : public RenderableMesh {
 public:
-    // Reads a mesh file; "name.lwo@layer" picks a LightWave layer.
-    static std::unique_ptr<ModifiableMesh> create(const std::string& fileName);
+    // Reads a mesh file; "name.lwo@layer" picks a LightWave layer. A failure
+    // of the read or of prepare, run on the mesh read, names the file.
+    static std::unique_ptr<ModifiableMesh> create(const std::string& fileName,
+                                                  const std::function<void(ModifiableMesh&)>& prepare = {});
     static std::unique_ptr<ModifiableMesh> createEmpty();
 
     // Topologies.

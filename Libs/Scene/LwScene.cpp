@@ -158,7 +158,12 @@ std::unique_ptr<Mesh::ModifiableMesh> freezeMesh(std::unique_ptr<Mesh::Modifiabl
 
 LwScene::LwScene(Scene* scene, MeshLoadingCallback* callback) : scene(scene)
 {
-    buildFromScene(scene, callback);
+    // Whatever the scene's objects hold fails here: name the scene file,
+    // whichever part builds it. A scene made in memory has none.
+    if (scene->getFileName().empty())
+        buildFromScene(scene, callback);
+    else
+        inContext("LwScene(" + scene->getFileName() + ")", [&] { buildFromScene(scene, callback); });
 }
 
 LwScene::~LwScene() = default;

@@ -180,10 +180,11 @@ void TransitionEffectImpl::init()
     phongProgram.apply(phongContext);
 
     // No frame draws the mesh, but the part has always needed its file.
-    mesh = Mesh::ModifiableMesh::create("data/Models/spikey.lwo@1");
-    mesh->computeNormals(180.0f, "location", "normal", "triangles");
-    mesh->getTopology("triangles")->triangulatePolygons(mesh->getStream("location"));
-    mesh->freeze(4);
+    mesh = Mesh::ModifiableMesh::create("data/Models/spikey.lwo@1", [](Mesh::ModifiableMesh& read) {
+        read.computeNormals(180.0f, "location", "normal", "triangles");
+        read.getTopology("triangles")->triangulatePolygons(read.getStream("location"));
+        read.freeze(4);
+    });
     cameraNormalInstance = mesh->createRenderingInstance(cameraNormalProgram.getStreamNames(), "Default");
     phongInstance = mesh->createRenderingInstance(phongProgram.getStreamNames(), "Default");
 

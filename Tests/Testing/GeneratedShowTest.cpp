@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <png.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -242,6 +243,18 @@ void replaceFirst(std::string& text, const std::string& what, const std::string&
     text.replace(at, what.size(), by);
 }
 
+// A PNG file rewritten by libpng in another pixel layout (PNG_FORMAT_RGB...).
+void convertPng(const std::string& path, png_uint_32 format)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str())) << image.message;
+    image.format = format;
+    std::vector<png_byte> pixels(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) << image.message;
+    ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr)) << image.message;
+}
+
 // Content broken as a user could break it: each run ends with status 1 (or
 // plays on where it can), the report as raised, and above it lines naming
 // the file or the setting and what the system said.
@@ -260,6 +273,9 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
     };
     auto edit = [](const char* name, std::function<void(std::string&)> change) {
         return [name, change](const std::string& folder) { editFile(folder + "/" + name, change); };
+    };
+    auto png = [](const char* name, png_uint_32 format) {
+        return [name, format](const std::string& folder) { convertPng(folder + "/" + name, format); };
     };
     // Opens as a regular file, and every read of it fails, even for root.
     auto unreadable = [](const char* name) {
@@ -339,18 +355,20 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
         {"a polygon of the attack's structure naming a point it lacks", "",
          edit("data/Models/con3.lwo", [](std::string& lwo) { pointFirstPolygonAt(lwo, 32511); }),
          "In ConvertLayerToMesh(layerid=1)\nIn MeshCache::loadLayer(data/Models/con3.lwo, layer 1)\n"
-         "In AttackScene(data/Models/con2.sce)\nIn AttackEffect.init()\n"
+         "In LwScene(data/Models/con2.sce)\nIn AttackScene(data/Models/con2.sce)\nIn AttackEffect.init()\n"
          "Libs\\Mesh\\IO\\Lwo2Mesh(79): Polygon 0 of the triangles names point 32511 of #.\n"},
         {"a square for the hacker's tree", "",
          [](const std::string& folder) {
              fs::copy_file(folder + "/data/Models/quad.lwo", folder + "/data/Models/itree.lwo",
                            fs::copy_options::overwrite_existing);
          },
-         "In MeshCache::loadLayer(data/Models/itree.lwo, layer 1)\nIn Haxor1Scene(data/Models/hax1.sce)\n"
+         "In MeshCache::loadLayer(data/Models/itree.lwo, layer 1)\nIn LwScene(data/Models/hax1.sce)\n"
+         "In Haxor1Scene(data/Models/hax1.sce)\n"
          "In HaxorEffect1.init()\nLibs\\Mesh\\ModifiableMesh(393): Mesh does not contain a topology named patches.\n"},
         {"a portal without its closed shape", "",
          edit("data/Models/Portal.lwo", [](std::string& lwo) { replaceFirst(lwo, "Closed", "Clozed"); }),
-         "In MeshCache::loadLayer(data/Models/Portal.lwo, layer 1)\nIn AgentFollowEffect.init()\n"
+         "In MeshCache::loadLayer(data/Models/Portal.lwo, layer 1)\nIn LwScene(data/Models/AgentFollow.sce)\n"
+         "In AgentFollowEffect.init()\n"
          "Libs\\Mesh\\ModifiableMeshImpl(88): Mesh does not contain a stream named Closed.\n"},
         {"a map scene without its flow", "",
          edit(scene, [](std::string& text) { replaceFirst(text, "objectName Flow ", "objectName Flux "); }),
@@ -441,6 +459,33 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
                  file.put(static_cast<char>((k * 2654435761u) >> 13));
          },
          "data/Music/vostrel.ogg: the music stops at #.# s: the Ogg data breaks off at byte # of #\n", 0},
+        // Images, objects read outside the mesh cache and scenes name their file.
+        {"an RGB title", "", png("data/Textures/title.png", PNG_FORMAT_RGB),
+         "In loadTexture(data/Textures/title.png)\n"
+         "Libs\\Core\\DirectX\\DXTexture(#): DXCore internal error, invalid texture format (24 bit)!\n"},
+        {"RGB particles", "", png("data/Textures/particles.png", PNG_FORMAT_RGB),
+         "In loadTexture(data/Textures/particles.png)\n" + mapEffect1Particles("400") +
+             "Libs\\Core\\DirectX\\DXTexture(#): DXCore internal error, invalid texture format (24 bit)!\n"},
+        {"grey and alpha particles", "", png("data/Textures/particles.png", PNG_FORMAT_GA),
+         "data/Textures/particles.png: pixel format A8L8 (grey with alpha) is not one images are read in (L8, "
+         "R8G8B8, A8R8G8B8, X8R8G8B8)\n" +
+             mapEffect1Particles("400") +
+             "Libs\\Image\\WinCodec(#): D3DXLoadSurfaceFromFile failed: data/Textures/particles.png\n"},
+        {"points of 7 bytes in the transition's object", "",
+         edit("data/Models/spikey.lwo",
+              [](std::string& lwo) { lwo.replace(lwo.find("PNTS") + 4, 4, std::string("\0\0\0\7", 4)); }),
+         "In ModifiableMesh::create(data/Models/spikey.lwo@1)\nIn TransitionEffect.init()\n"
+         "Libs\\Mesh\\ModifiableMesh(393): Mesh does not contain a topology named triangles.\n"},
+        {"a map object without its layer", "",
+         edit("data/Models/mapground.lwo", [](std::string& lwo) { replaceFirst(lwo, "LAYR", "LAYX"); }),
+         "In LwoReader::readObject()\nIn LwoReader::read()\nIn MeshCache::loadFile(data/Models/mapground.lwo)\n"
+         "In LwScene(data/Models/mapeffect1.sce)\nIn MapEffect1.init()\n"
+         "Libs\\Mesh\\IO\\LwoReader(808): PNTS before LAYR?\n"},
+        {"an elevator object without its layer", "",
+         edit("data/Models/Cubevator.lwo", [](std::string& lwo) { replaceFirst(lwo, "LAYR", "LAYX"); }),
+         "In LwoReader::readObject()\nIn LwoReader::read()\nIn MeshCache::loadFile(data/Models/Cubevator.lwo)\n"
+         "In LwScene(data/Models/Cubevator.sce)\nIn ElevatorEffect.init()\n"
+         "Libs\\Mesh\\IO\\LwoReader(808): PNTS before LAYR?\n"},
     };
     const std::vector<ProgramRun> runs = fourAtATime<ProgramRun>(std::size(cases), [&](size_t at) {
         return play(folder.path, cases[at].properties, cases[at].breakContent);

@@ -216,6 +216,17 @@ TEST_F(Lwo2MeshTest, CreateReadsALayer)
     testing::internal::CaptureStderr();
     EXPECT_EQ(thrownMessage([] { ModifiableMesh::create("data/layers.lwo"); }), "Integer parsing failed. ()");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "In ModifiableMesh::create(data/layers.lwo)\n");
+
+    // The caller's preparation runs on the mesh returned; what fails in it names the file too.
+    ModifiableMesh* prepared = nullptr;
+    mesh = ModifiableMesh::create("data/layers.lwo@2", [&](ModifiableMesh& read) { prepared = &read; });
+    EXPECT_EQ(prepared, mesh.get());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(thrownMessage([] {
+                  ModifiableMesh::create("data/layers.lwo@2", [](ModifiableMesh& read) { read.getTopology("patches"); });
+              }),
+              "Mesh does not contain a topology named patches.");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "In ModifiableMesh::create(data/layers.lwo@2)\n");
 }
 
 } // namespace
