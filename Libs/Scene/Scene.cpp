@@ -72,15 +72,18 @@ TransformFunction::TransformFunction(SceneObject* object) : object(object) {}
 Matrix4 TransformFunction::evaluate(const float& time) const
 {
     const SceneObject& o = *object;
-    const Vec3 p(o.requireAttribute("x").evaluate(time), o.requireAttribute("y").evaluate(time),
-                 o.requireAttribute("z").evaluate(time));
+    // A failure in the object's own channels names it; a parent or target
+    // names itself.
+    auto own = [&](auto&& body) { return inContext([&] { return o.describeAt(time); }, body); };
+    auto channel = [&](const char* name) { return own([&] { return o.requireAttribute(name).evaluate(time); }); };
+    const Vec3 p(channel("x"), channel("y"), channel("z"));
 
     Matrix4 parentMatrix(1.0f);
     if (o.parent)
         parentMatrix = *o.parent->getTransform(time);
 
     float heading, pitch;
-    const float bank = o.requireAttribute("bank").evaluate(time);
+    const float bank = channel("bank");
     if (o.target) {
         // Aimed at in the parent's space, where p lives; a parent without an
         // inverse leaves the target where it is in the world.
@@ -93,18 +96,19 @@ Matrix4 TransformFunction::evaluate(const float& time) const
         heading = angles[0];
         pitch = angles[1];
     } else {
-        heading = o.requireAttribute("heading").evaluate(time);
-        pitch = o.requireAttribute("pitch").evaluate(time);
+        heading = channel("heading");
+        pitch = channel("pitch");
     }
 
     Vec3 s(1.0f, 1.0f, 1.0f);
     if (o.hasAttribute("sx")) {
-        const bool sy = o.hasAttribute("sy");
-        VOSTREL_ASSERT_AT_LINE(61, sy);
-        const bool sz = o.hasAttribute("sz");
-        VOSTREL_ASSERT_AT_LINE(63, sz);
-        s = Vec3(o.requireAttribute("sx").evaluate(time), o.requireAttribute("sy").evaluate(time),
-                 o.requireAttribute("sz").evaluate(time));
+        own([&] {
+            const bool sy = o.hasAttribute("sy");
+            VOSTREL_ASSERT_AT_LINE(61, sy);
+            const bool sz = o.hasAttribute("sz");
+            VOSTREL_ASSERT_AT_LINE(63, sz);
+        });
+        s = Vec3(channel("sx"), channel("sy"), channel("sz"));
     }
 
     Matrix4 m = transformMatrixFromHpb(p[0], p[1], p[2], heading, pitch, bank, s[0], s[1], s[2]);
@@ -211,7 +215,14 @@ const SceneObject::AttributeFunction& SceneObject::requireAttribute(const std::s
 
 float SceneObject::getAttribute(const std::string& name, float time) const
 {
-    return requireAttribute(name).evaluate(time + timeOffset);
+    const float at = time + timeOffset;
+    return inContext([&] { return describeAt(at); }, [&] { return requireAttribute(name).evaluate(at); });
+}
+
+std::string SceneObject::describeAt(float time) const
+{
+    return "SceneObject '" + describe() + "'" + (sceneFile.empty() ? "" : " of " + sceneFile) + " at time " +
+           StringUtils::floatToString(time);
 }
 
 bool SceneObject::hasStringConstant(const std::string& name) const
@@ -394,6 +405,8 @@ std::unique_ptr<Scene> Scene::load(const std::string& fileName)
         scene->linkObjects();
         scene->orderByHierarchy();
         scene->fileName = fileName;
+        for (SceneObject* object : scene->objects)
+            object->sceneFile = fileName;
     } catch (Exception&) {
         std::cerr << "In " << "Scene::load(" << fileName << ")" << std::endl;
         throw;

@@ -134,6 +134,9 @@ public:
 
     // "objectName" when present, else the object's id, for messages.
     std::string describe() const;
+    // "SceneObject '<name>' of <file> at time <time>": the context line of
+    // a failure in the object's channels at that time (its offset added).
+    std::string describeAt(float time) const;
 
     // The function of a channel that must be there; getAttribute's
     // not-found message when absent.
@@ -141,6 +144,7 @@ public:
 
 private:
     friend class TransformFunction;
+    friend class Scene;
 
     SceneObject* parent;
     SceneObject* target;
@@ -159,6 +163,8 @@ private:
     StringConstantMap stringConstants;
     IntConstantMap intConstants;
     UniformMap uniforms;
+    // The file the object was read from; empty for one made in memory.
+    std::string sceneFile;
 };
 
 // The objects of one ".sce" file (or built in memory) in scene order, parents

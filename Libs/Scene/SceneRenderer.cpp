@@ -171,9 +171,13 @@ void SceneRenderer::render(const std::string& cameraName, float time)
     state.camera = findCamera(cameraName);
     VOSTREL_ASSERT_AT_LINE(129, state.camera != 0);
     // A partly reduced inverse would draw from nowhere in particular.
-    if (!state.camera->viewValid)
+    if (!state.camera->viewValid) {
+        // The camera's channels made it: name the object and its file.
+        if (const SceneObject* camera = state.camera->object)
+            reportContext("In " + camera->describeAt(time + camera->getTimeOffset()));
         VOSTREL_THROW("SceneRenderer: camera '" << cameraName << "' has a transform without inverse at time "
                                                 << time);
+    }
     for (ScenePass* pass : passes)
         pass->render(*this, state);
 }

@@ -78,11 +78,15 @@ DemoEffect* Demo::getPart(const std::string& name)
 
 void Demo::init()
 {
-    readMusicSettings();
-    initPostProcessing();
-    // The timeline's blits begin and end the window themselves.
-    clearEachFrame = false;
-    makeClock();
+    {
+        // A music clock that cannot be made names the settings it was made from.
+        Properties::ReadRecord settings;
+        readMusicSettings();
+        initPostProcessing();
+        // The timeline's blits begin and end the window themselves.
+        clearEachFrame = false;
+        inContext([&] { return settingsContext("Demo::makeClock()", settings); }, [&] { makeClock(); });
+    }
     screen = std::make_unique<RenderTexture>();
     screen->width = window->getWidth();
     screen->height = window->getHeight();

@@ -1,5 +1,6 @@
 #include "Libs/Testing/Timeline.h"
 
+#include "Libs/Common/Exception.h"
 #include "Libs/Common/StringUtils.h"
 #include "Libs/Core/RenderWindow.h"
 #include "Libs/Postprocessing/HDRLighting.h"
@@ -145,7 +146,10 @@ void Timeline::play(float showTime)
         composer.clearTarget(targets.screen, transparentBlack);
         return;
     }
-    compose(segment, *part, showTime - segments()[segment].start);
+    // A failure while the part plays names it and the moment of the show.
+    inContext([&] { return std::string(segments()[segment].name) + " at show second " +
+                           StringUtils::floatToString(showTime); },
+              [&] { compose(segment, *part, showTime - segments()[segment].start); });
 }
 
 void Timeline::compose(int segment, DemoEffect& part, float local)

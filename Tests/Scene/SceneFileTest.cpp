@@ -175,6 +175,33 @@ TEST_F(SceneFiles, FailedLookUpsNameTheObjectAndTheFile)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "In Scene::getAnimatedAttribute(HDRBeat, x)\n");
 }
 
+// A failure in an object's channels names the object and its file once,
+// however deep in a chain of parents it lies.
+TEST_F(SceneFiles, FailuresInAnObjectsChannelsNameTheObjectAndItsFile)
+{
+    std::unique_ptr<Scene> scene = Scene::load(textPath);
+    SceneObject* box = scene->findObject("box:Layer1 (1)");
+    box->setAttribute("bank", nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(failureOf([&] { scene->findObject("quad:Layer1")->getTransform(2.5f); }).line, 181);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "In SceneObject 'box:Layer1 (1)' of " + textPath + " at time 2.5\n");
+
+    SceneObject* light = scene->findObject("Key Light");
+    light->setTimeOffset(0.5f);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(light->getAttribute("x", 1.0f), -5.0f);
+    failureOf([&] { light->getAttribute("nope", 1.0f); });
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "In SceneObject 'Key Light' of " + textPath + " at time 1.5\n");
+
+    // Made in memory, an object has no file to name.
+    SceneObject made;
+    made.setStringConstant("objectName", "made");
+    testing::internal::CaptureStderr();
+    failureOf([&] { made.getTransform(0.0f); });
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "In SceneObject 'made' at time 0\n");
+}
+
 TEST_F(SceneFiles, ACountBelowOneIsAnEmptyScene)
 {
     for (const char* count : {"0", "-7"})

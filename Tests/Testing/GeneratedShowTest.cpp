@@ -2,6 +2,9 @@
 // program playing generated content headless.
 #include "Libs/Image/FontRenderer.h"
 #include "Libs/Image/Image.h"
+#include "Libs/Math/Envelope.h"
+#include "Libs/Scene/Scene.h"
+#include "Libs/Serializing/Serializer.h"
 #include "Libs/Testing/Demo.h"
 #include "Libs/Testing/LoadingEffect.h"
 #include "Libs/Testing/Properties.h"
@@ -309,6 +312,29 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
                                    "\"data/Textures/adminFrame.svg\", AdminEffect.textPanel1text \"admin.txt\", "
                                    "AdminEffect.textPanel1param \"TextPanel1\"\n";
     const char* const font = "data/Fonts/Prototype.ttf";
+    // The generated settings the music clock is made from, with its file.
+    auto musicClock = [](const std::string& file) {
+        return "In Demo::makeClock() with demo.props: demo.music.file \"" + file +
+               "\", demo.music.bpm 60 (not set), demo.music.offset 0, demo.music.volume 0.8, demo.startTime 0, "
+               "demo.endTime 219\n";
+    };
+    // Every key of every envelope of a scene set to one value.
+    auto everyKey = [](const char* name, float value) {
+        return [name, value](const std::string& folder) {
+            const std::string path = folder + "/" + name;
+            std::unique_ptr<Scene> scene = Scene::load(path);
+            for (SceneObject* object : *scene)
+                for (const auto& attribute : object->getAttributes())
+                    if (auto* envelope = dynamic_cast<Envelope*>(attribute.second.get()))
+                        for (EnvelopeKey key : std::vector<EnvelopeKey>(envelope->getKeys())) {
+                            key.value = value;
+                            envelope->setKey(key);
+                        }
+            Serializer out(path, false);
+            scene->serialize(out);
+            out.finish();
+        };
+    };
     const struct Case {
         const char* what;
         std::string properties;
@@ -324,8 +350,8 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
              fs::remove(folder + "/" + music);
              ASSERT_EQ(mkfifo((folder + "/" + music).c_str(), 0600), 0);
          },
-         "data/Music/vostrel.ogg: Not a regular file\n"
-         "Libs\\Time\\MusicSyncronizer(184): Cannot find data/Music/vostrel.ogg.\n"},
+         "data/Music/vostrel.ogg: Not a regular file\n" + musicClock(music) +
+             "Libs\\Time\\MusicSyncronizer(184): Cannot find data/Music/vostrel.ogg.\n"},
         {"a garbage object", "", write(band, "garbage"),
          "In LwoReader::read()\nIn MeshCache::loadFile(data/Models/linkband.lwo)\n" + mapEffect1Links +
              "\nLibs\\Mesh\\IO\\LwoReader(893): This is not IFF-file.\n"},
@@ -339,8 +365,9 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
          "In MapEffect2.init() with demo.props: MapEffect2.useFog 1, MapEffect2.target1param \"Nothing\", "
          "MapEffect2.target1image \"data/Textures/target1.png\"\n"
          "Libs\\Testing\\Utils(109): m != 0 does not hold.\n"},
-        {"an empty beat", "S MapEffect5.hdrBeatString \"\"\nR demo.startTime 149\nR demo.endTime 151\n", {},
-         "In demo.props: MapEffect5.hdrBeatString \"\"\nLibs\\Math\\Envelope(225): keys.size() > 0 does not hold.\n"},
+        {"an empty beat", "S MapEffect5.hdrBeatString \"\"\nR demo.startTime 149.5\nR demo.endTime 151\n", {},
+         "In demo.props: MapEffect5.hdrBeatString \"\"\nIn MapEffect5 at show second #.#\n"
+         "Libs\\Math\\Envelope(225): keys.size() > 0 does not hold.\n"},
         {"a missing scene", "", [scene](const std::string& folder) { fs::remove(folder + "/" + scene); },
          "data/Models/mapeffect1.sce: No such file or directory\nIn Scene::load(data/Models/mapeffect1.sce)\n"
          "In MapEffect1.init()\n"
@@ -486,6 +513,22 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
          "In LwoReader::readObject()\nIn LwoReader::read()\nIn MeshCache::loadFile(data/Models/Cubevator.lwo)\n"
          "In LwScene(data/Models/Cubevator.sce)\nIn ElevatorEffect.init()\n"
          "Libs\\Mesh\\IO\\LwoReader(808): PNTS before LAYR?\n"},
+        // Failures while the show plays name the part, the show second and the object and scene file.
+        {"a scene whose every key is out of range", "R demo.startTime 97.5\nR demo.endTime 98\n",
+         everyKey("data/Models/AgentFollow.sce", 3e38f),
+         "In SceneObject 'Camera' of data/Models/AgentFollow.sce at time #.#\nIn AgentFollowEffect at show second #.#\n"
+         "Libs\\Scene\\SceneRenderer(#): SceneRenderer: camera 'Camera' has a transform without inverse at time #.#\n"},
+        {"a camera whose target is no object", "R demo.startTime 158.5\nR demo.endTime 159\n",
+         edit("data/Models/con2.sce",
+              [](std::string& text) { replaceFirst(text, "objectType 3 targetId 2", "objectType 3 targetId 99"); }),
+         "In SceneObject 'Camera' of data/Models/con2.sce at time #.#\nIn AttackEffect at show second #.#\n"
+         "Libs\\Scene\\Scene(181): SceneObject::getAttribute: attribute 'heading' not found, cannot evaluate\n"},
+        {"a folder for the music", "", replaceByFolder(music),
+         "data/Music/vostrel.ogg: Is a directory\n" + musicClock(music) +
+             "Libs\\Time\\MusicSyncronizer(184): Cannot find data/Music/vostrel.ogg.\n"},
+        {"an image for the music", "S demo.music.file \"data/Textures/title.png\"\n", {},
+         "In MusicSyncronizer::MusicSyncronizer(data/Textures/title.png)\n" + musicClock("data/Textures/title.png") +
+             "Libs\\Time\\MusicSyncronizer(202): Unknown file format\n"},
     };
     const std::vector<ProgramRun> runs = fourAtATime<ProgramRun>(std::size(cases), [&](size_t at) {
         return play(folder.path, cases[at].properties, cases[at].breakContent);
@@ -582,6 +625,9 @@ TEST_F(GeneratedShow, MissingFilesEndTheRunWithTheirReport)
     const ProgramRun noMusic = play(folder.path, "S demo.music.file \"data/Music/none.ogg\"\n");
     EXPECT_EQ(noMusic.status, 1);
     EXPECT_EQ(noMusic.errors, "data/Music/none.ogg: No such file or directory\n"
+                              "In Demo::makeClock() with demo.props: demo.music.file \"data/Music/none.ogg\", "
+                              "demo.music.bpm 60 (not set), demo.music.offset 0, demo.music.volume 0.8, "
+                              "demo.startTime 0, demo.endTime 219\n"
                               "Libs\\Time\\MusicSyncronizer(184): Cannot find data/Music/none.ogg.\n");
     // Without music the system clock runs, and the loading screen needs its calibration.
     const ProgramRun noPings = play(folder.path, "S demo.music.file \"\"\n");
