@@ -5,6 +5,7 @@
 #include "Libs/Testing/Demo.h"
 #include "Libs/Testing/LoadingEffect.h"
 #include "Libs/Testing/Properties.h"
+#include "Tests/Support/DamagedAudio.h"
 #include "Tests/Support/HeadlessCore.h"
 #include "Tests/Support/TempDir.h"
 #include "Tools/Content/ContentWriter.h"
@@ -441,6 +442,14 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
                  file.put(static_cast<char>((k * 2654435761u) >> 13));
          },
          "data/Music/vostrel.ogg: the music stops at #.# s: the Ogg data breaks off at byte # of #\n", 0},
+        // Damaged music plays on in time, silent where pages are lost, and says why it ends short.
+        {"music with 500 bits flipped, its last pages among them", "R demo.startTime 214\nR demo.endTime 300\n",
+         [music](const std::string& folder) {
+             std::string bytes = VostrelTest::TempDir::read(folder + "/" + music);
+             VostrelTest::flipBits(bytes, 8192, bytes.size(), 500, 3);
+             std::ofstream(folder + "/" + music, std::ios::binary | std::ios::trunc) << bytes;
+         },
+         "data/Music/vostrel.ogg: the music stops at 219.# s: the Ogg data breaks off at byte # of #\n", 0},
     };
     const std::vector<ProgramRun> runs = fourAtATime<ProgramRun>(std::size(cases), [&](size_t at) {
         return play(folder.path, cases[at].properties, cases[at].breakContent);
