@@ -19,8 +19,7 @@ inline void flipBits(std::string& bytes, size_t from, size_t to, int count, unsi
 }
 
 // Where ffmpeg's reading of an audio file ends, in frames: the end of its
-// last packet, whose time ffmpeg takes from the file's own marks; -1 when
-// ffprobe finds no packet.
+// last packet (-1 for none).
 inline int64_t ffmpegAudioEnd(const std::string& path)
 {
     const std::string command =

@@ -67,47 +67,37 @@ TEST(MusicOnStandIn, MusicThatBreaksOffSaysWhereAndWhyItStopped)
     Win32Host::setVirtualCounter(false);
 }
 
-// Damaged music plays on, silent where pages are lost, in time to its end;
-// when its last pages are lost too, the clock says why at the second where
-// ffmpeg's reading of the same file ends.
+// Damaged music plays on in time, silent where pages are lost; with its last
+// pages lost too, the clock says why at the second where ffmpeg's reading of
+// the same file ends.
 TEST(MusicOnStandIn, DamagedMusicPlaysOnAndSaysWhereItStops)
 {
     Fmod3::registerModule();
     Win32Host::setVirtualCounter(true);
     VostrelTest::TempDir folder;
-    const std::string made = folder.file("whole.ogg");
+    const std::string music = folder.file("damaged.ogg");
     ASSERT_EQ(std::system(("ffmpeg -v error -nostdin -f lavfi -i anoisesrc=d=12:c=pink:r=44100:a=0.3 "
-                           "-c:a libvorbis -page_duration 250000 " + made).c_str()), 0);
-    const std::string whole = VostrelTest::TempDir::read(made);
-    for (bool tail : {false, true}) {
-        std::string damaged = whole;
-        VostrelTest::flipBits(damaged, 8192, damaged.size() - 8192, 40, 7);
-        if (tail)
-            VostrelTest::flipBits(damaged, damaged.size() - 4096, damaged.size(), 20, 7);
-        const std::string music = folder.write("damaged.ogg", damaged);
-        const int64_t end = VostrelTest::ffmpegAudioEnd(music);
-        const int64_t nanoseconds = end * 1000000000LL / 44100;
-        testing::internal::CaptureStderr();
-        {
-            Vostrel::MusicSyncronizer clock(60.0f, 0.0f, 100.0f, music, 0.0f);
-            clock.start();
-            Win32Host::advanceCounter(nanoseconds - 500000000LL);
-            EXPECT_TRUE(FSOUND_IsPlaying(clock.getChannel())) << tail;
-            EXPECT_NEAR(clock.getTime(), nanoseconds * 1e-9 - 0.5, 0.01) << tail;
-            Win32Host::advanceCounter(1000000000LL);
-            for (int wait = 0; wait < 2000 && !clock.isStopped(); ++wait)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            EXPECT_TRUE(clock.isStopped());
-        }
-        const std::string said = testing::internal::GetCapturedStderr();
-        std::ostringstream expected;
-        if (tail)
-            expected << music << ": the music stops at " << end * 1000 / 44100 * 0.001
-                     << " s: the Ogg data breaks off at byte ";
-        EXPECT_EQ(said.substr(0, expected.str().size()), expected.str());
-        EXPECT_EQ(said.substr(said.find(" of ") == std::string::npos ? said.size() : said.find(" of ")),
-                  tail ? " of " + std::to_string(damaged.size()) + "\n" : "");
+                           "-c:a libvorbis -page_duration 250000 " + music).c_str()), 0);
+    std::string damaged = VostrelTest::TempDir::read(music);
+    VostrelTest::flipBits(damaged, 8192, damaged.size() - 4096, 40, 7);
+    VostrelTest::flipBits(damaged, damaged.size() - 4096, damaged.size(), 20, 7);
+    folder.write("damaged.ogg", damaged);
+    const int64_t end = VostrelTest::ffmpegAudioEnd(music);
+    testing::internal::CaptureStderr();
+    {
+        Vostrel::MusicSyncronizer clock(60.0f, 0.0f, 100.0f, music, 0.0f);
+        clock.start();
+        Win32Host::advanceCounter(end * 1000000000LL / 44100 - 500000000LL);
+        EXPECT_TRUE(FSOUND_IsPlaying(clock.getChannel()));
+        EXPECT_NEAR(clock.getTime(), end / 44100.0 - 0.5, 0.01);
+        Win32Host::advanceCounter(1000000000LL);
+        for (int wait = 0; wait < 2000 && !clock.isStopped(); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    std::ostringstream expected;
+    expected << music << ": the music stops at " << end * 1000 / 44100 * 0.001
+             << " s: the Ogg data breaks off at byte ";
+    EXPECT_EQ(testing::internal::GetCapturedStderr().substr(0, expected.str().size()), expected.str());
     Win32Host::setVirtualCounter(false);
 }
 
