@@ -62,36 +62,96 @@ public:
     {
         size_t done = 0;
         while (done < maxFrames) {
-            float** pcm = nullptr;
-            int section = 0;
-            int wanted = static_cast<int>(std::min<size_t>(maxFrames - done, 4096));
-            long got = ov_read_float(&file, &pcm, wanted, &section);
-            if (got == OV_HOLE)
+            const size_t available = ready.size() / channels - readyAt;
+            if (silence == 0 && available == 0) {
+                if (!decode())
+                    break;
                 continue;
-            if (got < 0)
-                fault = "Vorbis decoding failed (error " + std::to_string(got) + ")";
-            if (got <= 0)
-                break;
-            // A chained link in another layout cannot join this stream.
-            const vorbis_info* info = ov_info(&file, section);
-            if (!info || info->channels != channels || info->rate != rate) {
-                fault = "a chained Ogg stream changes its rate or channels";
-                break;
             }
-            for (long k = 0; k < got; ++k)
-                for (int c = 0; c < channels; ++c)
-                    out[(done + k) * channels + c] = std::max(-1.0f, std::min(1.0f, pcm[c][k]));
-            done += static_cast<size_t>(got);
+            const size_t frames = std::min(maxFrames - done, silence > 0 ? silence : available);
+            float* to = out + done * channels;
+            if (silence > 0) {
+                std::fill(to, to + frames * channels, 0.0f);
+                silence -= frames;
+            } else {
+                const float* from = ready.data() + readyAt * channels;
+                std::copy(from, from + frames * channels, to);
+                readyAt += frames;
+            }
+            done += frames;
         }
         return done;
     }
 
     bool seek(int64_t frame) override
     {
-        return frame >= 0 && frame <= length && ov_pcm_seek(&file, frame) == 0;
+        if (frame < 0 || frame > length || ov_pcm_seek(&file, frame) != 0)
+            return false;
+        next = frame;
+        silence = readyAt = 0;
+        ready.clear();
+        page.clear();
+        return true;
     }
 
 private:
+    // Decodes until the frames of one page are whole and moves them to
+    // ready, after the silence that stands for the pages lost before them;
+    // false when nothing more comes.
+    bool decode()
+    {
+        ready.clear();
+        readyAt = 0;
+        for (;;) {
+            float** pcm = nullptr;
+            int section = 0;
+            const long got = ov_read_float(&file, &pcm, 4096, &section);
+            if (got == OV_HOLE)
+                continue;
+            // A chained link in another layout cannot join this stream.
+            const vorbis_info* info = got > 0 ? ov_info(&file, section) : nullptr;
+            const bool joins = info && info->channels == channels && info->rate == rate;
+            if (!joins || file.offset != pageEnd)
+                finishPage();
+            if (got < 0)
+                fault = "Vorbis decoding failed (error " + std::to_string(got) + ")";
+            else if (got > 0 && !joins)
+                fault = "a chained Ogg stream changes its rate or channels";
+            else if (got == 0 && fault.empty() && next < length)
+                fault = "the Ogg data cannot be decoded after byte " + std::to_string(decodedTo) + " of " +
+                        std::to_string(reader.data.size());
+            if (!joins)
+                return silence > 0 || !ready.empty();
+            const size_t at = page.size();
+            page.resize(at + static_cast<size_t>(got) * channels);
+            for (long k = 0; k < got; ++k)
+                for (int c = 0; c < channels; ++c)
+                    page[at + k * channels + c] = std::max(-1.0f, std::min(1.0f, pcm[c][k]));
+            pageEnd = file.offset;
+            // vorbisfile counts the first link from its first granule.
+            pageTell = ov_pcm_tell(&file) - (section == 0 ? file.pcmlengths[0] : 0);
+            if (!ready.empty())
+                return true;
+        }
+    }
+
+    // Pages lost to damage take their time with them: the granule position
+    // of the next whole page, known once its last packet is decoded, tells
+    // how much, and silence stands in for it.
+    void finishPage()
+    {
+        if (page.empty())
+            return;
+        const int64_t frames = static_cast<int64_t>(page.size() / channels);
+        const int64_t start = pageTell - frames;
+        if (start > next && next < length)
+            silence = static_cast<size_t>(std::min(start, length) - next);
+        next += static_cast<int64_t>(silence) + frames;
+        ready.swap(page);
+        page.clear();
+        decodedTo = static_cast<size_t>(pageEnd);
+    }
+
     // Where the last page that vorbisfile found ends (it looks for it back
     // from the end of the data): nothing after it is Ogg data.
     size_t lastPageEnd() const
@@ -113,6 +173,18 @@ private:
     MemoryReader reader;
     OggVorbis_File file;
     bool opened = false;
+    // The frames of the page being decoded: where it ends in the data and
+    // where vorbisfile's count stood after its last frame.
+    std::vector<float> page;
+    ogg_int64_t pageEnd = 0;
+    int64_t pageTell = 0;
+    // Whole pages' frames not yet read, after the silence owed before them;
+    // next is the frame that follows them, decodedTo the byte.
+    std::vector<float> ready;
+    size_t readyAt = 0;
+    size_t silence = 0;
+    int64_t next = 0;
+    size_t decodedTo = 0;
 };
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "Platform/Fmod3/Module.h"
 #include "Platform/Fmod3/Sound.h"
 #include "Platform/Win32/Host.h"
+#include "Tests/Support/DamagedAudio.h"
 #include "Tests/Support/TempDir.h"
 #include "Tests/Support/Wav.h"
 
@@ -150,6 +151,40 @@ TEST(Fmod3Decoder, DataThatBreaksOffEndsTheFramesAndSaysWhere)
         EXPECT_EQ(fault.substr(fault.find(" of ")), c.fault.substr(at + 1)) << fault;
         EXPECT_LT(decoder->getLength(), 4 * 44100) << "the frames end where the data breaks off";
     }
+}
+
+// Silence stands in for the pages damage spoils: the frames last as long as
+// the whole file's, what survives is where the whole has it, seeks agree.
+TEST(Fmod3Decoder, DamagedOggKeepsItsTimeWithSilenceForWhatIsLost)
+{
+    VostrelTest::TempDir folder;
+    const std::string whole = ffmpeg(folder, "whole.ogg",
+                                     "-f lavfi -i anoisesrc=d=20:c=pink:r=44100:a=0.3 -c:a libvorbis -ac 2 "
+                                     "-page_duration 250000");
+    std::string damaged = whole;
+    VostrelTest::flipBits(damaged, 8192, damaged.size() - 8192, 40, 7);
+    auto decoder = Fmod3::openDecoder(bytesOf(damaged));
+    auto reference = Fmod3::openDecoder(bytesOf(whole));
+    ASSERT_TRUE(decoder && reference);
+    const std::vector<float> frames = decodeFirstChannel(*decoder, 30 * 44100);
+    const std::vector<float> wholeFrames = decodeFirstChannel(*reference, 30 * 44100);
+    ASSERT_EQ(frames.size(), wholeFrames.size());
+    // Only a packet's overlap with a lost one comes out unlike the whole.
+    size_t silent = 0, alike = 0, seekedAmiss = 0;
+    for (size_t k = 0; k < frames.size(); ++k) {
+        silent += frames[k] == 0.0f && wholeFrames[k] != 0.0f;
+        alike += std::fabs(frames[k] - wholeFrames[k]) < 1e-4f;
+    }
+    EXPECT_GT(silent, frames.size() / 10) << "the damage spoils no page";
+    EXPECT_GT(alike + silent, frames.size() * 95 / 100);
+    for (size_t frame = 12345; frame + 4096 < frames.size(); frame += 3 * 44100) {
+        ASSERT_TRUE(decoder->seek(static_cast<int64_t>(frame)));
+        const std::vector<float> after = decodeFirstChannel(*decoder, 4096);
+        for (size_t k = 0; k < after.size(); ++k)
+            seekedAmiss += after[k] != 0.0f && frames[frame + k] != 0.0f &&
+                           std::fabs(after[k] - frames[frame + k]) > 1e-4f;
+    }
+    EXPECT_EQ(seekedAmiss, 0u);
 }
 
 // The library on virtual time with no device: positions are exact.

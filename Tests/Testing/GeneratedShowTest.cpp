@@ -8,6 +8,7 @@
 #include "Libs/Testing/Demo.h"
 #include "Libs/Testing/LoadingEffect.h"
 #include "Libs/Testing/Properties.h"
+#include "Tests/Support/DamagedAudio.h"
 #include "Tests/Support/HeadlessCore.h"
 #include "Tests/Support/TempDir.h"
 #include "Tools/Content/ContentWriter.h"
@@ -529,6 +530,14 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
         {"an image for the music", "S demo.music.file \"data/Textures/title.png\"\n", {},
          "In MusicSyncronizer::MusicSyncronizer(data/Textures/title.png)\n" + musicClock("data/Textures/title.png") +
              "Libs\\Time\\MusicSyncronizer(202): Unknown file format\n"},
+        // Damaged music plays on in time, silent where pages are lost, and says why it ends short.
+        {"music with 500 bits flipped, its last pages among them", "R demo.startTime 214\nR demo.endTime 300\n",
+         [music](const std::string& folder) {
+             std::string bytes = VostrelTest::TempDir::read(folder + "/" + music);
+             VostrelTest::flipBits(bytes, 8192, bytes.size(), 500, 3);
+             std::ofstream(folder + "/" + music, std::ios::binary | std::ios::trunc) << bytes;
+         },
+         "data/Music/vostrel.ogg: the music stops at 219.# s: the Ogg data breaks off at byte # of #\n", 0},
     };
     const std::vector<ProgramRun> runs = fourAtATime<ProgramRun>(std::size(cases), [&](size_t at) {
         return play(folder.path, cases[at].properties, cases[at].breakContent);

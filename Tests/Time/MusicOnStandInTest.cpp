@@ -2,13 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <sstream>
 #include <thread>
 
 #include "Libs/Common/Exception.h"
 #include "Libs/Time/FmodInstance.h"
 #include "Libs/Time/MusicSyncronizer.h"
+#include "Platform/Fmod3/Fmod.h"
 #include "Platform/Fmod3/Module.h"
 #include "Platform/Win32/Host.h"
+#include "Tests/Support/DamagedAudio.h"
 #include "Tests/Support/TempDir.h"
 #include "Tests/Support/Wav.h"
 
@@ -60,6 +64,40 @@ TEST(MusicOnStandIn, MusicThatBreaksOffSaysWhereAndWhyItStopped)
         EXPECT_EQ(testing::internal::GetCapturedStderr(),
                   cut ? music + ": the music stops at 1.5 s: the WAV data holds 66150 of its 88200 bytes\n" : "");
     }
+    Win32Host::setVirtualCounter(false);
+}
+
+// Damaged music plays on in time, silent where pages are lost; with its last
+// pages lost too, the clock says why at the second where ffmpeg's reading of
+// the same file ends.
+TEST(MusicOnStandIn, DamagedMusicPlaysOnAndSaysWhereItStops)
+{
+    Fmod3::registerModule();
+    Win32Host::setVirtualCounter(true);
+    VostrelTest::TempDir folder;
+    const std::string music = folder.file("damaged.ogg");
+    ASSERT_EQ(std::system(("ffmpeg -v error -nostdin -f lavfi -i anoisesrc=d=12:c=pink:r=44100:a=0.3 "
+                           "-c:a libvorbis -page_duration 250000 " + music).c_str()), 0);
+    std::string damaged = VostrelTest::TempDir::read(music);
+    VostrelTest::flipBits(damaged, 8192, damaged.size() - 4096, 40, 7);
+    VostrelTest::flipBits(damaged, damaged.size() - 4096, damaged.size(), 20, 7);
+    folder.write("damaged.ogg", damaged);
+    const int64_t end = VostrelTest::ffmpegAudioEnd(music);
+    testing::internal::CaptureStderr();
+    {
+        Vostrel::MusicSyncronizer clock(60.0f, 0.0f, 100.0f, music, 0.0f);
+        clock.start();
+        Win32Host::advanceCounter(end * 1000000000LL / 44100 - 500000000LL);
+        EXPECT_TRUE(FSOUND_IsPlaying(clock.getChannel()));
+        EXPECT_NEAR(clock.getTime(), end / 44100.0 - 0.5, 0.01);
+        Win32Host::advanceCounter(1000000000LL);
+        for (int wait = 0; wait < 2000 && !clock.isStopped(); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::ostringstream expected;
+    expected << music << ": the music stops at " << end * 1000 / 44100 * 0.001
+             << " s: the Ogg data breaks off at byte ";
+    EXPECT_EQ(testing::internal::GetCapturedStderr().substr(0, expected.str().size()), expected.str());
     Win32Host::setVirtualCounter(false);
 }
 
