@@ -132,7 +132,8 @@ public:
     const IntConstantMap& getIntConstants() const { return intConstants; }
     const UniformMap& getUniforms() const { return uniforms; }
 
-    // "objectName" when present, else the object's id, for messages.
+    // "objectName" when present (escaped, as it comes from a file), else the
+    // object's id, for messages.
     std::string describe() const;
 
     // The function of a channel that must be there; getAttribute's
