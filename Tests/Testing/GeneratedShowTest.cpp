@@ -340,7 +340,7 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
          edit("data/Models/con3.lwo", [](std::string& lwo) { pointFirstPolygonAt(lwo, 32511); }),
          "In ConvertLayerToMesh(layerid=1)\nIn MeshCache::loadLayer(data/Models/con3.lwo, layer 1)\n"
          "In AttackScene(data/Models/con2.sce)\nIn AttackEffect.init()\n"
-         "Libs\\Mesh\\IO\\Lwo2Mesh(79): Polygon 0 of the triangles names point 32511 of #.\n"},
+         "Libs\\Mesh\\IO\\Lwo2Mesh(80): Polygon 0 of the triangles names point 32511 of #.\n"},
         {"a square for the hacker's tree", "",
          [](const std::string& folder) {
              fs::copy_file(folder + "/data/Models/quad.lwo", folder + "/data/Models/itree.lwo",
