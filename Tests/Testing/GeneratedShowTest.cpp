@@ -371,7 +371,7 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
         {"a colour that is no colour", "S ElevatorEffect.color.inner \"#XYZ\"\n", {},
          "In ElevatorEffect.init() with demo.props: ElevatorEffect.color.outer \"#8DA8BA\", "
          "ElevatorEffect.color.inner \"#XYZ\"\n"
-         "Libs\\Testing\\Utils(30): htmlColorCode.size() == 7 && htmlColorCode[0] == '#' does not hold.\n"},
+         "Libs\\Testing\\Utils(31): htmlColorCode.size() == 7 && htmlColorCode[0] == '#' does not hold.\n"},
         {"more walls than the scene holds", "I MapEffect3.muuriCount 100000\n", {},
          "In MapEffect3.init() with demo.props: MapEffect3.blockColor 0.2 0.5 1 0, MapEffect3.muuriCount 100000\n"
          "Libs\\Scene\\LwScene(#): LwScene::setMaterial: object muuri:Layer1 (13) not found\n"},
@@ -379,7 +379,7 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
          ": No such file or directory\n"
          "In AdminEffect.init() with demo.props: AdminEffect.textPanel1image \"data/Textures/adminFrame.svg\", "
          "AdminEffect.textPanel1text \"\", AdminEffect.textPanel1param \"TextPanel1\"\n"
-         "Libs\\Testing\\Utils(65): ReadLines:  not found\n"},
+         "Libs\\Testing\\Utils(66): ReadLines:  not found\n"},
         {"a window too wide", "I demo.window.width 100000\n", {},
          "In Core::createCore() with demo.props: demo.multisample -1 (not set), demo.window.width 100000, "
          "demo.window.height 480, demo.window.fullscreen 0, demo.window.showCursor 1 (not set), "
