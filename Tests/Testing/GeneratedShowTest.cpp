@@ -441,6 +441,14 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
                  file.put(static_cast<char>((k * 2654435761u) >> 13));
          },
          "data/Music/vostrel.ogg: the music stops at #.# s: the Ogg data breaks off at byte # of #\n", 0},
+        // A calibration's count that no int holds is refused as written.
+        {"pings counting past an int", "", write("pings", "2147483648 0 1 2"),
+         "Libs\\Testing\\LoadingEffect(#): pings: 2147483648 times is out of range (0 to 4096)\n"},
+        // A scene of bytes a terminal acts on: the header it echoes comes out escaped.
+        {"a scene of control bytes", "", write(scene, "\x1b[2J\x1b]0;owned\a\xff\xfe\n\x9b" "31m"),
+         "In Scene::load(data/Models/mapeffect1.sce)\nIn MapEffect1.init()\n"
+         "Libs\\Serializing\\Deserializer(55): The file data/Models/mapeffect1.sce is not in the VSE serialization "
+         "format.\n"},
     };
     const std::vector<ProgramRun> runs = fourAtATime<ProgramRun>(std::size(cases), [&](size_t at) {
         return play(folder.path, cases[at].properties, cases[at].breakContent);
@@ -448,6 +456,11 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
     for (size_t at = 0; at < runs.size(); ++at) {
         EXPECT_EQ(runs[at].status, cases[at].status) << cases[at].what;
         EXPECT_TRUE(matches(runs[at].errors, cases[at].errors)) << cases[at].what << ":\n" << runs[at].errors;
+        // No byte of a broken file reaches the terminal as it stands.
+        for (const std::string* stream : {&runs[at].output, &runs[at].errors})
+            EXPECT_TRUE(std::all_of(stream->begin(), stream->end(),
+                                    [](char c) { return c == '\n' || (c >= 0x20 && c < 0x7f); }))
+                << cases[at].what << ":\n" << *stream;
     }
     // Permission bits do not hold back the superuser.
     if (geteuid() != 0) {
