@@ -13,7 +13,7 @@ namespace StringUtils {
 int parseInt(const std::string& text)
 {
     if (text.empty() || !((text[0] >= '0' && text[0] <= '9') || text[0] == '-'))
-        VOSTREL_THROW("Integer parsing failed. (" << text << ")");
+        VOSTREL_THROW("Integer parsing failed. (" << printable(text) << ")");
     // strtol is 64-bit here; the engine's long was 32-bit, so clamp as it did.
     long value = std::strtol(text.c_str(), nullptr, 10);
     if (value > INT_MAX)
@@ -49,6 +49,24 @@ std::string escape(const std::string& text)
         if (c == ' ' || c == '\t' || c == '\n' || c == '\\')
             out += '\\';
         out += c;
+    }
+    return out;
+}
+
+std::string printable(const std::string& text)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7f) {
+            out += c;
+        } else {
+            out += "\\x";
+            out += digits[byte >> 4];
+            out += digits[byte & 0xf];
+        }
     }
     return out;
 }

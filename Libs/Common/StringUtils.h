@@ -19,6 +19,12 @@ bool endsWith(const std::string& suffix, const std::string& text);
 // A backslash before every blank, tab, newline and backslash.
 std::string escape(const std::string& text);
 
+// Bytes quoted from a file, fit for a terminal: every byte that is not
+// printable ASCII written as \x and two hexadecimal digits ("\x1b"), so that
+// a file cannot send control sequences to whoever reads the message.
+// Printable ASCII stays as it is.
+std::string printable(const std::string& text);
+
 std::string join(const std::vector<std::string>& parts, const std::string& separator);
 // Pieces between delimiters; empty pieces inside are kept, an empty last
 // piece is not.

@@ -1,6 +1,7 @@
 #include "Libs/Image/SvgParser.h"
 
 #include "Libs/Common/Exception.h"
+#include "Libs/Common/StringUtils.h"
 
 #include <expat.h>
 
@@ -226,13 +227,13 @@ rgba8 parser::parse_color(const char* str)
     if (*str == '#') {
         // Without a hexadecimal digit there is no colour to read.
         if (!std::isxdigit(static_cast<unsigned char>(str[1])))
-            throw exception("parse_color: Invalid color '%s'", str);
+            throw exception("parse_color: Invalid color '%s'", Vostrel::StringUtils::printable(str).c_str());
         const unsigned long c = std::strtoul(str + 1, nullptr, 16);
         return rgba8(int8u((c >> 16) & 0xFF), int8u((c >> 8) & 0xFF), int8u(c & 0xFF), 255);
     }
     const size_t len = std::strlen(str);
     if (len > 21)
-        throw exception("parse_color: Invalid color name '%s'", str);
+        throw exception("parse_color: Invalid color name '%s'", Vostrel::StringUtils::printable(str).c_str());
     size_t lo = 0, hi = sizeof colors / sizeof colors[0];
     while (lo < hi) {
         const size_t mid = (lo + hi) / 2;
@@ -244,7 +245,7 @@ rgba8 parser::parse_color(const char* str)
         else
             lo = mid + 1;
     }
-    throw exception("parse_color: Invalid color name '%s'", str);
+    throw exception("parse_color: Invalid color name '%s'", Vostrel::StringUtils::printable(str).c_str());
 }
 
 double parser::parse_double(const char* str)

@@ -1,5 +1,7 @@
 #include "Libs/Image/SvgPathRenderer.h"
 
+#include "Libs/Common/StringUtils.h"
+
 #include <agg_bounding_rect.h>
 
 #include <algorithm>
@@ -62,7 +64,8 @@ bool path_tokenizer::next()
     while (*m_path && !is_command(static_cast<unsigned char>(*m_path)) &&
            !is_numeric(static_cast<unsigned char>(*m_path))) {
         if (!is_separator(static_cast<unsigned char>(*m_path)))
-            throw exception("path_tokenizer::next : Invalid Character %c", *m_path);
+            throw exception("path_tokenizer::next : Invalid Character %s",
+                            Vostrel::StringUtils::printable(std::string(1, *m_path)).c_str());
         ++m_path;
     }
     if (*m_path == 0)

@@ -1,6 +1,7 @@
 // The whole-mesh operations of ModifiableMeshImpl: vertex duplication,
 // discontinuous maps, normals, tangent frames, cloning and stream queries.
 #include "Libs/Common/Exception.h"
+#include "Libs/Common/StringUtils.h"
 #include "Libs/Mesh/ModifiableMeshImpl.h"
 #include "Libs/Mesh/NormalKernels.h"
 
@@ -86,8 +87,8 @@ void ModifiableMeshImpl::applyDiscontinuousMap(const DiscontinuousVertexMap* pat
     const int entries = patch->getEntryCount();
     if (patch->dimension < 1 || patch->corners.size() != static_cast<size_t>(entries) ||
         patch->values.size() != static_cast<size_t>(entries) * patch->dimension)
-        VOSTREL_THROW("DiscontinuousVertexMap of " << patch->streamName << ": " << entries << " entries, "
-                                                   << patch->corners.size() << " corners and "
+        VOSTREL_THROW("DiscontinuousVertexMap of " << StringUtils::printable(patch->streamName) << ": " << entries
+                                                   << " entries, " << patch->corners.size() << " corners and "
                                                    << patch->values.size() << " values of dimension "
                                                    << patch->dimension);
     MeshTopology* topology = getTopology(patch->topologyName);
@@ -124,8 +125,9 @@ void ModifiableMeshImpl::applyDiscontinuousMap(const DiscontinuousVertexMap* pat
             PolygonList& polygons = topology->getPolygons();
             if (polygon < 0 || polygon >= static_cast<int>(polygons.size()) || corner < 0 ||
                 corner >= static_cast<int>(polygons[polygon].size()))
-                VOSTREL_THROW("DiscontinuousVertexMap of " << patch->streamName << ": entry " << i
-                                                           << " names corner " << corner << " of polygon "
+                VOSTREL_THROW("DiscontinuousVertexMap of " << StringUtils::printable(patch->streamName)
+                                                           << ": entry " << i << " names corner " << corner
+                                                           << " of polygon "
                                                            << polygon << " of " << polygons.size());
             cornerSlots[i] = &polygons[polygon][corner];
         } else {
@@ -135,8 +137,9 @@ void ModifiableMeshImpl::applyDiscontinuousMap(const DiscontinuousVertexMap* pat
             }
             const int perPrimitive = topology->getIndicesPerPrimitive();
             if (polygon < 0 || polygon >= topology->getPrimitiveCount() || corner < 0 || corner >= perPrimitive)
-                VOSTREL_THROW("DiscontinuousVertexMap of " << patch->streamName << ": entry " << i
-                                                           << " names corner " << corner << " of primitive "
+                VOSTREL_THROW("DiscontinuousVertexMap of " << StringUtils::printable(patch->streamName)
+                                                           << ": entry " << i << " names corner " << corner
+                                                           << " of primitive "
                                                            << polygon << " of " << topology->getPrimitiveCount());
             cornerSlots[i] = indexLock->get() + static_cast<size_t>(polygon) * perPrimitive + corner;
         }

@@ -90,7 +90,9 @@ MeshCache& MeshCache::instance()
 
 const Mesh::LwoObject& MeshCache::loadFile(const std::string& fileName)
 {
-    std::unique_ptr<Mesh::LwoObject> object = inContext("MeshCache::loadFile(" + fileName + ")", [&] {
+    // Scene files name object files too: the name may be any bytes of a file.
+    const std::string shownName = StringUtils::printable(fileName);
+    std::unique_ptr<Mesh::LwoObject> object = inContext("MeshCache::loadFile(" + shownName + ")", [&] {
         Mesh::LwoReader reader(fileName);
         reader.read();
         return reader.releaseObject();
@@ -110,8 +112,9 @@ Mesh::ModifiableMesh* MeshCache::loadLayer(const std::string& fileName, int laye
     const Mesh::LwoObject& object = file != files.end() ? *file->second : loadFile(fileName);
     // The conversion and the callback's preparation fail on what the file
     // holds: name it, whichever scene asked for it.
+    const std::string shownName = StringUtils::printable(fileName);
     std::unique_ptr<Mesh::ModifiableMesh> frozen =
-        inContext("MeshCache::loadLayer(" + fileName + ", layer " + std::to_string(layer) + ")", [&] {
+        inContext("MeshCache::loadLayer(" + shownName + ", layer " + std::to_string(layer) + ")", [&] {
             std::unique_ptr<Mesh::ModifiableMesh> mesh = Mesh::ConvertLayerToMesh(object, layer);
             mesh->setName(key);
             return freezeMesh(std::move(mesh), callback, fileName, layer);
@@ -137,8 +140,8 @@ std::unique_ptr<Mesh::ModifiableMesh> freezeMesh(std::unique_ptr<Mesh::Modifiabl
         if (prepared)
             return prepared;
         if (!mesh)
-            VOSTREL_THROW("MeshCache: the mesh loading callback took " << fileName << "@" << layer
-                                                                       << " and gave no mesh");
+            VOSTREL_THROW("MeshCache: the mesh loading callback took " << StringUtils::printable(fileName) << "@"
+                                                                       << layer << " and gave no mesh");
     }
     if (mesh->hasTopology("triangles")) {
         freezeTriangles(*mesh, true);
@@ -153,7 +156,8 @@ std::unique_ptr<Mesh::ModifiableMesh> freezeMesh(std::unique_ptr<Mesh::Modifiabl
         freezeTriangles(*target, false);
         return target;
     }
-    VOSTREL_THROW_AT_LINE(138, "Cannot freeze mesh " << fileName << ", suitable topology not found.");
+    VOSTREL_THROW_AT_LINE(138, "Cannot freeze mesh " << StringUtils::printable(fileName)
+                                                     << ", suitable topology not found.");
 }
 
 LwScene::LwScene(Scene* scene, MeshLoadingCallback* callback) : scene(scene)

@@ -188,7 +188,7 @@ void SceneObject::setPivot(const Vec3& value)
 std::string SceneObject::describe() const
 {
     if (hasStringConstant("objectName"))
-        return getStringConstant("objectName");
+        return StringUtils::printable(getStringConstant("objectName"));
     if (hasIntConstant("objectId"))
         return "objectId " + StringUtils::intToString(getIntConstant("objectId"));
     return "(unnamed)";
@@ -317,7 +317,8 @@ const Matrix4* SceneObject::getTransform(float time)
 
 void SceneObject::serialize(Serializer& out) const
 {
-    std::cout << "  Exporting SceneObject '" << getStringConstant("objectName") << "'" << std::endl;
+    std::cout << "  Exporting SceneObject '" << StringUtils::printable(getStringConstant("objectName")) << "'"
+              << std::endl;
     out.writeFloat(pivot[0]);
     out.writeFloat(pivot[1]);
     out.writeFloat(pivot[2]);
@@ -387,8 +388,8 @@ void Scene::read(Deserializer& in)
         for (const SceneObject::AttributeMap::value_type& entry : object->getAttributes()) {
             const Envelope* envelope = dynamic_cast<const Envelope*>(entry.second.get());
             if (envelope && envelope->getKeys().empty())
-                VOSTREL_THROW("The file " << in.getFileName() << ": object " << i << ", attribute '" << entry.first
-                                          << "' is an envelope without keys.");
+                VOSTREL_THROW("The file " << in.getFileName() << ": object " << i << ", attribute '"
+                                          << StringUtils::printable(entry.first) << "' is an envelope without keys.");
         }
         objects.push_back(object.release());
     }

@@ -132,7 +132,8 @@ public:
     const IntConstantMap& getIntConstants() const { return intConstants; }
     const UniformMap& getUniforms() const { return uniforms; }
 
-    // "objectName" when present, else the object's id, for messages.
+    // "objectName" when present (escaped, as it comes from a file), else the
+    // object's id, for messages.
     std::string describe() const;
     // "SceneObject '<name>' of <file> at time <time>": the context line of
     // a failure in the object's channels at that time (its offset added).

@@ -49,7 +49,7 @@ Deserializer::Deserializer(const std::string& fileName)
     if (header == "VSEBINARY") {
         binary = true;
     } else if (header != "VSEASCII") {
-        std::cout << header << std::endl;
+        std::cout << StringUtils::printable(header) << std::endl;
         if (!reason.empty())
             reportFileFailure(fileName, reason);
         VOSTREL_THROW("The file " << fileName << " is not in the VSE serialization format.");
@@ -221,7 +221,7 @@ int Deserializer::readEnum(int count, const char* const* names)
     for (int i = 0; i < count; ++i)
         if (token == names[i])
             return i;
-    VOSTREL_THROW("Unidentified enum " << token << ".");
+    VOSTREL_THROW("Unidentified enum " << StringUtils::printable(token) << ".");
 }
 
 } // namespace Vostrel

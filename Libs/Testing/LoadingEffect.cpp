@@ -1,6 +1,7 @@
 #include "Libs/Testing/LoadingEffect.h"
 
 #include "Libs/Common/Exception.h"
+#include "Libs/Common/StringUtils.h"
 #include "Libs/Core/PixelShader.h"
 #include "Libs/Core/RenderTarget.h"
 #include "Libs/Core/VertexShader.h"
@@ -10,8 +11,11 @@
 #include "Libs/Postprocessing/RenderTexture.h"
 #include "Libs/Time/SysClockSyncronizer.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -174,29 +178,100 @@ LoadingEffect* createLoadingEffect(MessagePump pumpMessages)
     return new LoadingEffectImpl(std::move(pumpMessages));
 }
 
+namespace {
+
+// A count is quoted with at most this many of its digits.
+constexpr size_t maxCountDigitsShown = 40;
+// A longer word holds no time of a calibration.
+constexpr size_t maxTimeWord = 256;
+
+// The count as "%d " would read it, but held at maxPingCount + 1 once past
+// it instead of wrapping; written is its sign and digits as the file has
+// them. False when no digit is there.
+bool readCount(std::FILE* file, long& count, std::string& written)
+{
+    int c = std::fgetc(file);
+    while (c != EOF && std::isspace(c))
+        c = std::fgetc(file);
+    if (c == '+' || c == '-') {
+        written += static_cast<char>(c);
+        c = std::fgetc(file);
+    }
+    count = 0;
+    size_t digits = 0;
+    for (; c != EOF && std::isdigit(c); c = std::fgetc(file), ++digits) {
+        count = std::min(count * 10 + (c - '0'), static_cast<long>(maxPingCount) + 1);
+        if (digits < maxCountDigitsShown)
+            written += static_cast<char>(c);
+    }
+    if (c != EOF)
+        std::ungetc(c, file);
+    if (digits > maxCountDigitsShown)
+        written += "...";
+    if (!written.empty() && written[0] == '-')
+        count = -count;
+    return digits > 0;
+}
+
+// The next whitespace-separated word; cut when it goes on past maxTimeWord.
+std::string nextWord(std::FILE* file, bool& cut)
+{
+    int c = std::fgetc(file);
+    while (c != EOF && std::isspace(c))
+        c = std::fgetc(file);
+    std::string word;
+    cut = false;
+    for (; c != EOF && !std::isspace(c); c = std::fgetc(file)) {
+        if (word.size() == maxTimeWord) {
+            cut = true;
+            break;
+        }
+        word += static_cast<char>(c);
+    }
+    return word;
+}
+
+} // namespace
+
 std::vector<float> readPings(std::FILE* file, const std::string& fileName)
 {
     // The bar shows what can be read: a calibration cut short keeps its size
     // and counts the missing times as 0.
+    auto warn = [&](const std::string& what) { std::cerr << "WARNING: " << fileName << ": " << what << std::endl; };
     auto cutShort = [&](const std::string& what) {
         sayWhyReadFailed(file, fileName);
-        std::cerr << "WARNING: " << fileName << ": " << what << std::endl;
+        warn(what);
     };
-    int count = 0;
-    if (std::fscanf(file, "%d ", &count) != 1) {
+    long count = 0;
+    std::string writtenCount;
+    if (!readCount(file, count, writtenCount)) {
         cutShort("no count of times at its start, the bar stays full");
         return {};
     }
     if (count < 0 || count > maxPingCount)
-        VOSTREL_THROW(fileName << ": " << count << " times is out of range (0 to " << maxPingCount << ")");
+        VOSTREL_THROW(fileName << ": " << writtenCount << " times is out of range (0 to " << maxPingCount << ")");
     std::vector<float> times(static_cast<size_t>(count), 0.0f);
-    for (int i = 0; i < count; ++i)
-        if (std::fscanf(file, "%f ", &times[static_cast<size_t>(i)]) != 1) {
-            times[static_cast<size_t>(i)] = 0.0f;
-            cutShort("time " + std::to_string(i + 1) + " of " + std::to_string(count) +
-                     " is missing or not a number, it and the rest count as 0");
+    // As "%f " reads: a time may follow the one before without a blank.
+    std::string rest;
+    bool restCut = false;
+    for (long i = 0; i < count; ++i) {
+        auto which = [&] { return "time " + std::to_string(i + 1) + " of " + std::to_string(count); };
+        if (rest.empty())
+            rest = nextWord(file, restCut);
+        char* end = nullptr;
+        const float time = std::strtof(rest.c_str(), &end);
+        const size_t used = static_cast<size_t>(end - rest.c_str());
+        if (used == 0 || (restCut && used == rest.size())) {
+            cutShort(which() + " is missing or not a number, it and the rest count as 0");
             break;
         }
+        // One time that is no time does not spoil the others.
+        if (std::isfinite(time))
+            times[static_cast<size_t>(i)] = time;
+        else
+            warn(which() + " is not finite (" + StringUtils::printable(rest.substr(0, used)) + "), it counts as 0");
+        rest.erase(0, used);
+    }
     return times;
 }
 

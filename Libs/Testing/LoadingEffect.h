@@ -40,8 +40,9 @@ LoadingEffect* createLoadingEffect(MessagePump pumpMessages = nullptr);
 
 // Reads a calibration: the count, then as many times as there are, the
 // missing ones 0. A file cut short or unreadable gets a warning naming it on
-// the standard error stream; only a count below 0 or past maxPingCount is
-// refused.
+// the standard error stream, and so does a time that is not finite, which
+// counts as 0; only a count below 0 or past maxPingCount is refused, quoted
+// as the file writes it.
 std::vector<float> readPings(std::FILE* file, const std::string& fileName);
 constexpr int maxPingCount = 4096;
 

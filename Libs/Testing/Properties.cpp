@@ -1,6 +1,7 @@
 #include "Libs/Testing/Properties.h"
 
 #include "Libs/Common/Exception.h"
+#include "Libs/Common/StringUtils.h"
 #include "Platform/Runtime/Runtime.h"
 
 #include <cerrno>
@@ -102,8 +103,8 @@ template <typename T> std::string listed(const T* values, int count)
     return out.str();
 }
 
-// A value as an entry of the file gives it.
-std::string written(const std::string& value) { return "\"" + value + "\""; }
+// A value as an entry of the file gives it; the bytes of a string escaped.
+std::string written(const std::string& value) { return "\"" + StringUtils::printable(value) + "\""; }
 std::string written(int value) { return listed(&value, 1); }
 std::string written(float value) { return listed(&value, 1); }
 template <int N> std::string written(const Vec<float, N>& value) { return listed(value.ptr(), N); }
@@ -127,7 +128,8 @@ void storeNumbers(const std::string& fileName, int lineNumber, const std::string
 {
     if (!extract(values, variables, count))
         std::cout << "WARNING: " << fileName << " line " << lineNumber << ": malformed number in the "
-                  << type << " entry " << name << ", storing " << listed(variables, count) << std::endl;
+                  << type << " entry " << StringUtils::printable(name) << ", storing " << listed(variables, count)
+                  << std::endl;
 }
 
 void parseEntry(const std::string& fileName, int lineNumber, const std::string& line, LoadState& state)

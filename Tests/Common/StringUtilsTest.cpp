@@ -86,3 +86,23 @@ TEST(StringUtils, NumbersUseTheStreamDefaults)
     EXPECT_EQ(concatFloat("fog", 2.5f), "fog2.5");
     EXPECT_EQ(concatDouble("x", 1.0 / 3.0), "x0.333333");
 }
+
+// Every byte comes out as printable ASCII: itself when it is printable,
+// otherwise \x and its two hexadecimal digits, which read back to it.
+TEST(StringUtils, PrintableEscapesEveryByteATerminalCouldActOn)
+{
+    for (int byte = 0; byte < 256; ++byte) {
+        const std::string text(1, static_cast<char>(byte));
+        const std::string shown = printable(text);
+        for (char c : shown)
+            EXPECT_TRUE(c >= 0x20 && c < 0x7f) << byte;
+        if (byte >= 0x20 && byte < 0x7f) {
+            EXPECT_EQ(shown, text);
+            continue;
+        }
+        ASSERT_EQ(shown.size(), 4u) << byte;
+        EXPECT_EQ(shown.substr(0, 2), "\\x");
+        EXPECT_EQ(std::stoi(shown.substr(2), nullptr, 16), byte);
+    }
+    EXPECT_EQ(printable(std::string("a\0b\x1b[2J\xc3\xa9 \\x", 12)), "a\\x00b\\x1b[2J\\xc3\\xa9 \\x");
+}

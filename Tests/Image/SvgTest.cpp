@@ -75,6 +75,7 @@ TEST(SvgPathData, VerticesAndRefusals)
     EXPECT_EQ(pathError("M 0 0 L 10"), "parse_path: Unexpected end of path");
     EXPECT_EQ(pathError("M 0 0 L 10 M 5 5"), "parse_path: Command L: bad or missing parameters");
     EXPECT_EQ(pathError("M 0 # 1"), "path_tokenizer::next : Invalid Character #");
+    EXPECT_EQ(pathError("M 0 \x1b 1"), "path_tokenizer::next : Invalid Character \\x1b");
     EXPECT_EQ(pathError("10 20"), "parse_path: Invalid Command ");
     EXPECT_EQ(pathError("M 0 0 A 1 1"), "parse_path: Command A: NOT IMPLEMENTED YET");
     EXPECT_EQ(pathError("M 0 0 T 1 1"), "curve3(x, y) : NOT IMPLEMENTED YET");
@@ -127,6 +128,7 @@ TEST(SvgParser, Refusals)
         {"<svg><g transform='scale(2'/></svg>", "parse_transform_args: Invalid syntax"},
         {"<svg><g fill='#'/></svg>", "parse_color: Invalid color '#'"},
         {"<svg><g fill='reddish'/></svg>", "parse_color: Invalid color name 'reddish'"},
+        {"<svg><g fill='red\x7f\xc3\xa9'/></svg>", "parse_color: Invalid color name 'red\\x7f\\xc3\\xa9'"},
         {"<svg><g stroke-width='1e999'/></svg>", "Number out of range: inf"},
         {"<svg><g transform='scale(1e6) scale(1e6) scale(1e6)'/></svg>", "parse_transform: Transform out of range"},
         {"<svg><g>", "no element found at line 1\n"},

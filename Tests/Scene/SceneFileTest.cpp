@@ -223,6 +223,7 @@ TEST_F(SceneFiles, BadFilesAreRefusedWithAClearMessage)
         {"VSEASCII\n1 0 0 0 1 x 69 0 0 0 900000000 0 0", "more than the rest of the file can hold"},
         {"VSEASCII\n1 0 0 0 2 x 67 1 y 69 1 1 0 0 0 1 objectId 4", "object 0, attribute 'y' is an envelope without keys."},
         {"VSEASCII\n1 0 0 0 0 1 objectName", "ends in the middle of a string."},
+        {"VSEASCII\n1 0 0 0 1 \x1b[8m 69 1 1 0 0 0 0", "attribute '\\x1b[8m' is an envelope without keys."},
     };
     for (const Case& c : cases) {
         const std::string path = dir.write("bad.sce", c.text);

@@ -61,7 +61,9 @@ TEST(DeserializerHeader, RefusesEverythingElseAndPrintsWhatItRead)
         std::string printed;
     };
     const Case cases[] = {
-        {"VSEASCII\r\n1", "VSEASCII\r"},
+        {"VSEASCII\r\n1", "VSEASCII\\x0d"},
+        // Bytes a terminal would act on are printed escaped.
+        {"\x1b]0;title\a\xff\x7f\n", "\\x1b]0;title\\x07\\xff\\x7f"},
         {"VSEASCIIVSEASCIIVSEASCII\n", "VSEASCIIVSEASCII"},
         {"vseascii\n", "vseascii"},
         {"", ""},
@@ -153,6 +155,15 @@ TEST(DeserializerText, NumbersAndEnums)
     EXPECT_EQ(failureOf([&] { d.readEnum(3, modeNames); }, "Libs\\Serializing\\Deserializer"),
               "Unidentified enum linear.");
     EXPECT_EQ(failureOf([&] { d.readInt(4); }, "Libs\\Common\\StringUtils"), "Integer parsing failed. (+3)");
+}
+
+TEST(DeserializerText, TokensQuotedInFailuresAreEscaped)
+{
+    TempDir dir;
+    Deserializer d(dir.write("t.vse", "VSEASCII\n\x1b[2Jlinear \x9b""1m"));
+    EXPECT_EQ(failureOf([&] { d.readEnum(3, modeNames); }, "Libs\\Serializing\\Deserializer"),
+              "Unidentified enum \\x1b[2Jlinear.");
+    EXPECT_EQ(failureOf([&] { d.readInt(4); }, "Libs\\Common\\StringUtils"), "Integer parsing failed. (\\x9b1m)");
 }
 
 TEST(DeserializerBinary, TruncatedValuesNameTheFile)

@@ -384,7 +384,7 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
          edit("data/Models/con3.lwo", [](std::string& lwo) { pointFirstPolygonAt(lwo, 32511); }),
          "In ConvertLayerToMesh(layerid=1)\nIn MeshCache::loadLayer(data/Models/con3.lwo, layer 1)\n"
          "In LwScene(data/Models/con2.sce)\nIn AttackScene(data/Models/con2.sce)\nIn AttackEffect.init()\n"
-         "Libs\\Mesh\\IO\\Lwo2Mesh(79): Polygon 0 of the triangles names point 32511 of #.\n"},
+         "Libs\\Mesh\\IO\\Lwo2Mesh(80): Polygon 0 of the triangles names point 32511 of #.\n"},
         {"a square for the hacker's tree", "",
          [](const std::string& folder) {
              fs::copy_file(folder + "/data/Models/quad.lwo", folder + "/data/Models/itree.lwo",
@@ -417,7 +417,7 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
         {"a colour that is no colour", "S ElevatorEffect.color.inner \"#XYZ\"\n", {},
          "In ElevatorEffect.init() with demo.props: ElevatorEffect.color.outer \"#8DA8BA\", "
          "ElevatorEffect.color.inner \"#XYZ\"\n"
-         "Libs\\Testing\\Utils(30): htmlColorCode.size() == 7 && htmlColorCode[0] == '#' does not hold.\n"},
+         "Libs\\Testing\\Utils(31): htmlColorCode.size() == 7 && htmlColorCode[0] == '#' does not hold.\n"},
         {"more walls than the scene holds", "I MapEffect3.muuriCount 100000\n", {},
          "In MapEffect3.init() with demo.props: MapEffect3.blockColor 0.2 0.5 1 0, MapEffect3.muuriCount 100000\n"
          "Libs\\Scene\\LwScene(#): LwScene::setMaterial: object muuri:Layer1 (13) not found\n"},
@@ -425,7 +425,7 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
          ": No such file or directory\n"
          "In AdminEffect.init() with demo.props: AdminEffect.textPanel1image \"data/Textures/adminFrame.svg\", "
          "AdminEffect.textPanel1text \"\", AdminEffect.textPanel1param \"TextPanel1\"\n"
-         "Libs\\Testing\\Utils(65): ReadLines:  not found\n"},
+         "Libs\\Testing\\Utils(66): ReadLines:  not found\n"},
         {"a window too wide", "I demo.window.width 100000\n", {},
          "In Core::createCore() with demo.props: demo.multisample -1 (not set), demo.window.width 100000, "
          "demo.window.height 480, demo.window.fullscreen 0, demo.window.showCursor 1 (not set), "
@@ -538,6 +538,14 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
              std::ofstream(folder + "/" + music, std::ios::binary | std::ios::trunc) << bytes;
          },
          "data/Music/vostrel.ogg: the music stops at 219.# s: the Ogg data breaks off at byte # of #\n", 0},
+        // A calibration's count that no int holds is refused as written.
+        {"pings counting past an int", "", write("pings", "2147483648 0 1 2"),
+         "Libs\\Testing\\LoadingEffect(#): pings: 2147483648 times is out of range (0 to 4096)\n"},
+        // A scene of bytes a terminal acts on: the header it echoes comes out escaped.
+        {"a scene of control bytes", "", write(scene, "\x1b[2J\x1b]0;owned\a\xff\xfe\n\x9b" "31m"),
+         "In Scene::load(data/Models/mapeffect1.sce)\nIn MapEffect1.init()\n"
+         "Libs\\Serializing\\Deserializer(55): The file data/Models/mapeffect1.sce is not in the VSE serialization "
+         "format.\n"},
     };
     const std::vector<ProgramRun> runs = fourAtATime<ProgramRun>(std::size(cases), [&](size_t at) {
         return play(folder.path, cases[at].properties, cases[at].breakContent);
@@ -545,6 +553,11 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
     for (size_t at = 0; at < runs.size(); ++at) {
         EXPECT_EQ(runs[at].status, cases[at].status) << cases[at].what;
         EXPECT_TRUE(matches(runs[at].errors, cases[at].errors)) << cases[at].what << ":\n" << runs[at].errors;
+        // No byte of a broken file reaches the terminal as it stands.
+        for (const std::string* stream : {&runs[at].output, &runs[at].errors})
+            EXPECT_TRUE(std::all_of(stream->begin(), stream->end(),
+                                    [](char c) { return c == '\n' || (c >= 0x20 && c < 0x7f); }))
+                << cases[at].what << ":\n" << *stream;
     }
     // Permission bits do not hold back the superuser.
     if (geteuid() != 0) {

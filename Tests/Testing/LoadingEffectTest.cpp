@@ -253,6 +253,22 @@ TEST(Pings, ReadingKeepsWhatItCanAndRefusesOnlyACountOutOfRange)
          "WARNING: pings: time 3 of 3 is missing or not a number, it and the rest count as 0\n", nullptr},
         {"4 0.5 x 7 8", {0.5f, 0.0f, 0.0f, 0.0f},
          "WARNING: pings: time 2 of 4 is missing or not a number, it and the rest count as 0\n", nullptr},
+        // No count wraps: one past an int, and past a long, quoted as written.
+        {"2147483648 0", {}, "", "pings: 2147483648 times is out of range (0 to 4096)"},
+        {"99999999999999999999 0", {}, "", "pings: 99999999999999999999 times is out of range (0 to 4096)"},
+        {"-4294967295 0", {}, "", "pings: -4294967295 times is out of range (0 to 4096)"},
+        {"+0003 1 2 3", {1.0f, 2.0f, 3.0f}, "", nullptr},
+        // Times follow one another as "%f" reads them; one that is not
+        // finite counts as 0 and the rest are kept.
+        {"3 0.5-2x", {0.5f, -2.0f, 0.0f},
+         "WARNING: pings: time 3 of 3 is missing or not a number, it and the rest count as 0\n", nullptr},
+        {"4 0 inf 1e999 NaN", {0.0f, 0.0f, 0.0f, 0.0f},
+         "WARNING: pings: time 2 of 4 is not finite (inf), it counts as 0\n"
+         "WARNING: pings: time 3 of 4 is not finite (1e999), it counts as 0\n"
+         "WARNING: pings: time 4 of 4 is not finite (NaN), it counts as 0\n",
+         nullptr},
+        {"3 -inf 2 3", {0.0f, 2.0f, 3.0f}, "WARNING: pings: time 1 of 3 is not finite (-inf), it counts as 0\n",
+         nullptr},
     };
     for (const auto& c : cases) {
         std::string text = c.text;

@@ -237,6 +237,16 @@ TEST_F(PropertiesTest, ARecordNotesEveryReadWithItsValue)
                                  "Part.text \"test2.txt\" (not set), Part.count \"x\" (not set)");
 }
 
+// What the file holds is stored as it is, and quoted escaped.
+TEST_F(PropertiesTest, BytesOfTheFileAreQuotedEscaped)
+{
+    const std::string warnings = load("I \x1b[2Jkey x\nS title \"\x1b]0;t\a\xc3\xa9\"\n");
+    EXPECT_EQ(warnings, "WARNING: " + path + " line 1: malformed number in the I entry \\x1b[2Jkey, storing 0\n");
+    Properties::ReadRecord record;
+    EXPECT_EQ(Properties::getString("title", ""), "\x1b]0;t\a\xc3\xa9");
+    EXPECT_EQ(record.describe(), "title \"\\x1b]0;t\\x07\\xc3\\xa9\"");
+}
+
 TEST_F(PropertiesTest, RecordsNestAndEndWithTheirScope)
 {
     load("I a 1\nI b 2\n");

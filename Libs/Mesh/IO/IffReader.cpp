@@ -1,6 +1,7 @@
 #include "Libs/Mesh/IO/IffReader.h"
 
 #include "Libs/Common/Exception.h"
+#include "Libs/Common/StringUtils.h"
 #include "Libs/Mesh/IO/FileBytes.h"
 
 #include <cstring>
@@ -14,7 +15,7 @@ std::vector<uint8_t> readWholeFile(const std::string& fileName)
 {
     std::vector<uint8_t> bytes;
     if (!readFileBytes(fileName, bytes))
-        VOSTREL_THROW_AT_LINE(11, "File not found: " << fileName);
+        VOSTREL_THROW_AT_LINE(11, "File not found: " << StringUtils::printable(fileName));
     return bytes;
 }
 
@@ -47,7 +48,7 @@ void IffReader::truncated() const
 {
     const Chunk* chunk = topChunk();
     VOSTREL_THROW("Truncated data at offset " << position << (chunk ? " in chunk " : "")
-                                              << (chunk ? chunk->id : "") << ".");
+                                              << (chunk ? StringUtils::printable(chunk->id) : "") << ".");
 }
 
 void IffReader::skip(uint32_t count)

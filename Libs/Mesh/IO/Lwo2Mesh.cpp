@@ -1,6 +1,7 @@
 #include "Libs/Mesh/IO/Lwo2Mesh.h"
 
 #include "Libs/Common/Exception.h"
+#include "Libs/Common/StringUtils.h"
 
 #include <algorithm>
 #include <cstring>
@@ -19,8 +20,8 @@ const char* const topologyNames[] = {"triangles", "curves", "patches", "metaball
 bool holdsStreamValues(const LwoVertexMap& map, const char* kind, const char* per)
 {
     if (map.dimension > 4)
-        std::cout << kind << " " << map.name << " has " << map.dimension << " values per " << per
-                  << "; a stream holds 1 to 4. Passed over." << std::endl;
+        std::cout << kind << " " << StringUtils::printable(map.name) << " has " << map.dimension << " values per "
+                  << per << "; a stream holds 1 to 4. Passed over." << std::endl;
     return map.dimension >= 1 && map.dimension <= 4;
 }
 
@@ -31,8 +32,8 @@ bool namesOnlyExisting(const LwoVertexMap& map, const char* kind, const std::vec
     const auto stray = std::find_if(indices.begin(), indices.end(), [&](uint32_t index) { return index >= count; });
     if (stray == indices.end())
         return true;
-    std::cout << kind << " " << map.name << " names " << what << " " << *stray << " of " << count << ". Passed over."
-              << std::endl;
+    std::cout << kind << " " << StringUtils::printable(map.name) << " names " << what << " " << *stray << " of "
+              << count << ". Passed over." << std::endl;
     return false;
 }
 

@@ -1,5 +1,6 @@
 #include "Libs/Testing/Utils/Utils.h"
 
+#include "Libs/Common/StringUtils.h"
 #include "Libs/Image/Image.h"
 #include "Libs/Math/Envelope.h"
 #include "Libs/Math/Random.h"
@@ -34,7 +35,7 @@ void parseHtmlColor(Vec4& out, const std::string& htmlColorCode, float alpha)
         char c = static_cast<char>(std::toupper(static_cast<unsigned char>(htmlColorCode[i + 1])));
         const char* found = c ? std::strchr(digits, c) : nullptr;
         if (!found)
-            TOOLKIT_THROW("Invalid hex digit: " << c);
+            TOOLKIT_THROW("Invalid hex digit: " << StringUtils::printable(std::string(1, c)));
         values[i] = static_cast<int>(found - digits);
     }
     out = Vec4((16 * values[0] + values[1]) / 255.0f, (16 * values[2] + values[3]) / 255.0f,

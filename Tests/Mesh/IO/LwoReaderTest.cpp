@@ -46,6 +46,9 @@ TEST(IffReaderTest, PrimitivesAndChunkBounds)
     IffReader truncated(chunk("DATA", Bytes{1, 2}));
     ASSERT_TRUE(truncated.pushChunk(false));
     EXPECT_EQ(thrownMessage([&] { truncated.readU4(); }), "Truncated data at offset 8 in chunk DATA.");
+    IffReader oddlyNamed(chunk("\x1b[5m", Bytes{1, 2}));
+    ASSERT_TRUE(oddlyNamed.pushChunk(false));
+    EXPECT_EQ(thrownMessage([&] { oddlyNamed.readU4(); }), "Truncated data at offset 8 in chunk \\x1b[5m.");
 }
 
 std::string readError(const Bytes& bytes, std::string* errorLines = nullptr)
