@@ -1,5 +1,6 @@
 #include "Libs/Common/Exception.h"
 
+#include "Libs/Common/StringUtils.h"
 #include "Platform/Runtime/Runtime.h"
 
 #include <cstring>
@@ -16,9 +17,24 @@ std::string Exception::report() const
     return out.str();
 }
 
+void writeReportLine(const std::string& line)
+{
+    // A message of several lines keeps its breaks.
+    std::string out;
+    for (std::string::size_type start = 0;;) {
+        const std::string::size_type end = line.find('\n', start);
+        out += StringUtils::printable(line.substr(start, end - start));
+        if (end == std::string::npos)
+            break;
+        out += '\n';
+        start = end + 1;
+    }
+    std::cerr << out << std::endl;
+}
+
 void reportContext(const std::string& line)
 {
-    std::cerr << line << std::endl;
+    writeReportLine(line);
 }
 
 void reportFileFailure(const std::string& fileName, const std::string& reason)

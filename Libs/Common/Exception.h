@@ -27,6 +27,11 @@ public:
     int line;
 };
 
+// A line of a failure's report on the standard error stream. File names and
+// texts from data files reach it, so every byte that is not printable ASCII
+// is written escaped (StringUtils::printable), line by line.
+void writeReportLine(const std::string& line);
+
 // A line on the standard error stream ahead of a failure's report, saying
 // what the failure was about: "In " and the operation it passed through, or
 // a file and what the system said of it.

@@ -409,7 +409,7 @@ std::unique_ptr<Scene> Scene::load(const std::string& fileName)
         for (SceneObject* object : scene->objects)
             object->sceneFile = fileName;
     } catch (Exception&) {
-        std::cerr << "In " << "Scene::load(" << fileName << ")" << std::endl;
+        reportContext("In Scene::load(" + fileName + ")");
         throw;
     }
     return scene;

@@ -92,7 +92,7 @@ void catchStopSignals()
 
 void reportException(const Exception& exception)
 {
-    std::cerr << exception.report() << std::endl;
+    writeReportLine(exception.report());
 }
 
 int runReported(const std::function<int()>& body)

@@ -55,3 +55,12 @@ TEST(Exception, CopiesKeepMessageFileAndLine)
     EXPECT_EQ(copy.file, original.file);
     EXPECT_EQ(copy.line, 7);
 }
+
+TEST(Exception, ReportLinesEscapeWhatATerminalWouldActOnAndKeepTheirBreaks)
+{
+    testing::internal::CaptureStderr();
+    Vostrel::reportContext("In load(\x1b]0;x\x07name\xc3\xa9.png)");
+    Vostrel::writeReportLine("Libs\\A(1): first\nsecond\r");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "In load(\\x1b]0;x\\x07name\\xc3\\xa9.png)\nLibs\\A(1): first\nsecond\\x0d\n");
+}

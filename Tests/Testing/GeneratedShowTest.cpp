@@ -312,6 +312,9 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
     const std::string adminPanel = "In AdminEffect.init() with demo.props: AdminEffect.textPanel1image "
                                    "\"data/Textures/adminFrame.svg\", AdminEffect.textPanel1text \"admin.txt\", "
                                    "AdminEffect.textPanel1param \"TextPanel1\"\n";
+    // The first map part's settings with its particle image named "data/Textures/ESC[31mparticles.png".
+    std::string escapedImageSettings = mapEffect1Particles("400");
+    escapedImageSettings.insert(escapedImageSettings.find("particles.png"), "\\x1b[31m");
     const char* const font = "data/Fonts/Prototype.ttf";
     // The generated settings the music clock is made from, with its file.
     auto musicClock = [](const std::string& file) {
@@ -546,6 +549,12 @@ TEST_F(GeneratedShow, BrokenContentEndsTheRunNamingTheFileOrSetting)
          "In Scene::load(data/Models/mapeffect1.sce)\nIn MapEffect1.init()\n"
          "Libs\\Serializing\\Deserializer(55): The file data/Models/mapeffect1.sce is not in the VSE serialization "
          "format.\n"},
+        // A file name in the property file is a file's bytes too: every line naming it escapes them.
+        {"an image named with control bytes", "S MapEffect1.particleImage \"data/Textures/\x1b[31mparticles.png\"\n", {},
+         "data/Textures/\\x1b[31mparticles.png: No such file or directory\n" +
+             escapedImageSettings +
+             "Libs\\Image\\WinCodec(#): D3DXGetImageInfoFromFile failed: data/Textures/\\x1b[31mparticles.png, "
+             "errorcode = -2005529767\n"},
     };
     const std::vector<ProgramRun> runs = fourAtATime<ProgramRun>(std::size(cases), [&](size_t at) {
         return play(folder.path, cases[at].properties, cases[at].breakContent);
