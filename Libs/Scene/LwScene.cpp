@@ -90,9 +90,7 @@ MeshCache& MeshCache::instance()
 
 const Mesh::LwoObject& MeshCache::loadFile(const std::string& fileName)
 {
-    // Scene files name object files too: the name may be any bytes of a file.
-    const std::string shownName = StringUtils::printable(fileName);
-    std::unique_ptr<Mesh::LwoObject> object = inContext("MeshCache::loadFile(" + shownName + ")", [&] {
+    std::unique_ptr<Mesh::LwoObject> object = inContext("MeshCache::loadFile(" + fileName + ")", [&] {
         Mesh::LwoReader reader(fileName);
         reader.read();
         return reader.releaseObject();
@@ -112,9 +110,8 @@ Mesh::ModifiableMesh* MeshCache::loadLayer(const std::string& fileName, int laye
     const Mesh::LwoObject& object = file != files.end() ? *file->second : loadFile(fileName);
     // The conversion and the callback's preparation fail on what the file
     // holds: name it, whichever scene asked for it.
-    const std::string shownName = StringUtils::printable(fileName);
     std::unique_ptr<Mesh::ModifiableMesh> frozen =
-        inContext("MeshCache::loadLayer(" + shownName + ", layer " + std::to_string(layer) + ")", [&] {
+        inContext("MeshCache::loadLayer(" + fileName + ", layer " + std::to_string(layer) + ")", [&] {
             std::unique_ptr<Mesh::ModifiableMesh> mesh = Mesh::ConvertLayerToMesh(object, layer);
             mesh->setName(key);
             return freezeMesh(std::move(mesh), callback, fileName, layer);

@@ -185,14 +185,21 @@ constexpr size_t maxCountDigitsShown = 40;
 // A longer word holds no time of a calibration.
 constexpr size_t maxTimeWord = 256;
 
+// The first character that is not white space, or EOF.
+int firstAfterSpace(std::FILE* file)
+{
+    int c = std::fgetc(file);
+    while (c != EOF && std::isspace(c))
+        c = std::fgetc(file);
+    return c;
+}
+
 // The count as "%d " would read it, but held at maxPingCount + 1 once past
 // it instead of wrapping; written is its sign and digits as the file has
 // them. False when no digit is there.
 bool readCount(std::FILE* file, long& count, std::string& written)
 {
-    int c = std::fgetc(file);
-    while (c != EOF && std::isspace(c))
-        c = std::fgetc(file);
+    int c = firstAfterSpace(file);
     if (c == '+' || c == '-') {
         written += static_cast<char>(c);
         c = std::fgetc(file);
@@ -216,9 +223,7 @@ bool readCount(std::FILE* file, long& count, std::string& written)
 // The next whitespace-separated word; cut when it goes on past maxTimeWord.
 std::string nextWord(std::FILE* file, bool& cut)
 {
-    int c = std::fgetc(file);
-    while (c != EOF && std::isspace(c))
-        c = std::fgetc(file);
+    int c = firstAfterSpace(file);
     std::string word;
     cut = false;
     for (; c != EOF && !std::isspace(c); c = std::fgetc(file)) {

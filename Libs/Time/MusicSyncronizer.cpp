@@ -240,10 +240,14 @@ signed char MusicSyncronizer::endCallback(FSOUND_STREAM* stream, void* buffer, i
     // The end may come early, where the data broke off: the library then
     // gives its decoder's reason, and the show's end is no mystery.
     if (buffer && length > 0) {
-        std::ostringstream why;
-        why << "the music stops at " << VOSTREL_FMOD(fmod, FSOUND_Stream_GetTime)(stream) * 0.001 << " s: "
-            << std::string(static_cast<const char*>(buffer), static_cast<size_t>(length));
-        reportFileFailure(clock->fileName, why.str());
+        try {
+            std::ostringstream why;
+            why << "the music stops at " << VOSTREL_FMOD(fmod, FSOUND_Stream_GetTime)(stream) * 0.001 << " s: "
+                << std::string(static_cast<const char*>(buffer), static_cast<size_t>(length));
+            reportFileFailure(clock->fileName, why.str());
+        } catch (...) {
+            // Out of memory for the line: the clock still stops.
+        }
     }
     clock->stop();
     return true;

@@ -73,9 +73,7 @@ Pipeline::Pipeline()
     // Sprite coordinates start at the top left, as Direct3D's do; with row 0
     // at the top that is OpenGL's lower left.
     glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);
-    GLuint array = 0;
-    glCreateVertexArrays(1, &array);
-    vertexArray = GL::VertexArray(array);
+    vertexArray = GL::makeVertexArray();
 }
 
 void Pipeline::applySampler(DWORD stage, const BaseTexture* texture)
@@ -327,14 +325,16 @@ HRESULT Device::drawThroughPipeline(const char* call, D3DPRIMITIVETYPE type, con
         uniforms.vertexConstants = glGetUniformLocation(program, Shader::VERTEX_CONSTANTS_UNIFORM);
         uniforms.pixelConstants = glGetUniformLocation(program, Shader::PIXEL_CONSTANTS_UNIFORM);
         uniforms.pixelOffset = glGetUniformLocation(program, Shader::PIXEL_OFFSET_UNIFORM);
-        uniforms.clipYSign = glGetUniformLocation(program, Shader::CLIP_Y_SIGN_UNIFORM);
+        // Fixed for the context: given once, when the program is first used.
+        if (GLint ySign = glGetUniformLocation(program, Shader::CLIP_Y_SIGN_UNIFORM); ySign >= 0)
+            glProgramUniform1f(program, ySign, context_->clipYSign());
         uniforms.clipPlanes = glGetUniformLocation(program, Shader::CLIP_PLANES_UNIFORM);
         uniforms.pointSize = glGetUniformLocation(program, Shader::POINT_SIZE_UNIFORM);
         uniforms.pointSizeRange = glGetUniformLocation(program, Shader::POINT_SIZE_RANGE_UNIFORM);
         uniforms.alphaReference = glGetUniformLocation(program, Shader::ALPHA_REFERENCE_UNIFORM);
         uniforms.vertexConstantCount = vertexGlsl->constantCount;
         uniforms.pixelConstantCount = pixelGlsl->constantCount;
-        uniforms.sent.assign(static_cast<size_t>(uniforms.vertexConstantCount + uniforms.pixelConstantCount) * 4 + 2 + 1 +
+        uniforms.sent.assign(static_cast<size_t>(uniforms.vertexConstantCount + uniforms.pixelConstantCount) * 4 + 2 +
                                  maxClipPlanes * 4 + 1 + 2 + 1,
                              std::numeric_limits<float>::quiet_NaN());
     }
@@ -359,8 +359,6 @@ HRESULT Device::drawThroughPipeline(const char* call, D3DPRIMITIVETYPE type, con
     float offset[2] = {1.0f / static_cast<float>(std::max<DWORD>(1, viewport_.Width)),
                        -1.0f / static_cast<float>(std::max<DWORD>(1, viewport_.Height))};
     send(uniforms.pixelOffset, offset, 2, [&] { glProgramUniform2fv(program, uniforms.pixelOffset, 1, offset); });
-    const float ySign = context_->clipYSign();
-    send(uniforms.clipYSign, &ySign, 1, [&] { glProgramUniform1f(program, uniforms.clipYSign, ySign); });
     send(uniforms.clipPlanes, &clipPlanes_[0][0], maxClipPlanes * 4, [&] {
         glProgramUniform4fv(program, uniforms.clipPlanes, maxClipPlanes, &clipPlanes_[0][0]);
     });

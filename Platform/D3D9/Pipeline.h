@@ -48,7 +48,6 @@ struct Pipeline {
         GLint vertexConstants = -1;
         GLint pixelConstants = -1;
         GLint pixelOffset = -1;
-        GLint clipYSign = -1;
         GLint clipPlanes = -1;
         GLint pointSize = -1;
         GLint pointSizeRange = -1;

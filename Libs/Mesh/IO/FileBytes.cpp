@@ -1,7 +1,6 @@
 #include "Libs/Mesh/IO/FileBytes.h"
 
 #include "Libs/Common/Exception.h"
-#include "Libs/Common/StringUtils.h"
 #include "Platform/Runtime/Runtime.h"
 
 namespace Vostrel {
@@ -19,8 +18,7 @@ bool readBytes(const std::string& fileName, std::vector<Byte>& bytes)
     std::string reason;
     if (Runtime::readDataFile(fileName, bytes, maxMeshFileBytes, reason))
         return true;
-    // Scene files name object files too: the name may be any bytes of a file.
-    reportFileFailure(StringUtils::printable(fileName), reason);
+    reportFileFailure(fileName, reason);
     return false;
 }
 

@@ -53,9 +53,7 @@ FillProbeReading probeFillRule(GLenum origin)
     glNamedFramebufferTexture(framebuffer.get(), GL_COLOR_ATTACHMENT0, target.get(), 0);
     if (glCheckNamedFramebufferStatus(framebuffer.get(), GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
         return std::nullopt;
-    GLuint vertexArray = 0;
-    glCreateVertexArrays(1, &vertexArray);
-    VertexArray emptyArray(vertexArray);
+    VertexArray emptyArray = makeVertexArray();
 
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);

@@ -79,4 +79,11 @@ inline Texture makeTexture(GLenum target)
     return Texture(name);
 }
 
+inline VertexArray makeVertexArray()
+{
+    GLuint name = 0;
+    glCreateVertexArrays(1, &name);
+    return VertexArray(name);
+}
+
 } // namespace D3D9::GL
