@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "Tests/Support/FfmpegFrames.h"
+#include "Tests/Support/Ffmpeg.h"
 #include "Tests/Support/TempDir.h"
 #include "Tools/Content/ContentWriter.h"
 

@@ -14,24 +14,19 @@
 #include "Platform/Fmod3/Sound.h"
 #include "Platform/Win32/Host.h"
 #include "Tests/Support/DamagedAudio.h"
+#include "Tests/Support/Ffmpeg.h"
 #include "Tests/Support/TempDir.h"
 #include "Tests/Support/Wav.h"
 
 namespace {
+
+using VostrelTest::ffmpeg;
 
 constexpr int64_t second = 1000000000LL;
 
 void advance(double seconds)
 {
     Win32Host::advanceCounter(static_cast<int64_t>(seconds * second));
-}
-
-std::string ffmpeg(const VostrelTest::TempDir& folder, const std::string& name, const std::string& arguments)
-{
-    const std::string output = folder.file(name);
-    const std::string command = "ffmpeg -v error -nostdin -y " + arguments + " " + output;
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    return VostrelTest::TempDir::read(output);
 }
 
 // ffmpeg's own decode of a file's first channel, at the file's rate.
@@ -118,9 +113,8 @@ TEST(Fmod3Decoder, DataThatBreaksOffEndsTheFramesAndSaysWhere)
     const std::string ogg =
         ffmpeg(folder, "long.ogg", "-f lavfi -i anoisesrc=d=6:c=pink:r=44100:a=0.3 -c:a libvorbis -ac 2");
     const size_t half = ogg.size() / 2;
-    std::string noise = ogg.substr(0, half);
-    for (size_t k = half; k < ogg.size(); ++k)
-        noise += static_cast<char>((k * 2654435761u) >> 13);
+    std::string noise = ogg;
+    VostrelTest::turnToNoise(noise, half);
     const std::string wav = VostrelTest::toneWav(8000, 8000, 3000, 0.1);
     const std::string cutWav = wav.substr(0, wav.size() - 4000);
     const struct {

@@ -11,8 +11,6 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <fstream>
 #include <cstring>
@@ -151,7 +149,7 @@ TEST(FontRenderer, FaceFilesResolveTheirNameAndAnUnreadableOneSaysWhy)
     EXPECT_TRUE(fonts->measureText('W', &x0, &x1, &y0, &y1, &advance));
 
     const std::string memory = folder.file("memory.ttf");
-    ASSERT_EQ(symlink("/proc/self/mem", memory.c_str()), 0);
+    ASSERT_TRUE(VostrelTest::TempDir::makeUnreadable(memory));
     testing::internal::CaptureStderr();
     EXPECT_EQ(messageOf([&] { fonts->loadFace(memory.c_str()); }),
               "Loading font face from file " + memory + " failed, errorcode: 1");

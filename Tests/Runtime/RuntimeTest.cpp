@@ -1,4 +1,5 @@
 #include "Platform/Runtime/Runtime.h"
+#include "Tests/Support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -131,10 +132,8 @@ TEST_F(DataPathTree, OnlyARegularFileOpensForReadingAndAFailureSaysWhy)
 
 TEST_F(DataPathTree, AReadThatFailsAfterTheOpenSaysWhy)
 {
-    // /proc/self/mem opens as a regular file, and reading its first page
-    // fails with an I/O error, for the superuser as well.
     const std::string memory = root + "/Data/memory";
-    ASSERT_EQ(::symlink("/proc/self/mem", memory.c_str()), 0);
+    ASSERT_TRUE(VostrelTest::TempDir::makeUnreadable(memory));
     std::string reason;
     std::FILE* file = Runtime::openDataFile(memory, "rb", reason);
     ASSERT_NE(file, nullptr) << reason;
@@ -147,8 +146,6 @@ TEST_F(DataPathTree, AReadThatFailsAfterTheOpenSaysWhy)
     EXPECT_FALSE(Runtime::readDataFile(memory, bytes, 100, reason));
     EXPECT_EQ(reason, "Input/output error");
     // Reads that end at the end of the file have nothing to say.
-    file = Runtime::openDataFile(root + "/Data/Models/Quad.LWO", "rb");
-    EXPECT_EQ(read(file), "quad");
     file = Runtime::openDataFile(root + "/Data/Models/Quad.LWO", "rb");
     while (std::fgetc(file) != EOF) {
     }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdint>
-#include <cstdio>
 #include <random>
 #include <string>
 
@@ -18,21 +16,12 @@ inline void flipBits(std::string& bytes, size_t from, size_t to, int count, unsi
     }
 }
 
-// Where ffmpeg's reading of an audio file ends, in frames: the end of its
-// last packet (-1 for none).
-inline int64_t ffmpegAudioEnd(const std::string& path)
+// Overwrites the bytes from from on with noise, the same for every run, as
+// data that turns to noise part-way has them.
+inline void turnToNoise(std::string& bytes, size_t from)
 {
-    const std::string command =
-        "ffprobe -v quiet -select_streams a:0 -show_entries packet=pts,duration -of csv=p=0 '" + path + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    char line[256];
-    long long pts = 0, duration = 0, end = -1;
-    while (pipe && std::fgets(line, sizeof line, pipe))
-        if (std::sscanf(line, "%lld,%lld", &pts, &duration) == 2)
-            end = pts + duration;
-    if (pipe)
-        pclose(pipe);
-    return end;
+    for (size_t k = from; k < bytes.size(); ++k)
+        bytes[k] = static_cast<char>((k * 2654435761u) >> 13);
 }
 
 } // namespace VostrelTest

@@ -43,6 +43,14 @@ public:
         return full;
     }
 
+    // Makes path a file that opens as a regular one and fails every read,
+    // even for the superuser: a link to /proc/self/mem, whose first page
+    // gives an I/O error. False when the link cannot be made.
+    [[nodiscard]] static bool makeUnreadable(const std::string& path)
+    {
+        return ::symlink("/proc/self/mem", path.c_str()) == 0;
+    }
+
     static std::string read(const std::string& fullPath)
     {
         std::ifstream in(fullPath, std::ios::binary);

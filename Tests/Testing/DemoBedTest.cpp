@@ -182,6 +182,25 @@ protected:
         Core::APICore::destroyInstance();
         Properties::clear();
         Win32Host::setDisplayModesForTesting({}, {0, 0, 0});
+        unsetenv("VOSTREL_WINDOW_WIDTH");
+        unsetenv("VOSTREL_WINDOW_HEIGHT");
+    }
+
+    // A fresh run of the bed that is to fail, the window's size taken from the
+    // environment where one is given; what the run reported.
+    std::string failingRun(ScriptedBed& bed, const char* width = nullptr, const char* height = nullptr)
+    {
+        Core::APICore::destroyInstance();
+        unsetenv("VOSTREL_WINDOW_WIDTH");
+        unsetenv("VOSTREL_WINDOW_HEIGHT");
+        if (width) {
+            setenv("VOSTREL_WINDOW_WIDTH", width, 1);
+            setenv("VOSTREL_WINDOW_HEIGHT", height, 1);
+        }
+        char* argv[] = {program};
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(bed.run(1, argv));
+        return testing::internal::GetCapturedStderr();
     }
 
     std::vector<uint32_t> framebuffer(Core::RenderWindow* window)
@@ -296,23 +315,14 @@ TEST_F(DemoBedRunTest, AWindowThatCannotBeMadeNamesTheSettingsThatAskedForIt)
                                            "demo.window.title \"Bed\" and the environment: VOSTREL_WINDOW_WIDTH "
                                            "\"100000\", VOSTREL_WINDOW_HEIGHT \"64\"\n";
     for (const bool environment : {true, false}) {
-        Core::APICore::destroyInstance();
         VostrelTest::TempDir directory;
-        if (environment) {
-            setenv("VOSTREL_WINDOW_WIDTH", "100000", 1);
-            setenv("VOSTREL_WINDOW_HEIGHT", "64", 1);
-        } else {
+        if (!environment) {
             Properties::clear();
             Properties::load(
                 directory.write("demo.props", "I demo.window.width 100000\nS demo.window.title \"Big\"\n"));
         }
         ScriptedBed bed(ScriptedBed::Ending::escapePressed);
-        char* argv[] = {program};
-        testing::internal::CaptureStderr();
-        EXPECT_FALSE(bed.run(1, argv));
-        const std::string report = testing::internal::GetCapturedStderr();
-        unsetenv("VOSTREL_WINDOW_WIDTH");
-        unsetenv("VOSTREL_WINDOW_HEIGHT");
+        const std::string report = environment ? failingRun(bed, "100000", "64") : failingRun(bed);
         EXPECT_FALSE(bed.initialised);
         const std::string& context = environment ? fromTheEnvironment : fromTheFile;
         EXPECT_EQ(report.substr(0, context.size()), context);
@@ -324,16 +334,9 @@ TEST_F(DemoBedRunTest, AWindowTooLargeToMakeFailsCleanlyNamingTheEnvironmentsSiz
 {
     // Any size an int holds, from the properties or the environment.
     for (const char* height : {"2147483647", "2147483600", "100000"}) {
-        Core::APICore::destroyInstance();
-        setenv("VOSTREL_WINDOW_WIDTH", "abc", 1);
-        setenv("VOSTREL_WINDOW_HEIGHT", height, 1);
+        SCOPED_TRACE(height);
         ScriptedBed bed(ScriptedBed::Ending::escapePressed);
-        char* argv[] = {program};
-        testing::internal::CaptureStderr();
-        EXPECT_FALSE(bed.run(1, argv)) << height;
-        const std::string report = testing::internal::GetCapturedStderr();
-        unsetenv("VOSTREL_WINDOW_WIDTH");
-        unsetenv("VOSTREL_WINDOW_HEIGHT");
+        const std::string report = failingRun(bed, "abc", height);
         EXPECT_FALSE(bed.initialised);
         EXPECT_EQ(report.rfind("In Core::createCore() with demo.props: ", 0), 0u) << report;
         EXPECT_NE(report.find(" and the environment: VOSTREL_WINDOW_HEIGHT \"" + std::string(height) +
@@ -343,14 +346,10 @@ TEST_F(DemoBedRunTest, AWindowTooLargeToMakeFailsCleanlyNamingTheEnvironmentsSiz
         EXPECT_NE(report.find("): RenderWindowWin32: failed to create window.\n"), std::string::npos) << report;
     }
     // Without the environment the properties alone asked for it.
-    Core::APICore::destroyInstance();
     VostrelTest::TempDir directory;
     Properties::load(directory.write("demo.props", "I demo.window.width 2147483647\n"));
     ScriptedBed bed(ScriptedBed::Ending::escapePressed);
-    char* argv[] = {program};
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(bed.run(1, argv));
-    const std::string report = testing::internal::GetCapturedStderr();
+    const std::string report = failingRun(bed);
     EXPECT_NE(report.find("demo.window.width 2147483647"), std::string::npos) << report;
     EXPECT_EQ(report.find("the environment"), std::string::npos) << report;
 }

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -106,6 +107,14 @@ protected:
         demo.reset();
         Core::APICore::destroyInstance();
         Properties::clear();
+    }
+
+    // A fresh core and no settings, for the next case of a table.
+    void startAgain()
+    {
+        TearDown();
+        SetUp();
+        argv.clear();
     }
 
     void load(const std::string& properties) { Properties::load(folder.write("demo.props", properties)); }
@@ -236,9 +245,7 @@ TEST_F(DemoStartUp, MusicSettingsChooseTheClock)
         EXPECT_EQ(demo->isNoSound(), !c.arguments.empty());
         EXPECT_EQ(dynamic_cast<MusicSyncronizer*>(demo->getClock()) != nullptr, c.music) << c.file;
         EXPECT_EQ(dynamic_cast<SysClockSyncronizer*>(demo->getClock()) != nullptr, !c.music) << c.file;
-        TearDown();
-        SetUp();
-        argv.clear();
+        startAgain();
     }
 }
 
@@ -254,9 +261,7 @@ TEST_F(DemoStartUp, EscapeOrAStopSignalWhileLoadingEndsTheRunAtThatStep)
         EXPECT_EQ(log.find("loading.finish"), std::string::npos) << signal << log;
         ASSERT_NE(demo->getClock(), nullptr);
         EXPECT_TRUE(demo->getClock()->isStopped()) << "the show never started";
-        TearDown();
-        SetUp();
-        argv.clear();
+        startAgain();
     }
 }
 
@@ -285,11 +290,9 @@ TEST_F(DemoStartUp, APartThatFailsToBuildNamesTheSettingsItRead)
         const std::string errors = testing::internal::GetCapturedStderr();
         EXPECT_EQ(errors.substr(0, c.context.size()), c.context) << errors;
         const std::string report = errors.substr(std::min(errors.size(), c.context.size()));
-        EXPECT_EQ(report.rfind("Tests\\Testing\\DemoTest(", 0), 0u) << errors;
-        EXPECT_EQ(report.find("): the part failed\n"), report.size() - 19) << errors;
-        TearDown();
-        SetUp();
-        argv.clear();
+        EXPECT_TRUE(std::regex_match(report, std::regex(R"(Tests\\Testing\\DemoTest\([0-9]+\): the part failed\n)")))
+            << errors;
+        startAgain();
     }
 }
 

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <sstream>
 #include <thread>
 
@@ -13,6 +12,7 @@
 #include "Platform/Fmod3/Module.h"
 #include "Platform/Win32/Host.h"
 #include "Tests/Support/DamagedAudio.h"
+#include "Tests/Support/Ffmpeg.h"
 #include "Tests/Support/TempDir.h"
 #include "Tests/Support/Wav.h"
 
@@ -75,14 +75,14 @@ TEST(MusicOnStandIn, DamagedMusicPlaysOnAndSaysWhereItStops)
     Fmod3::registerModule();
     Win32Host::setVirtualCounter(true);
     VostrelTest::TempDir folder;
-    const std::string music = folder.file("damaged.ogg");
-    ASSERT_EQ(std::system(("ffmpeg -v error -nostdin -f lavfi -i anoisesrc=d=12:c=pink:r=44100:a=0.3 "
-                           "-c:a libvorbis -page_duration 250000 " + music).c_str()), 0);
-    std::string damaged = VostrelTest::TempDir::read(music);
+    std::string damaged = VostrelTest::ffmpeg(
+        folder, "damaged.ogg", "-f lavfi -i anoisesrc=d=12:c=pink:r=44100:a=0.3 -c:a libvorbis -page_duration 250000");
+    ASSERT_FALSE(HasFailure()) << "no music to damage";
     VostrelTest::flipBits(damaged, 8192, damaged.size() - 4096, 40, 7);
     VostrelTest::flipBits(damaged, damaged.size() - 4096, damaged.size(), 20, 7);
-    folder.write("damaged.ogg", damaged);
+    const std::string music = folder.write("damaged.ogg", damaged);
     const int64_t end = VostrelTest::ffmpegAudioEnd(music);
+    ASSERT_GT(end, 0);
     testing::internal::CaptureStderr();
     {
         Vostrel::MusicSyncronizer clock(60.0f, 0.0f, 100.0f, music, 0.0f);

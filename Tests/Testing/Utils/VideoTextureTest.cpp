@@ -1,6 +1,6 @@
 #include "Libs/Core/Texture.h"
 #include "Libs/Testing/Utils/VideoTexture.h"
-#include "Tests/Support/FfmpegFrames.h"
+#include "Tests/Support/Ffmpeg.h"
 #include "Tests/Support/HeadlessCore.h"
 #include "Tests/Support/TempDir.h"
 #include "Tools/Content/VideoContent.h"
